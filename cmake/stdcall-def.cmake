@@ -1,0 +1,20 @@
+# Writes the i686 form of TmIvro.def: every __stdcall name gets its @argbytes
+# suffix, computed from the parameter list in TmIvro.h (all parameters of the
+# operations are 4 bytes wide on i686).
+file(READ ${HDR} header)
+file(STRINGS ${IN} lines)
+set(out "")
+foreach(line IN LISTS lines)
+  if(line MATCHES "^[ ]+([A-Za-z]+) (@[0-9]+ NONAME)")
+    set(name ${CMAKE_MATCH_1})
+    set(rest ${CMAKE_MATCH_2})
+    string(REGEX MATCH "WINAPI ${name}\\(([^)]*)\\)" decl "${header}")
+    string(REGEX REPLACE "[^,]" "" commas "${CMAKE_MATCH_1}")
+    string(LENGTH "${commas}" ncommas)
+    math(EXPR bytes "(${ncommas} + 1) * 4")
+    string(APPEND out "    ${name}@${bytes} ${rest}\n")
+  else()
+    string(APPEND out "${line}\n")
+  endif()
+endforeach()
+file(WRITE ${OUT} "${out}")

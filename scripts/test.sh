@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# The README's test command: installs what is missing, builds everything and
+# runs every test: native unit tests (AddressSanitizer + UndefinedBehavior-
+# Sanitizer), the thread tests under ThreadSanitizer, and the Wine end-to-end
+# tests of the real DLLs.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${TM_BUILD_DIR:-$root/build}
+
+"$root/scripts/setup.sh"
+"$root/scripts/build.sh" native tsan x64 x86
+
+echo "== native unit tests (ASan, UBSan)"
+(cd "$build/native" && ctest --output-on-failure -j "$(nproc)")
+
+echo "== thread tests (TSan)"
+(cd "$build/tsan" && ctest --output-on-failure -R 'Thread|Concurrent' -j "$(nproc)")
+
+echo "== Wine end-to-end tests"
+"$root/scripts/wine-tests.sh"

@@ -1,0 +1,164 @@
+// The simulated device's state and its text profile: parsing, validation,
+// setting and formatting single keys. No Win32 here, so the profile checker
+// and the DLL share exactly the same rules.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace tmsim {
+
+typedef unsigned char Byte;
+typedef uint32_t Dword;
+
+// Last-error codes the simulator reports.
+constexpr Dword kErrFileNotFound = 2;
+constexpr Dword kErrNotSupported = 50;
+constexpr Dword kErrInvalidParameter = 87;
+constexpr Dword kErrCallNotImplemented = 120;
+constexpr Dword kErrInsufficientBuffer = 122;
+
+constexpr Dword kAnyItem = 0xFFFFFFFFu;
+
+// One item of a selector operation: a number (read with 1, 2 or 4 bytes),
+// a byte block or a text.
+struct ItemValue {
+    enum class Kind { Number, Block, Text };
+    Kind m_kind = Kind::Number;
+    int64_t m_nNumber = 0;
+    std::vector<Byte> m_abBlock;
+    std::wstring m_strText;
+
+    bool operator==(const ItemValue& other) const {
+        return m_kind == other.m_kind && m_nNumber == other.m_nNumber &&
+               m_abBlock == other.m_abBlock && m_strText == other.m_strText;
+    }
+};
+
+typedef std::map<Dword, ItemValue> ItemMap;
+
+// A fault rule: the operation (or "*") fails with m_nError once it has
+// succeeded m_nAfter times, for m_nTimes calls (0 = for good).
+struct FaultSpec {
+    std::string m_strOperation;
+    Dword m_nError = 0;
+    Dword m_nAfter = 0;
+    Dword m_nItem = kAnyItem;
+    Dword m_nTimes = 0;
+};
+
+struct DeviceState {
+    // Scalars (profile keys with a fixed range).
+    int64_t m_nType = 0;
+    int64_t m_nWmiMode = 0;
+    int64_t m_nDisplayType = 0;
+    int64_t m_nBrightness = 0;
+    int64_t m_nBrightnessDefault = 0;
+    int64_t m_nBrightnessFactory = 0;
+    int64_t m_nContrast = 0;
+    int64_t m_nContrastDefault = 0;
+    int64_t m_nContrastFactory = 0;
+    int64_t m_nCpuTemp = 0;
+    int64_t m_nIoTemp = 0;
+    int64_t m_nDrift = 0;
+    int64_t m_nDriftInterval = 3000;
+    int64_t m_nModeNode = 0;
+    int64_t m_nWriteProtect = 0;
+    int64_t m_nKeyCount = 0;
+    int64_t m_nKeyCodesEnabled = 0;
+    int64_t m_nKeyLayer = 0;
+    int64_t m_nKeyLayerMode = 0;
+    int64_t m_nKeySwitches = 0;
+    int64_t m_nKeyConfigValid = 0;
+    int64_t m_nLedCount = 0;
+    int64_t m_nUserLed = 0;
+    int64_t m_nUserSerialId = 0;
+
+    // Parts; a missing part fails its operations with error 50.
+    bool m_bDisplay = false;
+    bool m_bFpga = false;
+    bool m_bFpga1 = false;
+    bool m_bRavla1 = false;
+    bool m_bRavla2 = false;
+    bool m_bUserLed = false;
+    bool m_bUserLogo = false;
+
+    std::array<Byte, 16> m_abKeyMatrix{};
+    // Four layers; LED n has the state bits (2 * (n % 4)) and (2 * (n % 4) + 1)
+    // of byte n / 4: 0 off, 1 slow blinking, 2 fast blinking, 3 on.
+    std::array<std::array<Byte, 32>, 4> m_abLedMatrix{};
+
+    ItemMap m_factoryValues;
+    ItemMap m_factoryTexts;
+    ItemMap m_firmware;
+    ItemMap m_versions;
+    ItemMap m_ravlaTexts;
+    ItemMap m_keyConfigInfo;
+    ItemMap m_logoTexts;
+    ItemMap m_logoValues;
+
+    // Run-time drift of the two temperatures, reset when a temperature key is set.
+    int64_t m_nCpuDrift = 0;
+    int64_t m_nIoDrift = 0;
+
+    // Fault rules met while applying keys; the simulator takes them over.
+    std::vector<FaultSpec> m_faults;
+
+    int CpuTemperature() const;
+    int IoTemperature() const;
+    Byte LedState(unsigned nLayer, unsigned nLed) const;
+    void SetLedState(unsigned nLayer, unsigned nLed, Byte bState);
+};
+
+// One "key = value" line of a profile, the key fully qualified.
+struct ProfileEntry {
+    std::string m_strKey;
+    std::string m_strValue;
+    int m_nLine = 0;
+};
+
+struct ProfileError {
+    std::string m_strFile;
+    int m_nLine = 0;
+    std::string m_strReason;
+    std::string Format() const;  // "file:line: reason"
+};
+
+// Parses a whole profile and applies it to state. Returns false if any line is
+// malformed; errors then lists every bad line and state is half-applied (the
+// caller works on a copy). Entries receives the accepted lines.
+bool ParseProfile(const std::string& strText, const std::string& strFile, DeviceState& state,
+                  std::vector<ProfileEntry>& entries, std::vector<ProfileError>& errors);
+
+// Sets one fully qualified key ("temperature.cpu") from a value in profile
+// syntax. On failure state is unchanged and reason says why.
+bool ApplyKey(DeviceState& state, const std::string& strKey, const std::string& strValue,
+              std::string& strReason);
+
+// Formats the current value of a key in profile syntax; false for an unknown key.
+bool FormatKey(const DeviceState& state, const std::string& strKey, std::string& strValue);
+
+// The embedded default profile and the state it gives.
+const char* DefaultProfileText();
+const DeviceState& DefaultState();
+
+// The device operations: name and whether they take an item (for fault filters).
+struct OperationInfo {
+    const char* m_pszName;
+    bool m_bHasItem;
+};
+const std::vector<OperationInfo>& Operations();
+const OperationInfo* FindOperation(const std::string& strName);
+
+// Parses "ERROR [after N] [item N] [times N]" for the operation.
+bool ParseFault(const std::string& strOperation, const std::string& strValue, FaultSpec& fault,
+                std::string& strReason);
+
+// UTF-8 <-> wchar_t (UTF-16 on Windows, UTF-32 elsewhere).
+bool Utf8ToWide(const std::string& strIn, std::wstring& strOut);
+std::string WideToUtf8(const std::wstring& strIn);
+
+}  // namespace tmsim

@@ -1,0 +1,20 @@
+// Ids of the headless backend's test resources.
+#define IDD_ONE 100
+#define IDD_TWO 101
+#define IDD_THREE 102
+#define IDD_BOX 103
+#define IDC_EDIT 201
+#define IDC_R1 202
+#define IDC_R2 203
+#define IDC_R3 204
+#define IDC_R4 205
+#define IDC_CHECK 206
+#define IDC_SLIDER 207
+#define IDC_PROGRESS 208
+#define IDC_ICON 209
+#define IDC_DISABLED 210
+#define IDI_TEST 300
+#define IDS_PLAIN 1
+#define IDS_ESCAPES 2
+#define IDS_UMLAUT 3
+#define IDS_TITLE 4

@@ -1,0 +1,285 @@
+// The Control Panel contract and the sheet run of a double-click.
+#include <cpl.h>
+
+#include <cstring>
+
+#include "AppletTestEnv.h"
+
+extern "C" LONG APIENTRY CPlApplet(HWND hWndCpl, UINT uMsg, LPARAM lParam1, LPARAM lParam2);
+
+namespace {
+
+const HKEY kRoot = HKEY_CURRENT_USER;
+const wchar_t kPolicyKey[] = L"Control Panel\\IVRO";
+
+LONG Send(UINT uMsg, LPARAM lParam2 = 0) {
+    return CPlApplet(nullptr, uMsg, 0, lParam2);
+}
+
+class CplAppletTest : public AppletTest {
+protected:
+    // Double-clicks the applet; the sheet is closed with Cancel after
+    // recording its caption and tabs.
+    LONG DoubleClick() {
+        headless::ScopedModalHandler handler([this](HWND hWnd) {
+            if (!headless::ModalRuns().back().sheet) return;
+            m_strCaption = headless::TextOf(hWnd);
+            m_tabs = headless::SheetTabTitles(hWnd);
+            m_nWmiCallsWhileOpen = CallsOf("IvroSetWmiMode").size();
+            headless::PressCancel(hWnd);
+        });
+        return CPlApplet(nullptr, CPL_DBLCLK, 0, 0);
+    }
+
+    std::wstring m_strCaption;
+    std::vector<std::wstring> m_tabs;
+    size_t m_nWmiCallsWhileOpen = 0;
+};
+
+TEST_F(CplAppletTest, InitQueriesTheDeviceTypeOncePerInitialisation) {
+    LoadModule();
+    EXPECT_EQ(1, Send(CPL_INIT));
+    EXPECT_EQ(0, Send(CPL_INIT));
+    EXPECT_EQ(1u, CallsOf("IvroGetDeviceType").size());
+    EXPECT_EQ(4u, m_pApp->m_nDeviceType);
+
+    EXPECT_EQ(1, Send(CPL_EXIT));
+    TmSimSet("device.type", "5");
+    EXPECT_EQ(1, Send(CPL_INIT));
+    EXPECT_EQ(2u, CallsOf("IvroGetDeviceType").size());
+    EXPECT_EQ(5u, m_pApp->m_nDeviceType);
+
+    EXPECT_EQ(1, Send(CPL_GETCOUNT));
+    EXPECT_EQ(0, Send(CPL_SELECT));
+    EXPECT_EQ(0, Send(CPL_STOP));
+    EXPECT_EQ(0, Send(CPL_STARTWPARMSA));
+    EXPECT_EQ(0, Send(CPL_STARTWPARMSW));
+    EXPECT_EQ(0, Send(0x4711));
+}
+
+TEST_F(CplAppletTest, IdentityFollowsTheDeviceFamily) {
+    struct Case {
+        const char* type;
+        int icon, name, info;
+        const wchar_t* szName;
+        const wchar_t* szInfo;
+    } cases[] = {
+        {"4", 1003, 1004, 1005, L"Control Center (Marlet)",
+         L"Ändert und zeigt Tolmek Marlet Einstellungen."},
+        {"5", 1006, 1007, 1008, L"Control Center (Ferrow)",
+         L"Ändert und zeigt Tolmek Ferrow Einstellungen."},
+        {"3", 0, 0, 0, L"Control Center", L"Ändert und zeigt Tolmek Geräteeinstellungen."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.type);
+        TmSimSet("device.type", c.type);
+        LoadModule();
+        Send(CPL_INIT);
+
+        CPLINFO info = {-1, -1, -1, 42};
+        EXPECT_EQ(1, Send(CPL_INQUIRE, reinterpret_cast<LPARAM>(&info)));
+        EXPECT_EQ(c.icon, info.idIcon);
+        EXPECT_EQ(c.name, info.idName);
+        EXPECT_EQ(c.info, info.idInfo);
+        EXPECT_EQ(0, static_cast<LONG_PTR>(info.lData));
+
+        // Garbage beyond what the applet fills must be cleared, whatever the
+        // structure's size on this build.
+        NEWCPLINFOW newInfo;
+        std::memset(&newInfo, 0xAB, sizeof(newInfo));
+        EXPECT_EQ(1, Send(CPL_NEWINQUIRE, reinterpret_cast<LPARAM>(&newInfo)));
+        EXPECT_EQ(sizeof(NEWCPLINFOW), static_cast<size_t>(newInfo.dwSize));
+        EXPECT_EQ(0u, static_cast<DWORD>(newInfo.dwFlags));
+        EXPECT_EQ(0u, static_cast<DWORD>(newInfo.dwHelpContext));
+        EXPECT_EQ(0, static_cast<LONG_PTR>(newInfo.lData));
+        EXPECT_STREQ(c.szName, newInfo.szName);
+        EXPECT_STREQ(c.szInfo, newInfo.szInfo);
+        EXPECT_EQ(L'\0', newInfo.szHelpFile[0]);
+        EXPECT_EQ(L'\0', newInfo.szHelpFile[_countof(newInfo.szHelpFile) - 1]);
+        HICON hIcon = newInfo.hIcon;
+        auto image = headless::ImageOf(hIcon);
+        ASSERT_TRUE(image.has_value());
+        EXPECT_EQ(c.icon ? c.icon : 1000, image->resourceId);
+        EXPECT_EQ(48, image->cx);
+        EXPECT_EQ(48, image->cy);
+        Send(CPL_EXIT);
+    }
+}
+
+TEST_F(CplAppletTest, DoubleClickCaptionsTheSheetAndNamesTheMessageBoxes) {
+    LoadModule();
+    Send(CPL_INIT);
+    EXPECT_EQ(1, DoubleClick());
+    EXPECT_EQ(L"Eigenschaften von Marlet", m_strCaption);
+    EXPECT_EQ(std::vector<std::wstring>{L"Temperaturen"}, m_tabs);
+    EXPECT_STREQ(L"Control Center (Marlet)", m_pApp->m_pszAppName);
+    EXPECT_TRUE(headless::MessageBoxes().empty());
+    Send(CPL_EXIT);
+
+    TmSimSet("device.type", "5");
+    Send(CPL_INIT);
+    DoubleClick();
+    EXPECT_EQ(L"Eigenschaften von Ferrow", m_strCaption);
+    EXPECT_STREQ(L"Control Center (Ferrow)", m_pApp->m_pszAppName);
+}
+
+TEST_F(CplAppletTest, ForeignSystemIsToldSoAndStillGetsTheSheet) {
+    TmSimSet("device.type", "3");
+    LoadModule();
+    Send(CPL_INIT);
+    EXPECT_EQ(1, DoubleClick());
+    auto boxes = headless::MessageBoxes();
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ(L"Das verwendete System ist kein Tolmek Gerät.", boxes[0].text);
+    EXPECT_EQ(L"Control Center", boxes[0].caption);
+    EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONSTOP), boxes[0].type & (MB_TYPEMASK | MB_ICONMASK));
+    EXPECT_EQ(L"Control Center", m_strCaption);
+
+    // A device-type query that fails leaves the type at 0: the same path.
+    TmSimInjectFault("IvroGetDeviceType", ERROR_FILE_NOT_FOUND, 0, TMSIM_ANY_ITEM);
+    headless::ClearMessageBoxes();
+    LoadModule();
+    Send(CPL_INIT);
+    EXPECT_EQ(0u, m_pApp->m_nDeviceType);
+    DoubleClick();
+    EXPECT_EQ(1u, headless::MessageBoxes().size());
+    EXPECT_EQ(L"Control Center", m_strCaption);
+}
+
+TEST_F(CplAppletTest, PoliciesCountOnlyAsFourByteDwords) {
+    LoadModule();
+    Send(CPL_INIT);
+    fakeplat::SetRegDword(kRoot, kPolicyKey, L"DisableFirmwareUpdate", 1);
+    fakeplat::SetRegDword(kRoot, kPolicyKey, L"DisableKcfUpdate", 0);
+    fakeplat::SetRegString(kRoot, kPolicyKey, L"DisableKeyLock", L"1");
+    fakeplat::SetRegDword(kRoot, kPolicyKey, L"DisableBiosUpdate", 2);
+    fakeplat::SetRegBinary(kRoot, kPolicyKey, L"DisableUserlogoUpdate", {1, 0, 0, 0, 0, 0, 0, 0});
+    DoubleClick();
+    EXPECT_TRUE(m_pApp->m_bDisableFirmwareUpdate);
+    EXPECT_FALSE(m_pApp->m_bDisableKcfUpdate);
+    EXPECT_FALSE(m_pApp->m_bDisableKeyLock);
+    EXPECT_TRUE(m_pApp->m_bDisableBiosUpdate);
+    EXPECT_FALSE(m_pApp->m_bDisableUserlogoUpdate);
+    EXPECT_EQ(0, fakeplat::OpenRegKeyCount());
+    EXPECT_TRUE(CallsOf("IvroSetWmiMode").empty());
+
+    // Each run starts from cleared flags: a removed key clears them again.
+    fakeplat::DeleteRegKey(kRoot, kPolicyKey);
+    DoubleClick();
+    EXPECT_FALSE(m_pApp->m_bDisableFirmwareUpdate);
+    EXPECT_FALSE(m_pApp->m_bDisableBiosUpdate);
+
+    // A key that cannot be opened reads as no policies, silently.
+    fakeplat::SetRegDword(kRoot, kPolicyKey, L"DisableBiosUpdate", 1);
+    fakeplat::FailRegOpen(kRoot, kPolicyKey, ERROR_ACCESS_DENIED);
+    DoubleClick();
+    EXPECT_FALSE(m_pApp->m_bDisableBiosUpdate);
+    EXPECT_TRUE(headless::MessageBoxes().empty());
+}
+
+TEST_F(CplAppletTest, WmiModeIsSwitchedOnExactlyWhileTheSheetIsOpen) {
+    LoadModule();
+    Send(CPL_INIT);
+    fakeplat::SetRegDword(kRoot, kPolicyKey, L"UseWmi", 1);
+    DoubleClick();
+    EXPECT_EQ(1u, m_nWmiCallsWhileOpen);
+    auto calls = CallsOf("IvroSetWmiMode");
+    ASSERT_EQ(2u, calls.size());
+    EXPECT_NE(std::string::npos, calls[0].find("=1"));
+    EXPECT_NE(std::string::npos, calls[1].find("=0"));
+
+    // The pages are chosen before the switch: the key count is read first.
+    auto log = TmSimCallLogLines();
+    size_t nKeyCount = log.size(), nWmi = log.size();
+    for (size_t i = 0; i < log.size(); ++i) {
+        if (log[i].rfind("IvroGetKeyCount", 0) == 0 && nKeyCount == log.size()) nKeyCount = i;
+        if (log[i].rfind("IvroSetWmiMode", 0) == 0 && nWmi == log.size()) nWmi = i;
+    }
+    if (nKeyCount < log.size()) {
+        EXPECT_LT(nKeyCount, nWmi);
+    }
+}
+
+TEST_F(CplAppletTest, PowerCycleIsAskedBeforeAndInsteadOfRestart) {
+    LoadModule();
+    Send(CPL_INIT);
+    m_pApp->m_bPowerCycleRequired = TRUE;
+    m_pApp->m_bRestartRequired = TRUE;
+    DoubleClick();  // answered No by default
+    auto boxes = headless::MessageBoxes();
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ(
+        L"Sie müssen die Stromversorgung des PC aus/einschalten, damit die Änderungen wirksam "
+        L"werden.\n\nWollen Sie jetzt ausschalten?",
+        boxes[0].text);
+    EXPECT_EQ(static_cast<UINT>(MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND), boxes[0].type);
+    EXPECT_TRUE(fakeplat::Shutdown().exitCalls.empty());
+
+    // Yes powers off, with the shutdown privilege enabled first.
+    headless::ClearMessageBoxes();
+    fakeplat::SetShutdownPrivilegeHeld(true);
+    {
+        headless::ScopedMessageBoxHandler yes(
+            [](const headless::MessageBoxRecord&) { return IDYES; });
+        EXPECT_EQ(1, DoubleClick());
+    }
+    auto shutdown = fakeplat::Shutdown();
+    ASSERT_EQ(1u, shutdown.exitCalls.size());
+    EXPECT_EQ(static_cast<UINT>(EWX_POWEROFF), shutdown.exitCalls[0].uFlags);
+    EXPECT_EQ(0u, shutdown.exitCalls[0].dwReason);
+    EXPECT_TRUE(fakeplat::ShutdownPrivilegeEnabled());
+    EXPECT_EQ(1u, headless::MessageBoxes().size());
+}
+
+TEST_F(CplAppletTest, RestartQuestionComesBackUntilAnsweredAndRefusalIsReported) {
+    LoadModule();
+    Send(CPL_INIT);
+    m_pApp->m_bRestartRequired = TRUE;
+    DoubleClick();
+    DoubleClick();
+    auto boxes = headless::MessageBoxes();
+    ASSERT_EQ(2u, boxes.size());
+    EXPECT_EQ(boxes[0].text, boxes[1].text);
+    EXPECT_EQ(
+        L"Sie müssen Ihr System neu starten, damit die Änderungen wirksam werden.\n\nWollen Sie "
+        L"jetzt neu starten?",
+        boxes[0].text);
+
+    // Without the privilege ExitWindowsEx fails: message 1052, the run ends normally.
+    headless::ClearMessageBoxes();
+    fakeplat::SetShutdownPrivilegeHeld(false);
+    headless::ScopedMessageBoxHandler yes(
+        [](const headless::MessageBoxRecord& box) { return (box.type & MB_YESNO) ? IDYES : IDOK; });
+    EXPECT_EQ(1, DoubleClick());
+    boxes = headless::MessageBoxes();
+    ASSERT_EQ(2u, boxes.size());
+    EXPECT_EQ(L"Das System kann nicht neu gestartet werden.", boxes[1].text);
+    EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONSTOP), boxes[1].type);
+    auto shutdown = fakeplat::Shutdown();
+    ASSERT_EQ(1u, shutdown.exitCalls.size());
+    EXPECT_EQ(static_cast<UINT>(EWX_REBOOT), shutdown.exitCalls[0].uFlags);
+    EXPECT_FALSE(shutdown.exitCalls[0].bResult);
+
+    // A token that cannot be opened does not stop the attempt.
+    headless::ClearMessageBoxes();
+    fakeplat::FailOpenProcessToken(ERROR_ACCESS_DENIED);
+    DoubleClick();
+    EXPECT_EQ(2u, fakeplat::Shutdown().exitCalls.size());
+    EXPECT_EQ(0, fakeplat::OpenHandleCount());
+}
+
+TEST_F(CplAppletTest, ManifestIsActiveExactlyAroundTheSheet) {
+    LoadModule();
+    Send(CPL_INIT);
+    DoubleClick();
+    auto stats = fakeplat::ActCtx();
+    EXPECT_EQ(1, stats.nActivations);
+    EXPECT_EQ(1, stats.nDeactivations);
+    EXPECT_EQ(0, stats.nActive);
+    EXPECT_EQ(0, stats.nBadDeactivations);
+    EXPECT_EQ(stats.nCreated, stats.nReleased);
+    ASSERT_EQ(1u, stats.requests.size());
+    EXPECT_EQ(123u, stats.requests[0].nResourceId);
+}
+
+}  // namespace

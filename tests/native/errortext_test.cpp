@@ -1,0 +1,66 @@
+// System texts, status words and the device-error message.
+#include "AppletTestEnv.h"
+#include "applet/ErrorText.h"
+#include "res/resource.h"
+
+namespace {
+
+using ErrorTextTest = AppletTest;
+
+std::wstring StatusWord(DWORD dwError) {
+    CString word;
+    word.LoadString(GetStatusWordId(dwError));
+    return word.Str();
+}
+
+TEST_F(ErrorTextTest, TimeoutsShareTextAndStatusWord) {
+    std::wstring text121 = GetSystemErrorText(ERROR_SEM_TIMEOUT);
+    EXPECT_EQ(L"This operation returned because the timeout period expired.", text121);
+    EXPECT_EQ(text121, GetSystemErrorText(ERROR_TIMEOUT));
+
+    EXPECT_EQ(L"Timeout", StatusWord(121));
+    EXPECT_EQ(L"Timeout", StatusWord(1460));
+    for (DWORD code : {2u, 50u, 120u, 1168u}) EXPECT_EQ(L"(keine)", StatusWord(code)) << code;
+    EXPECT_EQ(L"Busy", StatusWord(170));
+    for (DWORD code : {0u, 1u, 5u, 87u, 1223u}) EXPECT_EQ(L"Fehler", StatusWord(code)) << code;
+}
+
+TEST_F(ErrorTextTest, SystemTextLosesItsLineEndAndFitsItsBuffer) {
+    fakeplat::SetSystemMessage(7001, std::wstring(L"Text with CR LF.\r\n"));
+    fakeplat::SetSystemMessage(7002, std::wstring(L"Only LF\n"));
+    fakeplat::SetSystemMessage(7003, std::wstring(L"Only CR\r"));
+    fakeplat::SetSystemMessage(7004, std::wstring(L"\r\n"));
+    fakeplat::SetSystemMessage(7005, std::wstring(3000, L'x'));
+    EXPECT_STREQ(L"Text with CR LF.", GetSystemErrorText(7001));
+    EXPECT_STREQ(L"Only LF", GetSystemErrorText(7002));
+    EXPECT_STREQ(L"Only CR", GetSystemErrorText(7003));
+    EXPECT_STREQ(L"", GetSystemErrorText(7004));
+    EXPECT_EQ(std::wstring(1023, L'x'), GetSystemErrorText(7005));
+
+    // No text for a code: empty, not the previous caller's text.
+    GetSystemErrorText(7001);
+    EXPECT_STREQ(L"", GetSystemErrorText(0xDEAD));
+    EXPECT_EQ(0, fakeplat::LocalAllocCount());
+}
+
+TEST_F(ErrorTextTest, DeviceErrorMessageNamesTheReasonOfTheLastError) {
+    CCplApp& app = LoadModule();
+    app.SetAppName(L"Control Center (Marlet)");
+    SetLastError(ERROR_SEM_TIMEOUT);
+    ShowDeviceError(IDS_CANNOT_SET_BRIGHTNESS);
+    auto boxes = headless::MessageBoxes();
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ(
+        L"Die Displayhelligkeit kann nicht eingestellt werden.\n"
+        L"This operation returned because the timeout period expired.",
+        boxes[0].text);
+    EXPECT_EQ(L"Control Center (Marlet)", boxes[0].caption);
+    EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONSTOP), boxes[0].type);
+
+    // A string id without text leaves an empty first line.
+    SetLastError(ERROR_BUSY);
+    ShowDeviceError(999);
+    EXPECT_EQ(L"\nThe requested resource is in use.", headless::MessageBoxes().back().text);
+}
+
+}  // namespace

@@ -1,0 +1,229 @@
+// Finding the help file, the sheet's help entry points and the HTML Help binding.
+#include <cpl.h>
+
+#include "AppletTestEnv.h"
+#include "applet/CplPropertySheet.h"
+#include "applet/Help.h"
+
+extern "C" LONG APIENTRY CPlApplet(HWND hWndCpl, UINT uMsg, LPARAM lParam1, LPARAM lParam2);
+
+namespace {
+
+struct HtmlHelpCall {
+    HWND hWnd;
+    std::wstring strFile;
+    UINT uCommand;
+    DWORD_PTR dwData;
+};
+std::vector<HtmlHelpCall> g_htmlHelpCalls;
+
+HWND WINAPI FakeHtmlHelpW(HWND hWnd, LPCWSTR pszFile, UINT uCommand, DWORD_PTR dwData) {
+    g_htmlHelpCalls.push_back({hWnd, pszFile ? pszFile : L"", uCommand, dwData});
+    return nullptr;
+}
+
+const wchar_t kSystemHelp[] = L"C:\\Windows\\system32\\TmRoveVodore.chm";
+std::wstring ClsidKey() {
+    return L"CLSID\\{ADB880A6-D8FF-11CF-9377-00AA003B7A11}\\InprocServer32";
+}
+
+class HelpTest : public AppletTest {
+protected:
+    void SetUp() override {
+        AppletTest::SetUp();
+        ResetHtmlHelpBinding();
+        g_htmlHelpCalls.clear();
+        fakeplat::RegisterModule(L"hhctrl.ocx", {{15, &FakeHtmlHelpW}});
+    }
+
+    // Opens the sheet and runs fn on it, then cancels it.
+    void WithSheet(const std::function<void(HWND)>& fn) {
+        headless::ScopedModalHandler handler([&](HWND hWnd) {
+            if (!headless::ModalRuns().back().sheet) return;
+            fn(hWnd);
+            headless::PressCancel(hWnd);
+        });
+        CPlApplet(nullptr, CPL_INIT, 0, 0);
+        CPlApplet(nullptr, CPL_DBLCLK, 0, 0);
+    }
+
+    static HELPINFO HelpFor(int nCtrlId, HWND hItem, int nContextType = HELPINFO_WINDOW) {
+        HELPINFO info = {};
+        info.cbSize = sizeof(info);
+        info.iContextType = nContextType;
+        info.iCtrlId = nCtrlId;
+        info.hItemHandle = hItem;
+        return info;
+    }
+};
+
+TEST_F(HelpTest, HelpFileIsSearchedInCurrentThenWindowsThenSystemDirectory) {
+    LoadModule();
+    EXPECT_FALSE(m_pApp->m_bHelpAvailable);
+    EXPECT_TRUE(m_pApp->m_strHelpFile.IsEmpty());
+
+    fakeplat::AddFile(kSystemHelp);
+    LoadModule();
+    EXPECT_TRUE(m_pApp->m_bHelpAvailable);
+    EXPECT_EQ(CString(kSystemHelp), m_pApp->m_strHelpFile);
+
+    fakeplat::AddFile(L"C:\\Windows\\Help\\TmRoveVodore.chm");
+    LoadModule();
+    EXPECT_EQ(CString(L"C:\\Windows\\Help\\TmRoveVodore.chm"), m_pApp->m_strHelpFile);
+
+    // In the current directory it is kept relative.
+    fakeplat::AddFile(L"C:\\Users\\user\\TmRoveVodore.chm");
+    LoadModule();
+    EXPECT_EQ(CString(L"TmRoveVodore.chm"), m_pApp->m_strHelpFile);
+}
+
+TEST_F(HelpTest, UnusableDirectoryQueriesAreSkipped) {
+    fakeplat::AddFile(kSystemHelp);
+    // A Windows directory too long for its buffer must not be used half-read.
+    std::wstring longDir = L"C:\\" + std::wstring(240, L'w');
+    fakeplat::SetWindowsDirectory(longDir);
+    fakeplat::AddFile(longDir + L"\\Help\\TmRoveVodore.chm");
+    LoadModule();
+    EXPECT_EQ(CString(kSystemHelp), m_pApp->m_strHelpFile);
+
+    fakeplat::SetWindowsDirectory(L"");
+    LoadModule();
+    EXPECT_EQ(CString(kSystemHelp), m_pApp->m_strHelpFile);
+
+    fakeplat::SetSystemDirectory(L"");
+    LoadModule();
+    EXPECT_FALSE(m_pApp->m_bHelpAvailable);
+}
+
+TEST_F(HelpTest, SheetOffersHelpOnlyWithAHelpFile) {
+    LoadModule();
+    WithSheet([](HWND hSheet) {
+        EXPECT_EQ(0, GetWindowLongPtrW(hSheet, GWL_EXSTYLE) & WS_EX_CONTEXTHELP);
+        for (const auto& item : headless::MenuItems(GetSystemMenu(hSheet, FALSE)))
+            EXPECT_NE(L"&Hilfe", item.text);
+        headless::PressF1(GetDlgItem(headless::ActivePage(hSheet), 1168));
+    });
+    EXPECT_TRUE(g_htmlHelpCalls.empty());
+    EXPECT_TRUE(headless::MessageBoxes().empty());
+    EXPECT_TRUE(fakeplat::LoadLibraryCalls().empty());
+
+    fakeplat::AddFile(kSystemHelp);
+    LoadModule();
+    WithSheet([](HWND hSheet) {
+        EXPECT_NE(0, GetWindowLongPtrW(hSheet, GWL_EXSTYLE) & WS_EX_CONTEXTHELP);
+        auto items = headless::MenuItems(GetSystemMenu(hSheet, FALSE));
+        ASSERT_GE(items.size(), 2u);
+        EXPECT_TRUE(items[items.size() - 2].flags & MF_SEPARATOR);
+        EXPECT_EQ(L"&Hilfe", items.back().text);
+        EXPECT_EQ(CCplPropertySheet::kHelpCommand, items.back().id);
+    });
+}
+
+TEST_F(HelpTest, F1ShowsPopupForListedControlsAndAsksForOthers) {
+    fakeplat::AddFile(kSystemHelp);
+    LoadModule();
+    const std::wstring popupFile = std::wstring(kSystemHelp) + L"::/TmRoveVodoreHelp.txt";
+    const std::wstring topicFile = std::wstring(kSystemHelp) + L"::/html/ZuVereruTemperatures.htm";
+    WithSheet([&](HWND hSheet) {
+        HWND hEdit = GetDlgItem(headless::ActivePage(hSheet), 1168);
+        headless::PressF1(hEdit);
+        ASSERT_EQ(1u, g_htmlHelpCalls.size());
+        EXPECT_EQ(hEdit, g_htmlHelpCalls[0].hWnd);
+        EXPECT_EQ(popupFile, g_htmlHelpCalls[0].strFile);
+        EXPECT_EQ(0x11u, g_htmlHelpCalls[0].uCommand);
+        EXPECT_EQ(reinterpret_cast<DWORD_PTR>(GetContextHelpIds()), g_htmlHelpCalls[0].dwData);
+
+        // OK counts as listed; a listed id from a menu shows nothing.
+        HELPINFO ok = HelpFor(IDOK, hSheet);
+        SendMessageW(hSheet, WM_HELP, 0, reinterpret_cast<LPARAM>(&ok));
+        HELPINFO menu = HelpFor(1168, hSheet, HELPINFO_MENUITEM);
+        SendMessageW(hSheet, WM_HELP, 0, reinterpret_cast<LPARAM>(&menu));
+        ASSERT_EQ(2u, g_htmlHelpCalls.size());
+        EXPECT_EQ(0x11u, g_htmlHelpCalls[1].uCommand);
+        EXPECT_TRUE(headless::MessageBoxes().empty());
+
+        // Not listed: question 1092; No shows nothing, Yes the page's topic.
+        g_htmlHelpCalls.clear();
+        HELPINFO other = HelpFor(1110, hSheet);
+        SendMessageW(hSheet, WM_HELP, 0, reinterpret_cast<LPARAM>(&other));
+        EXPECT_TRUE(g_htmlHelpCalls.empty());
+        {
+            headless::ScopedMessageBoxHandler yes(
+                [](const headless::MessageBoxRecord&) { return IDYES; });
+            SendMessageW(hSheet, WM_HELP, 0, reinterpret_cast<LPARAM>(&other));
+        }
+        auto boxes = headless::MessageBoxes();
+        ASSERT_EQ(2u, boxes.size());
+        EXPECT_EQ(
+            L"Für dieses Feld ist keine Kontexthilfe vorhanden. Wollen Sie die Standardhilfe des "
+            L"Control Center ansehen?",
+            boxes[0].text);
+        EXPECT_EQ(static_cast<UINT>(MB_YESNO | MB_ICONQUESTION), boxes[0].type);
+        ASSERT_EQ(1u, g_htmlHelpCalls.size());
+        EXPECT_EQ(hSheet, g_htmlHelpCalls[0].hWnd);
+        EXPECT_EQ(topicFile, g_htmlHelpCalls[0].strFile);
+        EXPECT_EQ(0u, g_htmlHelpCalls[0].uCommand);
+
+        // The system menu item opens the topic directly.
+        g_htmlHelpCalls.clear();
+        headless::ClearMessageBoxes();
+        headless::SysCommand(hSheet, 0x20);
+        ASSERT_EQ(1u, g_htmlHelpCalls.size());
+        EXPECT_EQ(topicFile, g_htmlHelpCalls[0].strFile);
+        EXPECT_TRUE(headless::MessageBoxes().empty());
+    });
+}
+
+TEST_F(HelpTest, ContextHelpTableListsEveryControlWithItsOwnId) {
+    const DWORD* p = GetContextHelpIds();
+    int nPairs = 0, n1149 = 0;
+    for (; p[0] != 0; p += 2, ++nPairs) {
+        EXPECT_EQ(p[0], p[1]);
+        n1149 += p[0] == 1149;
+    }
+    EXPECT_EQ(0u, p[1]);
+    EXPECT_EQ(104, nPairs);
+    EXPECT_EQ(2, n1149);
+}
+
+TEST_F(HelpTest, HtmlHelpIsBoundOnceThroughTheRegisteredModule) {
+    // The registered path is an ANSI text that fills its buffer unterminated.
+    std::string path = "C:\\Windows\\System32\\hhctrl.ocx";
+    fakeplat::RegisterModule(L"C:\\Windows\\System32\\hhctrl.ocx", {{15, &FakeHtmlHelpW}});
+    fakeplat::SetRegString(HKEY_CLASSES_ROOT, ClsidKey(), L"",
+                           std::wstring(path.begin(), path.end()));
+    CallHtmlHelp(nullptr, L"x.chm", 0, 0);
+    CallHtmlHelp(nullptr, L"x.chm", 0, 0);
+    auto loads = fakeplat::LoadLibraryCalls();
+    ASSERT_EQ(1u, loads.size());
+    EXPECT_EQ(L"C:\\Windows\\System32\\hhctrl.ocx", loads[0]);
+    EXPECT_EQ(2u, g_htmlHelpCalls.size());
+    EXPECT_EQ(0, fakeplat::OpenRegKeyCount());
+
+    // A value that fills the 260 bytes without a terminator is never read
+    // past; the unknown module it names falls back to the plain name.
+    ResetHtmlHelpBinding();
+    std::wstring unterminated(260, L'A');
+    const BYTE* pBytes = reinterpret_cast<const BYTE*>(unterminated.data());
+    fakeplat::SetRegValue(
+        HKEY_CLASSES_ROOT, ClsidKey(), L"", REG_SZ,
+        std::vector<BYTE>(pBytes, pBytes + unterminated.size() * sizeof(wchar_t)));
+    CallHtmlHelp(nullptr, L"x.chm", 0, 0);
+    EXPECT_EQ(L"hhctrl.ocx", fakeplat::LoadLibraryCalls().back());
+}
+
+TEST_F(HelpTest, MissingHtmlHelpControlFailsSilentlyAndOnce) {
+    fakeplat::Reset();  // no hhctrl.ocx at all
+    EXPECT_EQ(nullptr, CallHtmlHelp(nullptr, L"x.chm", 0, 0));
+    EXPECT_EQ(nullptr, CallHtmlHelp(nullptr, L"x.chm", 0, 0));
+    EXPECT_EQ(1u, fakeplat::LoadLibraryCalls().size());
+
+    // A control without export 15 is unloaded again.
+    ResetHtmlHelpBinding();
+    fakeplat::RegisterModule(L"hhctrl.ocx", {{16, &FakeHtmlHelpW}});
+    EXPECT_EQ(nullptr, CallHtmlHelp(nullptr, L"x.chm", 0, 0));
+    EXPECT_EQ(0, fakeplat::ModuleStatsOf(L"hhctrl.ocx").nRefCount);
+    EXPECT_TRUE(g_htmlHelpCalls.empty());
+}
+
+}  // namespace

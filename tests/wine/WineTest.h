@@ -1,0 +1,329 @@
+// Small helpers of the Wine end-to-end test programs: check counting, window
+// search and inspection from a driver thread or process, screenshots.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+#include <prsht.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace wt {
+
+inline std::string Utf8(const std::wstring& strText) {
+    if (strText.empty()) return std::string();
+    int cb = ::WideCharToMultiByte(CP_UTF8, 0, strText.c_str(), static_cast<int>(strText.size()),
+                                   nullptr, 0, nullptr, nullptr);
+    std::string strOut(static_cast<size_t>(cb), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, strText.c_str(), static_cast<int>(strText.size()), &strOut[0],
+                          cb, nullptr, nullptr);
+    return strOut;
+}
+
+inline std::wstring Wide(const std::string& strText) {
+    if (strText.empty()) return std::wstring();
+    int cch = ::MultiByteToWideChar(CP_UTF8, 0, strText.c_str(), static_cast<int>(strText.size()),
+                                    nullptr, 0);
+    std::wstring strOut(static_cast<size_t>(cch), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, strText.c_str(), static_cast<int>(strText.size()), &strOut[0],
+                          cch);
+    return strOut;
+}
+
+// Counts checks and prints one line per check; the last line of a program is
+// "N passed, M failed", which the scripts read. Both test threads report.
+class CChecks {
+public:
+    bool Check(bool bOk, const char* pszFormat, ...) {
+        va_list args;
+        va_start(args, pszFormat);
+        char szText[1024];
+        std::vsnprintf(szText, sizeof(szText), pszFormat, args);
+        va_end(args);
+        std::lock_guard<std::mutex> lock(m_mutex);
+        (bOk ? m_nPassed : m_nFailed)++;
+        std::printf("%s %s\n", bOk ? "ok:  " : "FAIL:", szText);
+        std::fflush(stdout);
+        return bOk;
+    }
+
+    // Context for a failure: what was actually seen.
+    void Note(const char* pszFormat, ...) {
+        va_list args;
+        va_start(args, pszFormat);
+        char szText[2048];
+        std::vsnprintf(szText, sizeof(szText), pszFormat, args);
+        va_end(args);
+        std::lock_guard<std::mutex> lock(m_mutex);
+        std::printf("       %s\n", szText);
+        std::fflush(stdout);
+    }
+
+    int Finish() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        std::printf("%d passed, %d failed\n", m_nPassed, m_nFailed);
+        std::fflush(stdout);
+        return m_nFailed == 0 && m_nPassed > 0 ? 0 : 1;
+    }
+
+private:
+    std::mutex m_mutex;
+    int m_nPassed = 0;
+    int m_nFailed = 0;
+};
+
+// Polls until the condition holds or the time is up; every wait is bounded.
+inline bool WaitFor(DWORD dwTimeoutMs, const std::function<bool()>& condition) {
+    ULONGLONG nEnd = ::GetTickCount64() + dwTimeoutMs;
+    for (;;) {
+        if (condition()) return true;
+        if (::GetTickCount64() >= nEnd) return false;
+        ::Sleep(50);
+    }
+}
+
+inline std::wstring WindowText(HWND hWnd) {
+    wchar_t szText[1024] = L"";
+    DWORD_PTR nResult = 0;
+    // Bounded, so a hung window cannot stop the driver.
+    if (!::SendMessageTimeoutW(hWnd, WM_GETTEXT, _countof(szText), reinterpret_cast<LPARAM>(szText),
+                               SMTO_ABORTIFHUNG, 5000, &nResult))
+        return std::wstring();
+    szText[_countof(szText) - 1] = L'\0';
+    return szText;
+}
+
+inline std::wstring ClassName(HWND hWnd) {
+    wchar_t szClass[256] = L"";
+    ::GetClassNameW(hWnd, szClass, _countof(szClass));
+    return szClass;
+}
+
+inline std::wstring ControlText(HWND hDlg, int nId) {
+    HWND hControl = ::GetDlgItem(hDlg, nId);
+    return hControl ? WindowText(hControl) : std::wstring();
+}
+
+inline BOOL CALLBACK CollectWindow(HWND hWnd, LPARAM lParam) {
+    reinterpret_cast<std::vector<HWND>*>(lParam)->push_back(hWnd);
+    return TRUE;
+}
+
+inline std::vector<HWND> TopLevelWindows(DWORD dwThreadId) {
+    std::vector<HWND> windows;
+    if (dwThreadId)
+        ::EnumThreadWindows(dwThreadId, CollectWindow, reinterpret_cast<LPARAM>(&windows));
+    else
+        ::EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&windows));
+    return windows;
+}
+
+inline std::vector<HWND> ChildWindows(HWND hParent) {
+    std::vector<HWND> windows;
+    ::EnumChildWindows(hParent, CollectWindow, reinterpret_cast<LPARAM>(&windows));
+    return windows;
+}
+
+inline HWND SheetTab(HWND hSheet) {
+    return ::FindWindowExW(hSheet, nullptr, WC_TABCONTROLW, nullptr);
+}
+
+inline bool IsDialog(HWND hWnd) {
+    return ClassName(hWnd) == L"#32770" && ::IsWindowVisible(hWnd);
+}
+
+// A property sheet: a visible dialog with a tab control; a message box has none.
+inline bool IsSheet(HWND hWnd) {
+    return IsDialog(hWnd) && SheetTab(hWnd) != nullptr;
+}
+
+// The first visible top-level dialog of the thread (0: any thread) with the
+// caption that satisfies the filter.
+inline HWND FindDialog(DWORD dwThreadId, bool bSheet, const wchar_t* pszCaption) {
+    for (HWND hWnd : TopLevelWindows(dwThreadId)) {
+        if (!IsDialog(hWnd) || IsSheet(hWnd) != bSheet) continue;
+        if (pszCaption && WindowText(hWnd) != pszCaption) continue;
+        return hWnd;
+    }
+    return nullptr;
+}
+
+inline HWND CurrentPage(HWND hSheet) {
+    DWORD_PTR nResult = 0;
+    ::SendMessageTimeoutW(hSheet, PSM_GETCURRENTPAGEHWND, 0, 0, SMTO_ABORTIFHUNG, 5000, &nResult);
+    return reinterpret_cast<HWND>(nResult);
+}
+
+inline int TabCount(HWND hSheet) {
+    HWND hTab = SheetTab(hSheet);
+    return hTab ? static_cast<int>(::SendMessageW(hTab, TCM_GETITEMCOUNT, 0, 0)) : 0;
+}
+
+inline int CurrentTab(HWND hSheet) {
+    HWND hTab = SheetTab(hSheet);
+    return hTab ? static_cast<int>(::SendMessageW(hTab, TCM_GETCURSEL, 0, 0)) : -1;
+}
+
+// Tab titles; TCM_GETITEM passes a pointer, so only within the sheet's process.
+inline std::vector<std::wstring> TabTitles(HWND hSheet) {
+    std::vector<std::wstring> titles;
+    HWND hTab = SheetTab(hSheet);
+    int nCount = TabCount(hSheet);
+    for (int i = 0; i < nCount; ++i) {
+        wchar_t szText[128] = L"";
+        TCITEMW item = {};
+        item.mask = TCIF_TEXT;
+        item.pszText = szText;
+        item.cchTextMax = _countof(szText);
+        ::SendMessageW(hTab, TCM_GETITEMW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
+        titles.push_back(item.pszText ? item.pszText : L"");
+    }
+    return titles;
+}
+
+inline std::string JoinTitles(const std::vector<std::wstring>& titles) {
+    std::string strOut;
+    for (const std::wstring& strTitle : titles) {
+        if (!strOut.empty()) strOut += ", ";
+        strOut += Utf8(strTitle);
+    }
+    return strOut;
+}
+
+// Prints what is on the screen of the thread (0: every thread), for failures.
+inline void DumpWindows(CChecks& checks, DWORD dwThreadId) {
+    for (HWND hWnd : TopLevelWindows(dwThreadId)) {
+        if (!::IsWindowVisible(hWnd)) continue;
+        checks.Note("window %p class \"%s\" caption \"%s\"", static_cast<void*>(hWnd),
+                    Utf8(ClassName(hWnd)).c_str(), Utf8(WindowText(hWnd)).c_str());
+        for (HWND hChild : ChildWindows(hWnd)) {
+            if (!::IsWindowVisible(hChild)) continue;
+            checks.Note("  child id %d class \"%s\" text \"%s\"", ::GetDlgCtrlID(hChild),
+                        Utf8(ClassName(hChild)).c_str(), Utf8(WindowText(hChild)).c_str());
+        }
+    }
+}
+
+// Owns one GDI object or DC.
+class CScreenDc {
+public:
+    CScreenDc() : m_hDc(::GetDC(nullptr)) {}
+    ~CScreenDc() {
+        if (m_hDc) ::ReleaseDC(nullptr, m_hDc);
+    }
+    CScreenDc(const CScreenDc&) = delete;
+    CScreenDc& operator=(const CScreenDc&) = delete;
+    HDC Get() const { return m_hDc; }
+
+private:
+    HDC m_hDc;
+};
+
+class CMemoryDc {
+public:
+    explicit CMemoryDc(HDC hDc) : m_hDc(::CreateCompatibleDC(hDc)) {}
+    ~CMemoryDc() {
+        if (m_hDc) ::DeleteDC(m_hDc);
+    }
+    CMemoryDc(const CMemoryDc&) = delete;
+    CMemoryDc& operator=(const CMemoryDc&) = delete;
+    HDC Get() const { return m_hDc; }
+
+private:
+    HDC m_hDc;
+};
+
+class CGdiObject {
+public:
+    explicit CGdiObject(HGDIOBJ hObject) : m_hObject(hObject) {}
+    ~CGdiObject() {
+        if (m_hObject) ::DeleteObject(m_hObject);
+    }
+    CGdiObject(const CGdiObject&) = delete;
+    CGdiObject& operator=(const CGdiObject&) = delete;
+    HGDIOBJ Get() const { return m_hObject; }
+
+private:
+    HGDIOBJ m_hObject;
+};
+
+class CFile {
+public:
+    explicit CFile(const std::wstring& strPath)
+        : m_hFile(::CreateFileW(strPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+    ~CFile() {
+        if (m_hFile != INVALID_HANDLE_VALUE) ::CloseHandle(m_hFile);
+    }
+    CFile(const CFile&) = delete;
+    CFile& operator=(const CFile&) = delete;
+    bool IsOpen() const { return m_hFile != INVALID_HANDLE_VALUE; }
+    bool Write(const void* pData, DWORD cb) {
+        DWORD cbWritten = 0;
+        return ::WriteFile(m_hFile, pData, cb, &cbWritten, nullptr) && cbWritten == cb;
+    }
+
+private:
+    HANDLE m_hFile;
+};
+
+// Saves the window as it is on the screen, frame included, as a 24-bit BMP.
+// Taken from the screen rather than with PrintWindow, which Wine does not
+// implement for the non-client area.
+inline bool SaveWindowBitmap(HWND hWnd, const std::wstring& strPath) {
+    RECT rc;
+    if (!::GetWindowRect(hWnd, &rc)) return false;
+    int cx = rc.right - rc.left;
+    int cy = rc.bottom - rc.top;
+    if (cx <= 0 || cy <= 0) return false;
+
+    CScreenDc screen;
+    CMemoryDc memory(screen.Get());
+    CGdiObject bitmap(::CreateCompatibleBitmap(screen.Get(), cx, cy));
+    if (!screen.Get() || !memory.Get() || !bitmap.Get()) return false;
+    HGDIOBJ hOld = ::SelectObject(memory.Get(), bitmap.Get());
+    BOOL bCopied = ::BitBlt(memory.Get(), 0, 0, cx, cy, screen.Get(), rc.left, rc.top, SRCCOPY);
+    ::SelectObject(memory.Get(), hOld);
+    if (!bCopied) return false;
+
+    BITMAPINFOHEADER info = {};
+    info.biSize = sizeof(info);
+    info.biWidth = cx;
+    info.biHeight = cy;  // bottom-up, as BMP files store it
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    info.biCompression = BI_RGB;
+    DWORD cbRow = (static_cast<DWORD>(cx) * 3 + 3) & ~3u;
+    std::vector<BYTE> abPixels(static_cast<size_t>(cbRow) * static_cast<size_t>(cy));
+    if (::GetDIBits(memory.Get(), static_cast<HBITMAP>(bitmap.Get()), 0, static_cast<UINT>(cy),
+                    abPixels.data(), reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS) != cy)
+        return false;
+
+    BITMAPFILEHEADER header = {};
+    header.bfType = 0x4D42;  // "BM"
+    header.bfOffBits = sizeof(header) + sizeof(info);
+    header.bfSize = header.bfOffBits + static_cast<DWORD>(abPixels.size());
+    CFile file(strPath);
+    return file.IsOpen() && file.Write(&header, sizeof(header)) &&
+           file.Write(&info, sizeof(info)) &&
+           file.Write(abPixels.data(), static_cast<DWORD>(abPixels.size()));
+}
+
+// Brings the window to the front, active, and lets it paint before a screenshot.
+inline void ShowForShot(HWND hWnd) {
+    ::SetForegroundWindow(hWnd);
+    // Without a window manager holding the X focus, Wine's virtual desktop
+    // draws the foreground window's caption as inactive.
+    DWORD_PTR nResult = 0;
+    ::SendMessageTimeoutW(hWnd, WM_NCACTIVATE, TRUE, 0, SMTO_ABORTIFHUNG, 5000, &nResult);
+    ::RedrawWindow(hWnd, nullptr, nullptr,
+                   RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    ::Sleep(400);
+}
+
+}  // namespace wt

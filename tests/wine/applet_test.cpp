@@ -1,0 +1,481 @@
+// End-to-end test of the real TmRoveVodore.cpl under Wine: the main thread
+// plays the Control Panel host (CPlApplet messages, the modal CPL_DBLCLK),
+// a driver thread works the real windows like a user would. The simulated
+// device is switched between a Marlet, a Ferrow and a foreign system through
+// the simulator's control functions, with CPL_EXIT/CPL_INIT in between.
+#include <windows.h>
+#include <commctrl.h>
+#include <cpl.h>
+#include <prsht.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "simulator/TmIvroSim.h"
+#include "tests/wine/WineTest.h"
+
+namespace {
+
+const wchar_t kAppletPath[] = L"C:\\windows\\system32\\TmRoveVodore.cpl";
+const DWORD kWaitMs = 15000;
+// The page refreshes once a second; a changed value must show within this.
+const DWORD kRefreshWaitMs = 3000;
+const int kIdCpuTemperature = 1168;
+const int kIdBoardTemperature = 1185;
+// Static control id of the text of a message box.
+const int kIdMessageText = 0xFFFF;
+
+// The tab order of a fully equipped device; a sheet shows a subsequence.
+const wchar_t* const kTabOrder[] = {L"Display",
+                                    L"Tasten",
+                                    L"LEDs",
+                                    L"Schalter",
+                                    L"Ravla",
+                                    L"Temperaturen",
+                                    L"Anwendereinstellungen",
+                                    L"Fabrikseinstellungen",
+                                    L"Versionen",
+                                    L"Bericht"};
+
+struct CScenario {
+    const char* m_pszProfile;
+    DWORD m_nType;
+    int m_nInquireIcon;  // CPL_INQUIRE ids; 0 for a foreign system
+    int m_nInquireName;
+    int m_nInquireInfo;
+    const wchar_t* m_pszName;
+    const wchar_t* m_pszInfo;
+    const wchar_t* m_pszCaption;
+    bool m_bForeign;  // message 1051 comes first
+    bool m_bRavla;
+    const char* m_pszCpuLater;  // set while the page is shown
+    const char* m_pszBoardLater;
+};
+
+const CScenario kScenarios[] = {
+    {"[device]\ntype = 4\n[temperature]\ncpu = -10\nio = 36\ndrift = 0\n", 4, 1003, 1004, 1005,
+     L"Control Center (Marlet)", L"\x00C4ndert und zeigt Tolmek Marlet Einstellungen.",
+     L"Eigenschaften von Marlet", false, true, "63", "-128"},
+    {"[device]\ntype = 5\n[temperature]\ncpu = 55\nio = 41\ndrift = 0\n", 5, 1006, 1007, 1008,
+     L"Control Center (Ferrow)", L"\x00C4ndert und zeigt Tolmek Ferrow Einstellungen.",
+     L"Eigenschaften von Ferrow", false, false, "127", "0"},
+    {"[device]\ntype = 3\n[temperature]\ncpu = 40\nio = 30\ndrift = 0\n", 3, 0, 0, 0,
+     L"Control Center", L"\x00C4ndert und zeigt Tolmek Ger\x00E4teeinstellungen.",
+     L"Control Center", true, true, "-1", "99"},
+};
+
+typedef LONG(APIENTRY* PFN_CPLAPPLET)(HWND, UINT, LPARAM, LPARAM);
+
+class CLibrary {
+public:
+    explicit CLibrary(const wchar_t* pszPath) : m_hModule(::LoadLibraryW(pszPath)) {}
+    ~CLibrary() {
+        if (m_hModule) ::FreeLibrary(m_hModule);
+    }
+    CLibrary(const CLibrary&) = delete;
+    CLibrary& operator=(const CLibrary&) = delete;
+    HMODULE Get() const { return m_hModule; }
+
+private:
+    HMODULE m_hModule;
+};
+
+class CIcon {
+public:
+    explicit CIcon(HICON hIcon) : m_hIcon(hIcon) {}
+    ~CIcon() {
+        if (m_hIcon) ::DestroyIcon(m_hIcon);
+    }
+    CIcon(const CIcon&) = delete;
+    CIcon& operator=(const CIcon&) = delete;
+    HICON Get() const { return m_hIcon; }
+
+private:
+    HICON m_hIcon;
+};
+
+class CWindow {
+public:
+    explicit CWindow(HWND hWnd) : m_hWnd(hWnd) {}
+    ~CWindow() {
+        if (m_hWnd) ::DestroyWindow(m_hWnd);
+    }
+    CWindow(const CWindow&) = delete;
+    CWindow& operator=(const CWindow&) = delete;
+    HWND Get() const { return m_hWnd; }
+
+private:
+    HWND m_hWnd;
+};
+
+class CEvent {
+public:
+    CEvent() : m_hEvent(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+    ~CEvent() {
+        if (m_hEvent) ::CloseHandle(m_hEvent);
+    }
+    CEvent(const CEvent&) = delete;
+    CEvent& operator=(const CEvent&) = delete;
+    HANDLE Get() const { return m_hEvent; }
+
+private:
+    HANDLE m_hEvent;
+};
+
+// The simulator's control functions, taken from the TmIvro.dll the applet loaded.
+struct CSimulator {
+    PFN_TMSIMLOADPROFILETEXT m_pfnLoadProfileText = nullptr;
+    PFN_TMSIMSET m_pfnSet = nullptr;
+    PFN_TMSIMGET m_pfnGet = nullptr;
+    PFN_TMSIMGETCALLLOG m_pfnGetCallLog = nullptr;
+    PFN_TMSIMCLEARCALLLOG m_pfnClearCallLog = nullptr;
+
+    bool Bind() {
+        HMODULE hModule = ::GetModuleHandleW(L"TmIvro.dll");
+        if (!hModule) return false;
+        m_pfnLoadProfileText = reinterpret_cast<PFN_TMSIMLOADPROFILETEXT>(
+            reinterpret_cast<void*>(::GetProcAddress(hModule, "TmSimLoadProfileText")));
+        m_pfnSet = reinterpret_cast<PFN_TMSIMSET>(
+            reinterpret_cast<void*>(::GetProcAddress(hModule, "TmSimSet")));
+        m_pfnGet = reinterpret_cast<PFN_TMSIMGET>(
+            reinterpret_cast<void*>(::GetProcAddress(hModule, "TmSimGet")));
+        m_pfnGetCallLog = reinterpret_cast<PFN_TMSIMGETCALLLOG>(
+            reinterpret_cast<void*>(::GetProcAddress(hModule, "TmSimGetCallLog")));
+        m_pfnClearCallLog = reinterpret_cast<PFN_TMSIMCLEARCALLLOG>(
+            reinterpret_cast<void*>(::GetProcAddress(hModule, "TmSimClearCallLog")));
+        return m_pfnLoadProfileText && m_pfnSet && m_pfnGet && m_pfnGetCallLog && m_pfnClearCallLog;
+    }
+
+    std::string Get(const char* pszKey) const {
+        char szValue[256] = "";
+        m_pfnGet(pszKey, szValue, sizeof(szValue));
+        return szValue;
+    }
+
+    std::string CallLog() const {
+        std::string strLog(m_pfnGetCallLog(nullptr, 0) + 1, '\0');
+        DWORD dwLength = m_pfnGetCallLog(&strLog[0], static_cast<DWORD>(strLog.size()));
+        strLog.resize(std::min<size_t>(dwLength, strLog.size() - 1));
+        return strLog;
+    }
+};
+
+bool IsSubsequence(const std::vector<std::wstring>& titles) {
+    size_t nNext = 0;
+    for (const std::wstring& strTitle : titles) {
+        while (nNext < _countof(kTabOrder) && strTitle != kTabOrder[nNext]) ++nNext;
+        if (nNext == _countof(kTabOrder)) return false;
+        ++nNext;
+    }
+    return true;
+}
+
+// The user's side of one CPL_DBLCLK: runs on its own thread while the main
+// thread sits in the sheet's modal loop.
+class CDriver {
+public:
+    CDriver(wt::CChecks& checks, const CSimulator& simulator, const CScenario& scenario,
+            DWORD dwHostThread, HANDLE hDblClkDone)
+        : m_checks(checks),
+          m_simulator(simulator),
+          m_scenario(scenario),
+          m_dwHostThread(dwHostThread),
+          m_hDblClkDone(hDblClkDone) {}
+
+    void Run() {
+        if (!m_scenario.m_bForeign || AnswerForeignSystemMessage()) DriveSheet();
+        CloseEverything();
+    }
+
+private:
+    bool AnswerForeignSystemMessage() {
+        HWND hBox = nullptr;
+        bool bShown = wt::WaitFor(kWaitMs, [&] {
+            hBox = wt::FindDialog(m_dwHostThread, false, nullptr);
+            return hBox != nullptr || wt::FindDialog(m_dwHostThread, true, nullptr) != nullptr;
+        });
+        if (!m_checks.Check(bShown && hBox, "type %lu: message box before the sheet",
+                            static_cast<unsigned long>(m_scenario.m_nType))) {
+            wt::DumpWindows(m_checks, m_dwHostThread);
+            return false;
+        }
+        std::wstring strCaption = wt::WindowText(hBox);
+        std::wstring strText = wt::ControlText(hBox, kIdMessageText);
+        m_checks.Check(strCaption == L"Control Center",
+                       "message box caption \"Control Center\" (saw \"%s\")",
+                       wt::Utf8(strCaption).c_str());
+        m_checks.Check(
+            strText == L"Das verwendete System ist kein Tolmek Ger\x00E4t.",
+            "message box text \"Das verwendete System ist kein Tolmek Ger\xC3\xA4t.\" (saw \"%s\")",
+            wt::Utf8(strText).c_str());
+        HWND hOk = ::GetDlgItem(hBox, IDOK);
+        bool bOnlyOk = hOk && ::IsWindowVisible(hOk);
+        for (int nId : {IDCANCEL, IDYES, IDNO, IDABORT, IDRETRY, IDIGNORE}) {
+            HWND hButton = ::GetDlgItem(hBox, nId);
+            if (hButton && ::IsWindowVisible(hButton)) bOnlyOk = false;
+        }
+        m_checks.Check(bOnlyOk, "message box has only an OK button");
+        m_checks.Check(wt::FindDialog(m_dwHostThread, true, nullptr) == nullptr,
+                       "no sheet while the message box is open");
+        ::PostMessageW(hBox, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(hOk));
+        return m_checks.Check(wt::WaitFor(kWaitMs, [&] { return !::IsWindow(hBox); }),
+                              "message box closes with OK");
+    }
+
+    void DriveSheet() {
+        const char* pszCaption = nullptr;
+        std::string strCaption = wt::Utf8(m_scenario.m_pszCaption);
+        pszCaption = strCaption.c_str();
+        HWND hSheet = nullptr;
+        bool bShown = wt::WaitFor(kWaitMs, [&] {
+            hSheet = wt::FindDialog(m_dwHostThread, true, nullptr);
+            return hSheet != nullptr;
+        });
+        if (!m_checks.Check(bShown, "type %lu: the sheet opens",
+                            static_cast<unsigned long>(m_scenario.m_nType))) {
+            wt::DumpWindows(m_checks, m_dwHostThread);
+            return;
+        }
+        std::wstring strSeen = wt::WindowText(hSheet);
+        m_checks.Check(strSeen == m_scenario.m_pszCaption, "sheet caption \"%s\" (saw \"%s\")",
+                       pszCaption, wt::Utf8(strSeen).c_str());
+
+        std::vector<std::wstring> titles = wt::TabTitles(hSheet);
+        std::string strTitles = wt::JoinTitles(titles);
+        auto itTemperatures = std::find(titles.begin(), titles.end(), L"Temperaturen");
+        m_checks.Check(itTemperatures != titles.end(), "tab \"Temperaturen\" is there (tabs: %s)",
+                       strTitles.c_str());
+        m_checks.Check(IsSubsequence(titles), "tabs in the sheet's order (tabs: %s)",
+                       strTitles.c_str());
+        bool bRavla = std::find(titles.begin(), titles.end(), L"Ravla") != titles.end();
+        if (!m_scenario.m_bRavla) m_checks.Check(!bRavla, "no \"Ravla\" tab on a Ferrow");
+        m_checks.Check(wt::CurrentTab(hSheet) == 0, "the first tab is shown first");
+        if (itTemperatures == titles.end()) return;
+        int nTemperatures = static_cast<int>(itTemperatures - titles.begin());
+
+        HWND hPage = ActivatePage(hSheet, nTemperatures);
+        if (!m_checks.Check(hPage != nullptr && ::GetDlgItem(hPage, kIdCpuTemperature) != nullptr,
+                            "tab \"Temperaturen\" is active and its page has edit %d",
+                            kIdCpuTemperature))
+            return;
+        CheckTemperaturePage(hPage);
+
+        // A changed device value shows at the next refresh.
+        m_simulator.m_pfnSet("temperature.cpu", m_scenario.m_pszCpuLater);
+        m_simulator.m_pfnSet("temperature.io", m_scenario.m_pszBoardLater);
+        ExpectEditShows(hPage, kIdCpuTemperature, m_scenario.m_pszCpuLater, kRefreshWaitMs,
+                        "CPU edit follows the device");
+        ExpectEditShows(hPage, kIdBoardTemperature, m_scenario.m_pszBoardLater, kRefreshWaitMs,
+                        "board I/O edit follows the device");
+
+        if (titles.size() > 1) CheckNoReadsWhileHidden(hSheet, nTemperatures);
+    }
+
+    HWND ActivatePage(HWND hSheet, int nIndex) {
+        if (wt::CurrentTab(hSheet) != nIndex)
+            ::SendMessageW(hSheet, PSM_SETCURSEL, static_cast<WPARAM>(nIndex), 0);
+        HWND hPage = nullptr;
+        wt::WaitFor(kWaitMs, [&] {
+            hPage = wt::CurrentPage(hSheet);
+            return hPage && wt::CurrentTab(hSheet) == nIndex;
+        });
+        return wt::CurrentTab(hSheet) == nIndex ? hPage : nullptr;
+    }
+
+    void CheckTemperaturePage(HWND hPage) {
+        ExpectEditShows(hPage, kIdCpuTemperature, m_simulator.Get("temperature.cpu").c_str(),
+                        kWaitMs, "CPU edit shows the device's temperature");
+        ExpectEditShows(hPage, kIdBoardTemperature, m_simulator.Get("temperature.io").c_str(),
+                        kWaitMs, "board I/O edit shows the device's temperature");
+        for (int nId : {kIdCpuTemperature, kIdBoardTemperature}) {
+            LONG nStyle = ::GetWindowLongW(::GetDlgItem(hPage, nId), GWL_STYLE);
+            m_checks.Check((nStyle & ES_READONLY) && (nStyle & ES_RIGHT),
+                           "edit %d is read-only and right-aligned", nId);
+        }
+        int nDegrees = 0;
+        bool bCpuLabel = false;
+        for (HWND hChild : wt::ChildWindows(hPage)) {
+            std::wstring strText = wt::WindowText(hChild);
+            if (strText ==
+                L"\x00B0"
+                L"C")
+                ++nDegrees;
+            if (strText == L"CPU intern:") bCpuLabel = true;
+        }
+        m_checks.Check(nDegrees == 2 && bCpuLabel,
+                       "labels \"CPU intern:\" and two \"\xC2\xB0"
+                       "C\" (saw %d)",
+                       nDegrees);
+    }
+
+    // While another page is shown, the temperatures are not read; coming
+    // back shows the current values at once.
+    void CheckNoReadsWhileHidden(HWND hSheet, int nTemperatures) {
+        int nOther = nTemperatures == 0 ? 1 : 0;
+        if (!ActivatePage(hSheet, nOther)) {
+            m_checks.Check(false, "switch to tab %d", nOther);
+            return;
+        }
+        m_simulator.m_pfnClearCallLog();
+        m_simulator.m_pfnSet("temperature.cpu", "12");
+        ::Sleep(2500);  // more than two refresh periods
+        std::string strLog = m_simulator.CallLog();
+        m_checks.Check(strLog.find("IvroGetTemperature") == std::string::npos,
+                       "no temperature reads while another page is shown");
+        HWND hPage = ActivatePage(hSheet, nTemperatures);
+        m_checks.Check(hPage && wt::ControlText(hPage, kIdCpuTemperature) == L"12",
+                       "coming back shows the new temperature at once (saw \"%s\")",
+                       hPage ? wt::Utf8(wt::ControlText(hPage, kIdCpuTemperature)).c_str() : "");
+    }
+
+    void ExpectEditShows(HWND hPage, int nId, const char* pszExpected, DWORD dwWaitMs,
+                         const char* pszWhat) {
+        std::wstring strExpected = wt::Wide(pszExpected);
+        std::wstring strSeen;
+        bool bShown = wt::WaitFor(dwWaitMs, [&] {
+            strSeen = wt::ControlText(hPage, nId);
+            return strSeen == strExpected;
+        });
+        m_checks.Check(bShown, "%s: edit %d shows \"%s\" (saw \"%s\")", pszWhat, nId, pszExpected,
+                       wt::Utf8(strSeen).c_str());
+    }
+
+    // Cancel on the sheet; anything else the host thread shows is cancelled
+    // too (and reported), so CPL_DBLCLK can return.
+    void CloseEverything() {
+        HWND hSheet = wt::FindDialog(m_dwHostThread, true, nullptr);
+        if (hSheet) {
+            ::PostMessageW(hSheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+            m_checks.Check(wt::WaitFor(kWaitMs, [&] { return !::IsWindow(hSheet); }),
+                           "the sheet closes with Cancel");
+        }
+        bool bDone = wt::WaitFor(kWaitMs, [&] {
+            if (::WaitForSingleObject(m_hDblClkDone, 0) == WAIT_OBJECT_0) return true;
+            for (HWND hWnd : wt::TopLevelWindows(m_dwHostThread)) {
+                if (!wt::IsDialog(hWnd)) continue;
+                m_checks.Check(false, "unexpected window \"%s\" is open; cancelling it",
+                               wt::Utf8(wt::WindowText(hWnd)).c_str());
+                wt::DumpWindows(m_checks, m_dwHostThread);
+                if (wt::IsSheet(hWnd))
+                    ::PostMessageW(hWnd, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+                else
+                    ::PostMessageW(hWnd, WM_COMMAND, IDCANCEL, 0);
+                ::Sleep(500);
+            }
+            return false;
+        });
+        if (!bDone) {
+            // The host thread is stuck in the applet: end with what we know.
+            m_checks.Check(false, "CPL_DBLCLK did not return");
+            wt::DumpWindows(m_checks, m_dwHostThread);
+            std::_Exit(m_checks.Finish());
+        }
+    }
+
+    wt::CChecks& m_checks;
+    const CSimulator& m_simulator;
+    const CScenario& m_scenario;
+    DWORD m_dwHostThread;
+    HANDLE m_hDblClkDone;
+};
+
+void CheckIdentity(wt::CChecks& checks, PFN_CPLAPPLET pfnApplet, HWND hHost,
+                   const CScenario& scenario) {
+    unsigned long nType = scenario.m_nType;
+    CPLINFO info;
+    std::memset(&info, 0xCC, sizeof(info));
+    LONG nResult = pfnApplet(hHost, CPL_INQUIRE, 0, reinterpret_cast<LPARAM>(&info));
+    checks.Check(nResult == 1 && info.idIcon == scenario.m_nInquireIcon &&
+                     info.idName == scenario.m_nInquireName &&
+                     info.idInfo == scenario.m_nInquireInfo && info.lData == 0,
+                 "type %lu: CPL_INQUIRE gives icon %d, name %d, info %d (saw %ld: %d, %d, %d)",
+                 nType, scenario.m_nInquireIcon, scenario.m_nInquireName, scenario.m_nInquireInfo,
+                 static_cast<long>(nResult), info.idIcon, info.idName, info.idInfo);
+
+    NEWCPLINFOW newInfo;
+    std::memset(&newInfo, 0xCC, sizeof(newInfo));
+    nResult = pfnApplet(hHost, CPL_NEWINQUIRE, 0, reinterpret_cast<LPARAM>(&newInfo));
+    CIcon icon(newInfo.hIcon);
+    bool bNameEnded = std::find(newInfo.szName, newInfo.szName + 32, L'\0') != newInfo.szName + 32;
+    bool bInfoEnded = std::find(newInfo.szInfo, newInfo.szInfo + 64, L'\0') != newInfo.szInfo + 64;
+    std::wstring strName = bNameEnded ? newInfo.szName : L"(unterminated)";
+    std::wstring strInfo = bInfoEnded ? newInfo.szInfo : L"(unterminated)";
+    checks.Check(nResult == 1, "type %lu: CPL_NEWINQUIRE returns 1 (saw %ld)", nType,
+                 static_cast<long>(nResult));
+    checks.Check(newInfo.dwSize == sizeof(NEWCPLINFOW), "type %lu: dwSize is %u (saw %lu)", nType,
+                 static_cast<unsigned>(sizeof(NEWCPLINFOW)),
+                 static_cast<unsigned long>(newInfo.dwSize));
+    checks.Check(strName == scenario.m_pszName, "type %lu: name \"%s\" (saw \"%s\")", nType,
+                 wt::Utf8(scenario.m_pszName).c_str(), wt::Utf8(strName).c_str());
+    checks.Check(strInfo == scenario.m_pszInfo, "type %lu: description \"%s\" (saw \"%s\")", nType,
+                 wt::Utf8(scenario.m_pszInfo).c_str(), wt::Utf8(strInfo).c_str());
+    checks.Check(newInfo.dwFlags == 0 && newInfo.dwHelpContext == 0 && newInfo.lData == 0 &&
+                     newInfo.szHelpFile[0] == L'\0',
+                 "type %lu: flags, help context, data and help file are cleared", nType);
+
+    int nIconSize = 0;
+    ICONINFO iconInfo = {};
+    if (icon.Get() && ::GetIconInfo(icon.Get(), &iconInfo)) {
+        wt::CGdiObject color(iconInfo.hbmColor);
+        wt::CGdiObject mask(iconInfo.hbmMask);
+        BITMAP bitmap = {};
+        if (::GetObjectW(iconInfo.hbmColor ? iconInfo.hbmColor : iconInfo.hbmMask, sizeof(bitmap),
+                         &bitmap))
+            nIconSize = bitmap.bmWidth;
+    }
+    checks.Check(icon.Get() != nullptr && nIconSize == 48,
+                 "type %lu: hIcon is a 48 x 48 icon (saw %p, %d)", nType,
+                 static_cast<void*>(icon.Get()), nIconSize);
+}
+
+void RunScenario(wt::CChecks& checks, PFN_CPLAPPLET pfnApplet, const CSimulator& simulator,
+                 HWND hHost, const CScenario& scenario) {
+    unsigned long nType = scenario.m_nType;
+    if (!checks.Check(simulator.m_pfnLoadProfileText(scenario.m_pszProfile) != FALSE,
+                      "type %lu: simulator profile loaded", nType))
+        return;
+    checks.Check(pfnApplet(hHost, CPL_INIT, 0, 0) == 1, "type %lu: CPL_INIT gives 1", nType);
+    checks.Check(pfnApplet(hHost, CPL_INIT, 0, 0) == 0, "type %lu: second CPL_INIT gives 0", nType);
+    checks.Check(pfnApplet(hHost, CPL_GETCOUNT, 0, 0) == 1, "type %lu: CPL_GETCOUNT gives 1",
+                 nType);
+    CheckIdentity(checks, pfnApplet, hHost, scenario);
+
+    CEvent done;
+    CDriver driver(checks, simulator, scenario, ::GetCurrentThreadId(), done.Get());
+    std::thread thread([&] { driver.Run(); });
+    LONG nResult = pfnApplet(hHost, CPL_DBLCLK, 0, 0);
+    ::SetEvent(done.Get());
+    thread.join();
+    checks.Check(nResult == 1, "type %lu: CPL_DBLCLK returns 1 after the sheet closed (saw %ld)",
+                 nType, static_cast<long>(nResult));
+    checks.Check(pfnApplet(hHost, CPL_EXIT, 0, 0) == 1, "type %lu: CPL_EXIT gives 1", nType);
+}
+
+}  // namespace
+
+int wmain() {
+    wt::CChecks checks;
+    CLibrary applet(kAppletPath);
+    if (!checks.Check(applet.Get() != nullptr, "LoadLibraryW(%s) (error %lu)",
+                      wt::Utf8(kAppletPath).c_str(), static_cast<unsigned long>(::GetLastError())))
+        return checks.Finish();
+    auto pfnApplet = reinterpret_cast<PFN_CPLAPPLET>(
+        reinterpret_cast<void*>(::GetProcAddress(applet.Get(), "CPlApplet")));
+    CSimulator simulator;
+    bool bBound = simulator.Bind();
+    checks.Check(pfnApplet != nullptr, "CPlApplet is exported");
+    checks.Check(bBound, "the simulator's control functions are there");
+    if (!pfnApplet || !bBound) return checks.Finish();
+
+    // The Control Panel window the sheet belongs to.
+    CWindow host(::CreateWindowExW(0, L"STATIC", L"Control Panel", WS_OVERLAPPEDWINDOW, 0, 0, 200,
+                                   100, nullptr, nullptr, nullptr, nullptr));
+    for (const CScenario& scenario : kScenarios)
+        RunScenario(checks, pfnApplet, simulator, host.Get(), scenario);
+    return checks.Finish();
+}

@@ -1,0 +1,176 @@
+// sheet_probe: drives a property sheet shown by another process (Wine's
+// control.exe) on the same desktop.
+//
+//   sheet_probe --caption TEXT [--timeout SECONDS] [--shots DIR]
+//               [--expect ID=TEXT]... [--keep-open]
+//
+// Waits for the sheet with that caption, visits every page (saving a BMP of
+// each into DIR as NN-title.bmp, and checking that control ID of whichever
+// page has it shows TEXT), then presses Cancel and waits for the sheet to go.
+// Prints one line per check and "N passed, M failed" last.
+#include <windows.h>
+
+#include <cwchar>
+#include <string>
+#include <vector>
+
+#include "tests/wine/WineTest.h"
+
+namespace {
+
+struct CExpectation {
+    int m_nId = 0;
+    std::wstring m_strText;
+    bool m_bSeen = false;
+};
+
+struct COptions {
+    std::wstring m_strCaption;
+    DWORD m_dwTimeoutMs = 15000;
+    std::wstring m_strShotDir;
+    std::vector<CExpectation> m_expectations;
+    bool m_bKeepOpen = false;
+};
+
+// "Anwendereinstellungen" -> "anwendereinstellungen", "LEDs" -> "leds".
+std::wstring FileNameOf(const std::wstring& strTitle) {
+    std::wstring strOut;
+    for (wchar_t ch : strTitle) {
+        switch (ch) {
+            case L'\x00E4':
+            case L'\x00C4':
+                strOut += L"ae";
+                continue;
+            case L'\x00F6':
+            case L'\x00D6':
+                strOut += L"oe";
+                continue;
+            case L'\x00FC':
+            case L'\x00DC':
+                strOut += L"ue";
+                continue;
+            case L'\x00DF':
+                strOut += L"ss";
+                continue;
+            default:
+                break;
+        }
+        if ((ch >= L'a' && ch <= L'z') || (ch >= L'0' && ch <= L'9'))
+            strOut += ch;
+        else if (ch >= L'A' && ch <= L'Z')
+            strOut += static_cast<wchar_t>(ch - L'A' + L'a');
+        else if (!strOut.empty() && strOut.back() != L'-')
+            strOut += L'-';
+    }
+    while (!strOut.empty() && strOut.back() == L'-') strOut.pop_back();
+    return strOut.empty() ? L"page" : strOut;
+}
+
+bool ParseOptions(int argc, wchar_t** argv, COptions& options) {
+    for (int i = 1; i < argc; ++i) {
+        std::wstring strArg = argv[i];
+        bool bHasValue = i + 1 < argc;
+        if (strArg == L"--caption" && bHasValue) {
+            options.m_strCaption = argv[++i];
+        } else if (strArg == L"--timeout" && bHasValue) {
+            options.m_dwTimeoutMs = static_cast<DWORD>(std::wcstoul(argv[++i], nullptr, 10)) * 1000;
+        } else if (strArg == L"--shots" && bHasValue) {
+            options.m_strShotDir = argv[++i];
+        } else if (strArg == L"--expect" && bHasValue) {
+            std::wstring strValue = argv[++i];
+            size_t nEquals = strValue.find(L'=');
+            if (nEquals == std::wstring::npos) return false;
+            CExpectation expectation;
+            expectation.m_nId = static_cast<int>(std::wcstol(strValue.c_str(), nullptr, 10));
+            expectation.m_strText = strValue.substr(nEquals + 1);
+            options.m_expectations.push_back(expectation);
+        } else if (strArg == L"--keep-open") {
+            options.m_bKeepOpen = true;
+        } else {
+            return false;
+        }
+    }
+    return !options.m_strCaption.empty();
+}
+
+void VisitPages(wt::CChecks& checks, HWND hSheet, COptions& options) {
+    int nTabs = wt::TabCount(hSheet);
+    for (int i = 0; i < nTabs; ++i) {
+        DWORD_PTR nResult = 0;
+        if (wt::CurrentTab(hSheet) != i)
+            ::SendMessageTimeoutW(hSheet, PSM_SETCURSEL, static_cast<WPARAM>(i), 0,
+                                  SMTO_ABORTIFHUNG, 5000, &nResult);
+        // Focus on the tab, as after a click on it: no selected edit text in the shot.
+        ::SendMessageTimeoutW(hSheet, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(wt::SheetTab(hSheet)),
+                              TRUE, SMTO_ABORTIFHUNG, 5000, &nResult);
+        HWND hPage = nullptr;
+        bool bActive = wt::WaitFor(5000, [&] {
+            hPage = wt::CurrentPage(hSheet);
+            return hPage && wt::CurrentTab(hSheet) == i;
+        });
+        std::wstring strTitle = hPage ? wt::WindowText(hPage) : std::wstring();
+        if (!checks.Check(bActive, "page %d (\"%s\") becomes active", i + 1,
+                          wt::Utf8(strTitle).c_str()))
+            continue;
+
+        for (CExpectation& expectation : options.m_expectations) {
+            if (!::GetDlgItem(hPage, expectation.m_nId)) continue;
+            expectation.m_bSeen = true;
+            std::wstring strSeen;
+            bool bShown = wt::WaitFor(5000, [&] {
+                strSeen = wt::ControlText(hPage, expectation.m_nId);
+                return strSeen == expectation.m_strText;
+            });
+            checks.Check(bShown, "control %d on \"%s\" shows \"%s\" (saw \"%s\")",
+                         expectation.m_nId, wt::Utf8(strTitle).c_str(),
+                         wt::Utf8(expectation.m_strText).c_str(), wt::Utf8(strSeen).c_str());
+        }
+
+        if (!options.m_strShotDir.empty()) {
+            wchar_t szName[16];
+            std::swprintf(szName, _countof(szName), L"%02d-", i + 1);
+            std::wstring strPath =
+                options.m_strShotDir + L"\\" + szName + FileNameOf(strTitle) + L".bmp";
+            wt::ShowForShot(hSheet);
+            checks.Check(wt::SaveWindowBitmap(hSheet, strPath), "screenshot %s",
+                         wt::Utf8(strPath).c_str());
+        }
+    }
+    for (const CExpectation& expectation : options.m_expectations)
+        if (!expectation.m_bSeen) checks.Check(false, "no page has control %d", expectation.m_nId);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    COptions options;
+    if (!ParseOptions(argc, argv, options)) {
+        std::fprintf(stderr,
+                     "usage: sheet_probe --caption TEXT [--timeout SECONDS] [--shots DIR] "
+                     "[--expect ID=TEXT]... [--keep-open]\n");
+        return 2;
+    }
+    wt::CChecks checks;
+
+    HWND hSheet = nullptr;
+    bool bFound = wt::WaitFor(options.m_dwTimeoutMs, [&] {
+        hSheet = wt::FindDialog(0, true, options.m_strCaption.c_str());
+        return hSheet != nullptr;
+    });
+    if (!checks.Check(bFound, "sheet \"%s\" appears", wt::Utf8(options.m_strCaption).c_str())) {
+        wt::DumpWindows(checks, 0);
+        return checks.Finish();
+    }
+    checks.Check(wt::TabCount(hSheet) > 0, "the sheet has pages (%d)", wt::TabCount(hSheet));
+    wt::ShowForShot(hSheet);
+
+    if (!options.m_strShotDir.empty() || !options.m_expectations.empty())
+        VisitPages(checks, hSheet, options);
+
+    if (!options.m_bKeepOpen) {
+        ::PostMessageW(hSheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+        bool bClosed = wt::WaitFor(options.m_dwTimeoutMs, [&] { return !::IsWindow(hSheet); });
+        if (!checks.Check(bClosed, "the sheet closes with Cancel")) wt::DumpWindows(checks, 0);
+    }
+    return checks.Finish();
+}
