@@ -11,13 +11,15 @@
 #   tm_wine SECONDS ARGS...   wine ARGS with a time limit (0: none)
 #   tm_wine_desktop SECONDS ARGS...   the same inside the virtual desktop
 #   tm_wine_cleanup     wineserver -k, stop the Xvfb started here
+#   tm_winpath PATH     a Unix path as a Wine path (Z:\...)
+#   tm_export_sim_env   turns TMIVRO_PROFILE/_LOG/_SIMLOG into Wine paths
 # Called ("scripts/wine-env.sh [COMMAND...]"): prepares the prefix and runs
 # COMMAND in that environment (e.g. "scripts/wine-env.sh wine cmd /c ver").
 #
 # Settings (environment): TM_BUILD_DIR (default: <repo>/build), TM_WINEPREFIX
 # (default: $TM_BUILD_DIR/wineprefix), TM_WINE_BIN_DIR (where the x64 DLLs are;
 # default: $TM_BUILD_DIR/x64), TM_WINEDEBUG (default: -all), TM_XVFB=1 to use
-# Xvfb even when DISPLAY is usable.
+# Xvfb even when DISPLAY is usable, TM_WINE_LOCALE (default: de_DE.UTF-8).
 
 tm_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 tm_build=${TM_BUILD_DIR:-$tm_root/build}
@@ -31,6 +33,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 # The simulator takes its profile and log only from what the caller exports.
 
 TM_DESKTOP=${TM_DESKTOP:-TmRoveVodore,1024x768}
+TM_WINE_LOCALE=${TM_WINE_LOCALE:-de_DE.UTF-8}
 TM_SYSTEM32=$WINEPREFIX/drive_c/windows/system32
 
 # wine64 itself: Debian's "wine" wrapper nags about the missing 32-bit loader.
@@ -54,15 +57,39 @@ tm_lock_fd=""
 
 tm_log() { echo "wine-env: $*" >&2; }
 
-# Runs wine with a time limit in seconds (0 = none); stdin is never a terminal.
+# Runs wine with a time limit in seconds (0 = none, interactive). Wine takes
+# its UI language from the locale: German, as on the panel PCs, so that the
+# sheet's own buttons read "Abbrechen" like the applet's texts.
 tm_wine() {
     local limit=$1
     shift
+    local -a cmd=(env "LANG=$TM_WINE_LOCALE" "LC_ALL=$TM_WINE_LOCALE" "$TM_WINE" "$@")
     if [ "$limit" = 0 ]; then
-        "$TM_WINE" "$@"
+        "${cmd[@]}"
     else
-        timeout -k 5 "$limit" "$TM_WINE" "$@" </dev/null
+        timeout -k 5 "$limit" "${cmd[@]}" </dev/null
     fi
+}
+
+# A Unix path as Wine sees it (drive Z: is the root).
+tm_winpath() {
+    case $1 in
+        /*) echo "Z:${1//\//\\}" ;;
+        *) echo "$1" ;;
+    esac
+}
+
+# The simulator's variables may name Unix paths; Wine programs need them as
+# Windows paths.
+tm_export_sim_env() {
+    local v
+    for v in TMIVRO_PROFILE TMIVRO_LOG TMIVRO_SIMLOG; do
+        if [ -n "${!v:-}" ]; then
+            local p=${!v}
+            case $p in /* | [A-Za-z]:*) ;; *) p=$PWD/$p ;; esac
+            export "$v=$(tm_winpath "$p")"
+        fi
+    done
 }
 
 # Runs a program inside the virtual desktop, where Wine draws frames and
@@ -97,11 +124,15 @@ tm_start_xvfb() {
     local fdfile
     fdfile=$(mktemp)
     # -displayfd: Xvfb picks a free display number itself and reports it.
-    Xvfb -displayfd 9 -screen 0 1280x1024x24 -nolisten tcp \
-        9>"$fdfile" >/dev/null 2>&1 &
+    # It must not inherit the prefix lock, or a stray Xvfb would hold it.
+    if [ -n "$tm_lock_fd" ]; then
+        Xvfb -displayfd 9 -screen 0 1280x1024x24 -nolisten tcp \
+            9>"$fdfile" {tm_lock_fd}>&- >/dev/null 2>&1 &
+    else
+        Xvfb -displayfd 9 -screen 0 1280x1024x24 -nolisten tcp 9>"$fdfile" >/dev/null 2>&1 &
+    fi
     tm_xvfb_pid=$!
-    local i
-    for i in $(seq 1 100); do
+    for _ in $(seq 1 100); do
         if [ -s "$fdfile" ]; then break; fi
         if ! kill -0 "$tm_xvfb_pid" 2>/dev/null; then break; fi
         sleep 0.1
@@ -152,6 +183,9 @@ tm_wine_prepare() {
     # One user of the prefix at a time: its wineserver is shared and is
     # killed at the end.
     exec {tm_lock_fd}>"$WINEPREFIX.lock"
+    if ! flock -n "$tm_lock_fd"; then
+        tm_log "waiting for another program that uses $WINEPREFIX"
+    fi
     if ! flock -w 300 "$tm_lock_fd"; then
         tm_log "another program has used $WINEPREFIX for 5 minutes; giving up"
         return 1

@@ -52,9 +52,9 @@ system_dll='^(kernel32|user32|gdi32|comctl32|comdlg32|shlwapi|version|advapi32|s
 check_imports() {  # objdump, file, extra allowed DLL (regex) or ""
     local dlls bad
     dlls=$("$1" -p "$2" | sed -n 's/^\tDLL Name: //p')
-    bad=$(echo "$dlls" | tr 'A-Z' 'a-z' | grep -Ev "$system_dll" | grep -Evx "${3:-^$}")
+    bad=$(echo "$dlls" | tr '[:upper:]' '[:lower:]' | grep -Ev "$system_dll" | grep -Evx "${3:-^$}")
     [ -n "$dlls" ] && [ -z "$bad" ]
-    check $? "$(basename "$2") ($4) imports only system DLLs${bad:+ (also: $(echo $bad))}"
+    check $? "$(basename "$2") ($4) imports only system DLLs${bad:+ (also: ${bad//$'\n'/ })}"
 }
 
 check_applet() {  # objdump, file, arch
@@ -63,7 +63,7 @@ check_applet() {  # objdump, file, arch
     names=$(echo "$dump" | sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/p' | sed -n 's/^\t\[ *[0-9]*\] //p')
     count=$(echo "$dump" | sed -n '/^Export Address Table -- Ordinal Base/,/^$/p' | grep -c '+base\[')
     [ "$names" = CPlApplet ] && [ "$count" = 1 ]
-    check $? "TmRoveVodore.cpl ($3) exports exactly CPlApplet (saw: $(echo $names), $count entries)"
+    check $? "TmRoveVodore.cpl ($3) exports exactly CPlApplet (saw: ${names//$'\n'/ }, $count entries)"
     ivro=$(echo "$dump" | sed -n '/DLL Name: TmIvro.dll/,/^$/p' | grep -E '^\s+[0-9a-f]+\s')
     [ -n "$ivro" ] && ! echo "$ivro" | grep -vq '<none>'
     check $? "TmRoveVodore.cpl ($3) imports TmIvro.dll by ordinal only ($(echo "$ivro" | grep -c .) imports)"
@@ -78,7 +78,7 @@ check_simulator() {  # objdump, file, arch
     missing=$(comm -23 <(seq 1 45 | sort) <(echo "$ordinals" | sort) | sort -n)
     names=$(echo "$dump" | sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/p' | sed -n 's/^\t\[ *[0-9]*\] //p')
     [ -z "$missing" ] && ! echo "$names" | grep -qv '^TmSim'
-    check $? "TmIvro.dll ($3) exports ordinals 1-45 without names${missing:+ (missing: $(echo $missing))}"
+    check $? "TmIvro.dll ($3) exports ordinals 1-45 without names${missing:+ (missing: ${missing//$'\n'/ })}"
     check_imports "$1" "$2" '' "$3"
 }
 
@@ -96,6 +96,8 @@ for arch in x64 x86; do
     [ -f "$dir/simulator/TmIvro.dll" ] && check_simulator "$objdump" "$dir/simulator/TmIvro.dll" "$arch"
 done
 
+# A private display unless told otherwise: no window manager to steal focus.
+export TM_XVFB=${TM_XVFB:-1}
 # shellcheck source=scripts/wine-env.sh
 . "$root/scripts/wine-env.sh"
 # The tests choose the device themselves.
@@ -116,7 +118,6 @@ done
 
 echo "== control.exe"
 probe=$build/x64/tests/wine/sheet_probe.exe
-winpath() { echo "Z:${1//\//\\}"; }
 cat >"$out/control.profile" <<'EOF'
 # A Marlet whose temperatures hold still, for the control.exe test.
 [device]
@@ -127,14 +128,14 @@ io = 36
 drift = 0
 EOF
 export TMIVRO_PROFILE
-TMIVRO_PROFILE=$(winpath "$out/control.profile")
+TMIVRO_PROFILE=$(tm_winpath "$out/control.profile")
 export TMIVRO_LOG
-TMIVRO_LOG=$(winpath "$out/control-calls.log")
+TMIVRO_LOG=$(tm_winpath "$out/control-calls.log")
 rm -f "$out/control-calls.log"
 tm_wine_desktop 120 control.exe 'C:\windows\system32\TmRoveVodore.cpl' 2>"$out/control.err" &
 control_pid=$!
 tm_wine_desktop 120 "$probe" --caption "Eigenschaften von Marlet" --timeout 20 \
-    --shots "$(winpath "$out")" --expect 1168=47 --expect 1185=36 2>"$out/probe.err" |
+    --shots "$(tm_winpath "$out")" --expect 1168=47 --expect 1185=36 2>"$out/probe.err" |
     tee "$out/probe.log"
 count_log "$out/probe.log" sheet_probe
 ended=1
@@ -152,7 +153,7 @@ fi
 wait "$control_pid" 2>/dev/null
 grep -q IvroGetTemperature "$out/control-calls.log" 2>/dev/null
 check $? "the applet in control.exe read the simulator's temperatures (call log)"
-shot=$(ls "$out"/*-temperaturen.bmp 2>/dev/null | head -n 1)
+shot=$(find "$out" -maxdepth 1 -name '*-temperaturen.bmp' | head -n 1)
 if [ -n "$shot" ] && convert "$shot" "$out/control-sheet.png" 2>/dev/null; then
     check 0 "screenshot of the sheet in control.exe: $out/control-sheet.png"
 else

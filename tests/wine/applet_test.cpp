@@ -28,6 +28,8 @@ const int kIdCpuTemperature = 1168;
 const int kIdBoardTemperature = 1185;
 // Static control id of the text of a message box.
 const int kIdMessageText = 0xFFFF;
+const wchar_t kDegrees[] = L"\u00B0C";
+const wchar_t kNotADevice[] = L"Das verwendete System ist kein Tolmek Ger\u00E4t.";
 
 // The tab order of a fully equipped device; a sheet shows a subsequence.
 const wchar_t* const kTabOrder[] = {L"Display",
@@ -58,13 +60,13 @@ struct CScenario {
 
 const CScenario kScenarios[] = {
     {"[device]\ntype = 4\n[temperature]\ncpu = -10\nio = 36\ndrift = 0\n", 4, 1003, 1004, 1005,
-     L"Control Center (Marlet)", L"\x00C4ndert und zeigt Tolmek Marlet Einstellungen.",
+     L"Control Center (Marlet)", L"\u00C4ndert und zeigt Tolmek Marlet Einstellungen.",
      L"Eigenschaften von Marlet", false, true, "63", "-128"},
     {"[device]\ntype = 5\n[temperature]\ncpu = 55\nio = 41\ndrift = 0\n", 5, 1006, 1007, 1008,
-     L"Control Center (Ferrow)", L"\x00C4ndert und zeigt Tolmek Ferrow Einstellungen.",
+     L"Control Center (Ferrow)", L"\u00C4ndert und zeigt Tolmek Ferrow Einstellungen.",
      L"Eigenschaften von Ferrow", false, false, "127", "0"},
     {"[device]\ntype = 3\n[temperature]\ncpu = 40\nio = 30\ndrift = 0\n", 3, 0, 0, 0,
-     L"Control Center", L"\x00C4ndert und zeigt Tolmek Ger\x00E4teeinstellungen.",
+     L"Control Center", L"\u00C4ndert und zeigt Tolmek Ger\u00E4teeinstellungen.",
      L"Control Center", true, true, "-1", "99"},
 };
 
@@ -72,16 +74,19 @@ typedef LONG(APIENTRY* PFN_CPLAPPLET)(HWND, UINT, LPARAM, LPARAM);
 
 class CLibrary {
 public:
-    explicit CLibrary(const wchar_t* pszPath) : m_hModule(::LoadLibraryW(pszPath)) {}
+    explicit CLibrary(const wchar_t* pszPath)
+        : m_hModule(::LoadLibraryW(pszPath)), m_dwError(m_hModule ? 0 : ::GetLastError()) {}
     ~CLibrary() {
         if (m_hModule) ::FreeLibrary(m_hModule);
     }
     CLibrary(const CLibrary&) = delete;
     CLibrary& operator=(const CLibrary&) = delete;
     HMODULE Get() const { return m_hModule; }
+    DWORD Error() const { return m_dwError; }
 
 private:
     HMODULE m_hModule;
+    DWORD m_dwError;
 };
 
 class CIcon {
@@ -208,10 +213,8 @@ private:
         m_checks.Check(strCaption == L"Control Center",
                        "message box caption \"Control Center\" (saw \"%s\")",
                        wt::Utf8(strCaption).c_str());
-        m_checks.Check(
-            strText == L"Das verwendete System ist kein Tolmek Ger\x00E4t.",
-            "message box text \"Das verwendete System ist kein Tolmek Ger\xC3\xA4t.\" (saw \"%s\")",
-            wt::Utf8(strText).c_str());
+        m_checks.Check(strText == kNotADevice, "message box text \"%s\" (saw \"%s\")",
+                       wt::Utf8(kNotADevice).c_str(), wt::Utf8(strText).c_str());
         HWND hOk = ::GetDlgItem(hBox, IDOK);
         bool bOnlyOk = hOk && ::IsWindowVisible(hOk);
         for (int nId : {IDCANCEL, IDYES, IDNO, IDABORT, IDRETRY, IDIGNORE}) {
@@ -228,9 +231,6 @@ private:
     }
 
     void DriveSheet() {
-        const char* pszCaption = nullptr;
-        std::string strCaption = wt::Utf8(m_scenario.m_pszCaption);
-        pszCaption = strCaption.c_str();
         HWND hSheet = nullptr;
         bool bShown = wt::WaitFor(kWaitMs, [&] {
             hSheet = wt::FindDialog(m_dwHostThread, true, nullptr);
@@ -243,7 +243,7 @@ private:
         }
         std::wstring strSeen = wt::WindowText(hSheet);
         m_checks.Check(strSeen == m_scenario.m_pszCaption, "sheet caption \"%s\" (saw \"%s\")",
-                       pszCaption, wt::Utf8(strSeen).c_str());
+                       wt::Utf8(m_scenario.m_pszCaption).c_str(), wt::Utf8(strSeen).c_str());
 
         std::vector<std::wstring> titles = wt::TabTitles(hSheet);
         std::string strTitles = wt::JoinTitles(titles);
@@ -301,16 +301,11 @@ private:
         bool bCpuLabel = false;
         for (HWND hChild : wt::ChildWindows(hPage)) {
             std::wstring strText = wt::WindowText(hChild);
-            if (strText ==
-                L"\x00B0"
-                L"C")
-                ++nDegrees;
+            if (strText == kDegrees) ++nDegrees;
             if (strText == L"CPU intern:") bCpuLabel = true;
         }
-        m_checks.Check(nDegrees == 2 && bCpuLabel,
-                       "labels \"CPU intern:\" and two \"\xC2\xB0"
-                       "C\" (saw %d)",
-                       nDegrees);
+        m_checks.Check(nDegrees == 2 && bCpuLabel, "labels \"CPU intern:\" and two \"%s\" (saw %d)",
+                       wt::Utf8(kDegrees).c_str(), nDegrees);
     }
 
     // While another page is shown, the temperatures are not read; coming
@@ -461,8 +456,8 @@ void RunScenario(wt::CChecks& checks, PFN_CPLAPPLET pfnApplet, const CSimulator&
 int wmain() {
     wt::CChecks checks;
     CLibrary applet(kAppletPath);
-    if (!checks.Check(applet.Get() != nullptr, "LoadLibraryW(%s) (error %lu)",
-                      wt::Utf8(kAppletPath).c_str(), static_cast<unsigned long>(::GetLastError())))
+    if (!checks.Check(applet.Get() != nullptr, "LoadLibraryW(%s) (last error %lu)",
+                      wt::Utf8(kAppletPath).c_str(), static_cast<unsigned long>(applet.Error())))
         return checks.Finish();
     auto pfnApplet = reinterpret_cast<PFN_CPLAPPLET>(
         reinterpret_cast<void*>(::GetProcAddress(applet.Get(), "CPlApplet")));

@@ -1,12 +1,14 @@
 // sheet_probe: drives a property sheet shown by another process (Wine's
 // control.exe) on the same desktop.
 //
-//   sheet_probe --caption TEXT [--timeout SECONDS] [--shots DIR]
-//               [--expect ID=TEXT]... [--keep-open]
+//   sheet_probe [--caption TEXT] [--timeout SECONDS] [--shots DIR]
+//               [--expect ID=TEXT]... [--answer-messages]
 //
-// Waits for the sheet with that caption, visits every page (saving a BMP of
-// each into DIR as NN-title.bmp, and checking that control ID of whichever
-// page has it shows TEXT), then presses Cancel and waits for the sheet to go.
+// Waits for the sheet with that caption (any sheet without --caption), visits
+// every page (saving a BMP of each into DIR as NN-title.bmp, and checking that
+// control ID of whichever page has it shows TEXT), then presses Cancel and
+// waits for the sheet to go. With --answer-messages, message boxes shown
+// before the sheet are reported, saved as 00-message.bmp and answered with OK.
 // Prints one line per check and "N passed, M failed" last.
 #include <windows.h>
 
@@ -29,7 +31,7 @@ struct COptions {
     DWORD m_dwTimeoutMs = 15000;
     std::wstring m_strShotDir;
     std::vector<CExpectation> m_expectations;
-    bool m_bKeepOpen = false;
+    bool m_bAnswerMessages = false;
 };
 
 // "Anwendereinstellungen" -> "anwendereinstellungen", "LEDs" -> "leds".
@@ -84,13 +86,13 @@ bool ParseOptions(int argc, wchar_t** argv, COptions& options) {
             expectation.m_nId = static_cast<int>(std::wcstol(strValue.c_str(), nullptr, 10));
             expectation.m_strText = strValue.substr(nEquals + 1);
             options.m_expectations.push_back(expectation);
-        } else if (strArg == L"--keep-open") {
-            options.m_bKeepOpen = true;
+        } else if (strArg == L"--answer-messages") {
+            options.m_bAnswerMessages = true;
         } else {
             return false;
         }
     }
-    return !options.m_strCaption.empty();
+    return true;
 }
 
 void VisitPages(wt::CChecks& checks, HWND hSheet, COptions& options) {
@@ -140,37 +142,59 @@ void VisitPages(wt::CChecks& checks, HWND hSheet, COptions& options) {
         if (!expectation.m_bSeen) checks.Check(false, "no page has control %d", expectation.m_nId);
 }
 
+// Waits for the sheet; message boxes before it are answered if allowed.
+HWND WaitForSheet(wt::CChecks& checks, const COptions& options) {
+    const wchar_t* pszCaption =
+        options.m_strCaption.empty() ? nullptr : options.m_strCaption.c_str();
+    HWND hSheet = nullptr;
+    ULONGLONG nEnd = ::GetTickCount64() + options.m_dwTimeoutMs;
+    while (!hSheet && ::GetTickCount64() < nEnd) {
+        hSheet = wt::FindDialog(0, true, pszCaption);
+        HWND hBox = options.m_bAnswerMessages ? wt::FindDialog(0, false, nullptr) : nullptr;
+        if (hBox) {
+            checks.Note("message box \"%s\": %s", wt::Utf8(wt::WindowText(hBox)).c_str(),
+                        wt::Utf8(wt::ControlText(hBox, 0xFFFF)).c_str());
+            if (!options.m_strShotDir.empty()) {
+                wt::ShowForShot(hBox);
+                wt::SaveWindowBitmap(hBox, options.m_strShotDir + L"\\00-message.bmp");
+            }
+            int nButton = ::GetDlgItem(hBox, IDOK) ? IDOK : IDCANCEL;
+            ::PostMessageW(hBox, WM_COMMAND, MAKEWPARAM(nButton, BN_CLICKED), 0);
+            wt::WaitFor(5000, [&] { return !::IsWindow(hBox); });
+        }
+        if (!hSheet) ::Sleep(50);
+    }
+    return hSheet;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     COptions options;
     if (!ParseOptions(argc, argv, options)) {
         std::fprintf(stderr,
-                     "usage: sheet_probe --caption TEXT [--timeout SECONDS] [--shots DIR] "
-                     "[--expect ID=TEXT]... [--keep-open]\n");
+                     "usage: sheet_probe [--caption TEXT] [--timeout SECONDS] [--shots DIR] "
+                     "[--expect ID=TEXT]... [--answer-messages]\n");
         return 2;
     }
     wt::CChecks checks;
 
-    HWND hSheet = nullptr;
-    bool bFound = wt::WaitFor(options.m_dwTimeoutMs, [&] {
-        hSheet = wt::FindDialog(0, true, options.m_strCaption.c_str());
-        return hSheet != nullptr;
-    });
-    if (!checks.Check(bFound, "sheet \"%s\" appears", wt::Utf8(options.m_strCaption).c_str())) {
+    HWND hSheet = WaitForSheet(checks, options);
+    std::string strCaption =
+        options.m_strCaption.empty() ? "(any)" : wt::Utf8(options.m_strCaption);
+    if (!checks.Check(hSheet != nullptr, "sheet \"%s\" appears", strCaption.c_str())) {
         wt::DumpWindows(checks, 0);
         return checks.Finish();
     }
-    checks.Check(wt::TabCount(hSheet) > 0, "the sheet has pages (%d)", wt::TabCount(hSheet));
+    checks.Check(wt::TabCount(hSheet) > 0, "the sheet \"%s\" has pages (%d)",
+                 wt::Utf8(wt::WindowText(hSheet)).c_str(), wt::TabCount(hSheet));
     wt::ShowForShot(hSheet);
 
     if (!options.m_strShotDir.empty() || !options.m_expectations.empty())
         VisitPages(checks, hSheet, options);
 
-    if (!options.m_bKeepOpen) {
-        ::PostMessageW(hSheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
-        bool bClosed = wt::WaitFor(options.m_dwTimeoutMs, [&] { return !::IsWindow(hSheet); });
-        if (!checks.Check(bClosed, "the sheet closes with Cancel")) wt::DumpWindows(checks, 0);
-    }
+    ::PostMessageW(hSheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+    bool bClosed = wt::WaitFor(options.m_dwTimeoutMs, [&] { return !::IsWindow(hSheet); });
+    if (!checks.Check(bClosed, "the sheet closes with Cancel")) wt::DumpWindows(checks, 0);
     return checks.Finish();
 }

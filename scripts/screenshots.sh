@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Opens the applet in Wine's control.exe on a private Xvfb display (inside the
+# virtual desktop, so frames and captions are drawn), saves a PNG of every
+# page, then cancels the sheet.
+# Usage: scripts/screenshots.sh [--docs] [OUTDIR]   (default: build/screenshots)
+#   --docs  also refresh docs/screenshots/sheet-temperatures.png
+# The device is the simulator's default Marlet, or TMIVRO_PROFILE if set.
+# Needs the x64 build (scripts/build.sh x64).
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${TM_BUILD_DIR:-$root/build}
+docs=0
+if [ "${1:-}" = --docs ]; then
+    docs=1
+    shift
+fi
+outdir=${1:-$build/screenshots}
+probe=$build/x64/tests/wine/sheet_probe.exe
+if [ ! -f "$probe" ]; then
+    echo "screenshots: $probe is missing; build it with scripts/build.sh x64" >&2
+    exit 1
+fi
+
+# Always a private display: a window manager or other windows would spoil the shots.
+export TM_XVFB=1
+# shellcheck source=scripts/wine-env.sh
+. "$root/scripts/wine-env.sh"
+tm_export_sim_env
+tm_wine_prepare || exit 1
+
+mkdir -p "$outdir"
+rm -f "$outdir"/[0-9][0-9]-*.png
+shots=$(mktemp -d "$build/shots.XXXXXX")
+tm_wine_desktop 120 control.exe 'C:\windows\system32\TmRoveVodore.cpl' 2>/dev/null &
+control_pid=$!
+tm_wine_desktop 120 "$probe" --timeout 30 --answer-messages --shots "$(tm_winpath "$shots")" \
+    2>/dev/null | tr -d '\r' >"$shots/probe.log"
+probe_ok=$?
+grep -qx '[0-9]* passed, 0 failed' "$shots/probe.log" || probe_ok=1
+
+# control.exe ends once the sheet is gone; do not wait for ever.
+for _ in $(seq 1 200); do
+    kill -0 "$control_pid" 2>/dev/null || break
+    sleep 0.1
+done
+kill "$control_pid" 2>/dev/null
+wait "$control_pid" 2>/dev/null
+
+count=0
+for bmp in "$shots"/*.bmp; do
+    [ -f "$bmp" ] || continue
+    png=$outdir/$(basename "$bmp" .bmp).png
+    if convert "$bmp" "$png"; then
+        count=$((count + 1))
+        echo "  $png"
+    fi
+done
+temperatures=$(find "$outdir" -maxdepth 1 -name '[0-9][0-9]-temperaturen.png' | head -n 1)
+if [ "$docs" = 1 ] && [ -n "$temperatures" ]; then
+    mkdir -p "$root/docs/screenshots"
+    cp "$temperatures" "$root/docs/screenshots/sheet-temperatures.png"
+    echo "  $root/docs/screenshots/sheet-temperatures.png"
+fi
+if [ "$probe_ok" -ne 0 ] || [ "$count" -eq 0 ]; then
+    echo "screenshots: the sheet could not be captured; what the probe saw:" >&2
+    cat "$shots/probe.log" >&2
+    rm -rf "$shots"
+    exit 1
+fi
+rm -rf "$shots"
+echo "screenshots: $count PNG files in $outdir"
