@@ -1,6 +1,8 @@
 // System texts, status words and the device-error message.
 #include "AppletTestEnv.h"
+#include "applet/DeviceText.h"
 #include "applet/ErrorText.h"
+#include "device/TmIvro.h"
 #include "res/resource.h"
 
 namespace {
@@ -61,6 +63,30 @@ TEST_F(ErrorTextTest, DeviceErrorMessageNamesTheReasonOfTheLastError) {
     SetLastError(ERROR_BUSY);
     ShowDeviceError(999);
     EXPECT_EQ(L"\nThe requested resource is in use.", headless::MessageBoxes().back().text);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ErrorTextTest, DeviceTextThatFillsItsBufferIsCutNotOverread) {
+    const DWORD cbBuffer = 64;
+    const size_t nChars = cbBuffer / sizeof(WCHAR);
+    std::string longText = "\"" + std::string(nChars + 20, 'V') + "\"";
+    ASSERT_TRUE(TmSimSet("version.21", longText.c_str()));
+    CString text;
+    EXPECT_TRUE(ReadDeviceText(&IvroGetVersionText, 21, cbBuffer, text));
+    EXPECT_EQ(std::wstring(nChars, L'V'), text.Str());
+
+    TmSimSet("version.21", "\"T4.13\"");
+    EXPECT_TRUE(ReadDeviceText(&IvroGetVersionText, 21, cbBuffer, text));
+    EXPECT_EQ(L"T4.13", text.Str());
+
+    // FPGA1 is absent on the default device: the library's reason stays.
+    text = L"old";
+    EXPECT_FALSE(ReadDeviceText(&IvroGetVersionText, 3, cbBuffer, text));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_NOT_SUPPORTED), GetLastError());
+    EXPECT_EQ(L"old", text.Str());
 }
 
 }  // namespace
