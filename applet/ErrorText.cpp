@@ -46,6 +46,12 @@ UINT GetStatusWordId(DWORD dwError) {
     }
 }
 
+CString LoadStatusWord(DWORD dwError) {
+    CString word;
+    word.LoadString(GetStatusWordId(dwError));
+    return word;
+}
+
 void ShowDeviceError(UINT nIDS) {
     DWORD dwError = ::GetLastError();
     CString text;

@@ -1,7 +1,7 @@
 // Turning an error code into text for the user.
 #pragma once
 
-#include <windows.h>
+#include "framework/Afx.h"
 
 // The system's text for an error code, without a trailing line break. The
 // text lives in one buffer shared by all callers until the next call.
@@ -10,6 +10,9 @@ const wchar_t* GetSystemErrorText(DWORD dwError);
 // The string id of the short status word that a field shows when its value
 // could not be read: "(keine)", "Timeout", "Busy" or "Fehler".
 UINT GetStatusWordId(DWORD dwError);
+
+// The status word itself, loaded.
+CString LoadStatusWord(DWORD dwError);
 
 // Shows the string nIDS, a line break and the system text of the thread's
 // last error. Call it right after the failed operation.

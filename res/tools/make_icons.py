@@ -262,6 +262,22 @@ def thermometer(size):
     return shapes
 
 
+def chip(size):
+    """A firmware chip: a dark package with pins on both sides and a notch."""
+    s = size / 32.0
+    shapes = []
+    pin = Paint((190, 194, 200), (130, 134, 140), SILVER, GREY)
+    body = Paint((60, 66, 78), (28, 32, 40), GREY, BLACK, diagonal=True)
+    for i in range(5):
+        y = (6 + i * 4.5) * s
+        shapes.append(RoundRect(pin, (3 * s, y, 9 * s, y + 2 * s)))
+        shapes.append(RoundRect(pin, (23 * s, y, 29 * s, y + 2 * s)))
+    shapes.append(RoundRect(body, (7 * s, 3 * s, 25 * s, 29 * s), radius=2 * s))
+    shapes.append(Circle(Paint((120, 126, 138), vga0=GREY), 16 * s, 3.5 * s, 2.5 * s))
+    shapes.append(Circle(Paint((80, 200, 120), vga0=GREEN), 11 * s, 24 * s, 1.6 * s))
+    return shapes
+
+
 # ---------------------------------------------------------------- file formats
 
 def nearest(palette, c):
@@ -427,6 +443,7 @@ def main():
     write_ico(os.path.join(out, "ferrow.ico"), lambda s: panel_pc(s, "ferrow"), family)
     write_ico(os.path.join(out, "temperatures.ico"), thermometer,
               [(32, 32), (16, 32), (32, 8), (16, 8)])
+    write_ico(os.path.join(out, "firmware.ico"), chip, [(32, 32), (16, 32), (32, 8), (16, 8)])
     write_arrow_bmp(os.path.join(out, "arrow_down.bmp"), pointing_left=True)
     write_arrow_bmp(os.path.join(out, "arrow_up.bmp"), pointing_left=False)
 

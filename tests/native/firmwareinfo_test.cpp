@@ -1,0 +1,77 @@
+// The "Firmware" dialog for the FPGAs and the Ravla slots.
+#include "AppletTestEnv.h"
+#include "res/resource.h"
+#include "transfer/FirmwareInfoDlg.h"
+
+namespace {
+
+class FirmwareInfoTest : public AppletTest {
+protected:
+    struct Shown {
+        std::wstring title, info, status, extInfo;
+        bool contextHelp;
+    };
+    Shown Show(int nWhich) {
+        Shown shown;
+        headless::ScopedModalHandler handler([&](HWND hDialog) {
+            shown = {headless::TextOf(hDialog), headless::TextOf(GetDlgItem(hDialog, IDC_FW_INFO)),
+                     headless::TextOf(GetDlgItem(hDialog, IDC_FW_STATUS)),
+                     headless::TextOf(GetDlgItem(hDialog, IDC_FW_EXTINFO)),
+                     (GetWindowLongPtrW(hDialog, GWL_EXSTYLE) & WS_EX_CONTEXTHELP) != 0};
+            headless::PressOk(hDialog);
+        });
+        CFirmwareInfoDlg dialog;
+        dialog.m_nWhich = nWhich;
+        dialog.DoModal();
+        return shown;
+    }
+};
+
+TEST_F(FirmwareInfoTest, BootStatusInWordsForEachFirmware) {
+    LoadModule();
+    TmSimSet("parts.fpga1", "yes");
+    TmSimSet("version.0", "\"FPGA 1.2\"");
+    TmSimSet("version.4", "\"Dev=\"\"ABCDE\"\" Use=\"\"pci\"\"\"");
+    TmSimSet("firmware.12", "5");
+    Shown fpga = Show(0);
+    EXPECT_EQ(L"Firmware - On-Board FPGA", fpga.title);
+    EXPECT_EQ(L"FPGA 1.2", fpga.info);
+    EXPECT_EQ(L"Boot OK", fpga.status);
+    EXPECT_FALSE(fpga.contextHelp);
+
+    // Status 2 depends on what the firmware belongs to; 9 and above is unknown.
+    TmSimSet("firmware.15", "2");
+    TmSimSet("firmware.13", "2");
+    TmSimSet("firmware.14", "9");
+    EXPECT_EQ(L"Kein FPGA vorhanden", Show(3).status);
+    EXPECT_EQ(L"Firmware - On-Board FPGA1", Show(3).title);
+    Shown slot1 = Show(1);
+    EXPECT_EQ(L"Firmware - Ravla Slot 1", slot1.title);
+    EXPECT_EQ(L"Kein Ravla Modul vorhanden", slot1.status);
+    Shown slot2 = Show(2);
+    EXPECT_EQ(L"Firmware - Ravla Slot 2", slot2.title);
+    EXPECT_EQ(L"Unbekannt", slot2.status);
+}
+
+TEST_F(FirmwareInfoTest, EachFailedReadShowsItsOwnStatusWord) {
+    fakeplat::AddFile(L"C:\\Windows\\system32\\TmRoveVodore.chm");
+    LoadModule();
+    TmSimSet("version.0", "\"FPGA 1.2\"");
+    TmSimInjectFault("IvroGetFirmwareValue", ERROR_SEM_TIMEOUT, 0, 12);
+    TmSimInjectFault("IvroGetVersionText", ERROR_BUSY, 0, 4);
+    Shown shown = Show(0);
+    EXPECT_EQ(L"FPGA 1.2", shown.info);
+    EXPECT_EQ(L"Timeout", shown.status);
+    EXPECT_EQ(L"Busy", shown.extInfo);
+    EXPECT_TRUE(shown.contextHelp);
+
+    // FPGA1 absent on the default device: "(keine)" everywhere, still opens.
+    TmSimClearFaults();
+    Shown absent = Show(3);
+    EXPECT_EQ(L"(keine)", absent.info);
+    EXPECT_EQ(L"(keine)", absent.status);
+    EXPECT_EQ(L"(keine)", absent.extInfo);
+    EXPECT_TRUE(headless::MessageBoxes().empty());
+}
+
+}  // namespace
