@@ -1,5 +1,7 @@
 #include "applet/CplApp.h"
 
+#include "applet/RepeatArrowButton.h"
+
 namespace {
 const wchar_t kHelpFileName[] = L"TmRoveVodore.chm";
 
@@ -48,6 +50,9 @@ CCplApp::CCplApp()
       m_bUserLogoUpdated(FALSE),
       m_bInitialized(FALSE) {
     SearchHelpFile();
+    // A module load starts with the keyboard settings unread; natively each
+    // test's application object stands for one load.
+    CRepeatArrowButton::ResetKeyboardSettings();
 }
 
 void CCplApp::SearchHelpFile() {

@@ -14,12 +14,16 @@ CCplPropertySheet::CCplPropertySheet(const wchar_t* pszCaption, HWND hWndOwner)
 
 void CCplPropertySheet::AddPages() {
     // The order of the calls is the tab order; the first page added is shown first.
+    AddPage(&m_pageDisplay);
     AddPage(&m_pageTemperatures);
+    AddPage(&m_pageVersions);
 }
 
 const wchar_t* CCplPropertySheet::ActivePageTopic() const {
     const CPropertyPage* pActive = GetActivePage();
+    if (pActive == &m_pageDisplay) return kTopicDisplay;
     if (pActive == &m_pageTemperatures) return kTopicTemperatures;
+    if (pActive == &m_pageVersions) return kTopicVersions;
     return nullptr;
 }
 

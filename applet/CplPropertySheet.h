@@ -2,14 +2,18 @@
 #pragma once
 
 #include "framework/Afx.h"
+#include "pages/PageDisplayDlg.h"
 #include "pages/PageTemperaturesDlg.h"
+#include "transfer/PageVersionsDlg.h"
 
 class CCplPropertySheet : public CPropertySheet {
 public:
     CCplPropertySheet(const wchar_t* pszCaption, HWND hWndOwner);
 
     // Member pages in construction order; AddPages decides the tab order.
+    CPageDisplayDlg m_pageDisplay;
     CPageTemperaturesDlg m_pageTemperatures;
+    CPageVersionsDlg m_pageVersions;
 
     BOOL OnInitDialog() override;
 

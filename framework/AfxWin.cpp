@@ -290,6 +290,13 @@ BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult
     }
     if (message == WM_NOTIFY) return OnNotify(wParam, lParam, pResult);
     const AFX_MSGMAP_ENTRY* pEntry = FindEntry(GetMessageMap(), message, 0, 0);
+    if (!pEntry && message == WM_DRAWITEM) {
+        // An owner-drawn control that is a framework object draws itself.
+        const DRAWITEMSTRUCT* pDraw = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+        CWnd* pChild =
+            pDraw && pDraw->CtlType != ODT_MENU ? FromHandlePermanent(pDraw->hwndItem) : nullptr;
+        return pChild && pChild != this && pChild->OnChildNotify(message, wParam, lParam, pResult);
+    }
     if (!pEntry) return FALSE;
     *pResult = pEntry->pfnThunk(this, wParam, lParam);
     return TRUE;
@@ -305,6 +312,21 @@ BOOL CWnd::OnCommand(WPARAM wParam, LPARAM lParam) {
 
 BOOL CWnd::OnNotify(WPARAM, LPARAM, LRESULT*) {
     return FALSE;
+}
+
+BOOL CWnd::OnChildNotify(UINT, WPARAM, LPARAM, LRESULT*) {
+    return FALSE;
+}
+
+HBRUSH CWnd::OnCtlColor(HDC hDC, CWnd* pWnd, UINT nCtlColor) {
+    // A dialog procedure cannot hand the message to the dialog manager and
+    // still change the colours afterwards, so the default runs here.
+    UINT message = WM_CTLCOLORMSGBOX + nCtlColor;
+    WPARAM wParam = reinterpret_cast<WPARAM>(hDC);
+    LPARAM lParam = reinterpret_cast<LPARAM>(pWnd ? pWnd->m_hWnd : nullptr);
+    LRESULT result = m_pfnSuper ? ::CallWindowProcW(m_pfnSuper, m_hWnd, message, wParam, lParam)
+                                : ::DefWindowProcW(m_hWnd, message, wParam, lParam);
+    return reinterpret_cast<HBRUSH>(result);
 }
 
 LRESULT CWnd::Default() {
@@ -490,6 +512,20 @@ void DDX_Text(CDataExchange* pDX, int nIDC, long& value) {
     TextNumber(pDX, nIDC, value, true, L"%ld");
 }
 
+void DDX_Text(CDataExchange* pDX, int nIDC, BYTE& value) {
+    HWND hWnd = pDX->PrepareEditCtrl(nIDC);
+    if (pDX->m_bSaveAndValidate) {
+        long long parsed = 0;
+        if (!ParseNumber(WindowText(hWnd), false, parsed) || parsed > 255)
+            RangeFail(pDX, L"0", L"255");
+        value = static_cast<BYTE>(parsed);
+    } else {
+        CString text;
+        text.Format(L"%u", static_cast<UINT>(value));
+        AfxSetWindowText(hWnd, text);
+    }
+}
+
 void DDX_Text(CDataExchange* pDX, int nIDC, CString& value) {
     HWND hWnd = pDX->PrepareEditCtrl(nIDC);
     if (pDX->m_bSaveAndValidate)
@@ -554,6 +590,18 @@ void DDV_MaxChars(CDataExchange* pDX, const CString& value, int nChars) {
     const wchar_t* arg = szMax;
     AfxMessageBox(AfxFormatStrings(kPromptStringSize, &arg, 1), MB_ICONEXCLAMATION);
     pDX->Fail();
+}
+
+// ---------------------------------------------------------------------------
+// CButton
+
+void CButton::DrawItem(LPDRAWITEMSTRUCT) {}
+
+BOOL CButton::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
+    if (message != WM_DRAWITEM) return CWnd::OnChildNotify(message, wParam, lParam, pResult);
+    DrawItem(reinterpret_cast<LPDRAWITEMSTRUCT>(lParam));
+    *pResult = TRUE;
+    return TRUE;
 }
 
 // ---------------------------------------------------------------------------

@@ -87,12 +87,23 @@ template <class T, HCURSOR (T::*F)()>
 LRESULT QueryDragIcon(CWnd* p, WPARAM, LPARAM) {
     return reinterpret_cast<LRESULT>((static_cast<T*>(p)->*F)());
 }
+template <class T, HBRUSH (T::*F)(HDC, CWnd*, UINT), UINT nCtlColor>
+LRESULT CtlColor(CWnd* p, WPARAM w, LPARAM l);
 template <class T, LRESULT (T::*F)(WPARAM, LPARAM)>
 LRESULT Message(CWnd* p, WPARAM w, LPARAM l) {
     return (static_cast<T*>(p)->*F)(w, l);
 }
 template <class T, void (T::*F)(UINT, UINT, CWnd*)>
 LRESULT Scroll(CWnd* p, WPARAM w, LPARAM l);
+template <class T, void (T::*F)(UINT, POINT)>
+LRESULT Mouse(CWnd* p, WPARAM w, LPARAM l) {
+    // Client coordinates are signed 16-bit values.
+    POINT pt = {static_cast<SHORT>(LOWORD(l)), static_cast<SHORT>(HIWORD(l))};
+    (static_cast<T*>(p)->*F)(static_cast<UINT>(w), pt);
+    return 0;
+}
+template <class T, void (T::*F)(CWnd*)>
+LRESULT CaptureChanged(CWnd* p, WPARAM w, LPARAM l);
 }  // namespace afx_thunk
 
 #define DECLARE_MESSAGE_MAP()                     \
@@ -132,8 +143,26 @@ protected:                                        \
 #define ON_WM_QUERYDRAGICON() \
     {WM_QUERYDRAGICON, 0, 0, 0, &afx_thunk::QueryDragIcon<ThisClass, &ThisClass::OnQueryDragIcon>},
 #define ON_WM_DESTROY() {WM_DESTROY, 0, 0, 0, &afx_thunk::Void<ThisClass, &ThisClass::OnDestroy>},
+// HBRUSH OnCtlColor(HDC hDC, CWnd* pWnd, UINT nCtlColor) for every WM_CTLCOLOR* message.
+#define TM_CTLCOLOR_ENTRY(msg, n) \
+    {msg, 0, 0, 0, &afx_thunk::CtlColor<ThisClass, &ThisClass::OnCtlColor, n>},
+#define ON_WM_CTLCOLOR()                                        \
+    TM_CTLCOLOR_ENTRY(WM_CTLCOLORMSGBOX, CTLCOLOR_MSGBOX)       \
+    TM_CTLCOLOR_ENTRY(WM_CTLCOLOREDIT, CTLCOLOR_EDIT)           \
+    TM_CTLCOLOR_ENTRY(WM_CTLCOLORLISTBOX, CTLCOLOR_LISTBOX)     \
+    TM_CTLCOLOR_ENTRY(WM_CTLCOLORBTN, CTLCOLOR_BTN)             \
+    TM_CTLCOLOR_ENTRY(WM_CTLCOLORDLG, CTLCOLOR_DLG)             \
+    TM_CTLCOLOR_ENTRY(WM_CTLCOLORSCROLLBAR, CTLCOLOR_SCROLLBAR) \
+    TM_CTLCOLOR_ENTRY(WM_CTLCOLORSTATIC, CTLCOLOR_STATIC)
 #define ON_WM_HSCROLL() {WM_HSCROLL, 0, 0, 0, &afx_thunk::Scroll<ThisClass, &ThisClass::OnHScroll>},
 #define ON_WM_VSCROLL() {WM_VSCROLL, 0, 0, 0, &afx_thunk::Scroll<ThisClass, &ThisClass::OnVScroll>},
+#define ON_WM_LBUTTONDOWN() \
+    {WM_LBUTTONDOWN, 0, 0, 0, &afx_thunk::Mouse<ThisClass, &ThisClass::OnLButtonDown>},
+#define ON_WM_LBUTTONUP() \
+    {WM_LBUTTONUP, 0, 0, 0, &afx_thunk::Mouse<ThisClass, &ThisClass::OnLButtonUp>},
+#define ON_WM_CAPTURECHANGED()   \
+    {WM_CAPTURECHANGED, 0, 0, 0, \
+     &afx_thunk::CaptureChanged<ThisClass, &ThisClass::OnCaptureChanged>},
 #define ON_MESSAGE(message, memberFxn) \
     {(UINT)(message), 0, 0, 0, &afx_thunk::Message<ThisClass, &ThisClass::memberFxn>},
 
@@ -193,9 +222,15 @@ public:
     virtual BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult);
     virtual BOOL OnCommand(WPARAM wParam, LPARAM lParam);
     virtual BOOL OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* pResult);
+    // A message the parent reflects back to this control (WM_DRAWITEM);
+    // TRUE if handled, with the parent's result in *pResult.
+    virtual BOOL OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult);
     LRESULT Default();
     virtual LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
     virtual void DoDataExchange(CDataExchange* pDX);
+    // The default colours of a WM_CTLCOLOR* message, set into hDC at once, so
+    // that a handler can change them before it returns the brush.
+    HBRUSH OnCtlColor(HDC hDC, CWnd* pWnd, UINT nCtlColor);
 
     // Replaces the window procedure of an existing window by the framework's.
     BOOL SubclassWindow(HWND hWnd);
@@ -228,6 +263,16 @@ private:
     mutable std::map<int, std::unique_ptr<CWnd>> m_children;
 };
 
+// A push button; an owner-drawn one draws itself in DrawItem, which the
+// parent's WM_DRAWITEM reaches through OnChildNotify.
+class CButton : public CWnd {
+public:
+    virtual void DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct);
+
+protected:
+    BOOL OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) override;
+};
+
 // ---------------------------------------------------------------------------
 // Data exchange and validation
 
@@ -254,6 +299,7 @@ private:
 void DDX_Text(CDataExchange* pDX, int nIDC, int& value);
 void DDX_Text(CDataExchange* pDX, int nIDC, UINT& value);
 void DDX_Text(CDataExchange* pDX, int nIDC, long& value);
+void DDX_Text(CDataExchange* pDX, int nIDC, BYTE& value);
 void DDX_Text(CDataExchange* pDX, int nIDC, CString& value);
 void DDX_Check(CDataExchange* pDX, int nIDC, int& value);
 void DDX_Radio(CDataExchange* pDX, int nIDC, int& value);
@@ -306,6 +352,8 @@ public:
     CPropertySheet* GetParentSheet() const { return m_pSheet; }
 
 protected:
+    // Before the page's first PSN_SETACTIVE (its dialog may already exist).
+    bool IsFirstSetActive() const { return m_bFirstSetActive; }
     BOOL OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* pResult) override;
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
 
@@ -364,6 +412,12 @@ LRESULT afx_thunk::Scroll(CWnd* p, WPARAM w, LPARAM l) {
     return 0;
 }
 
+template <class T, void (T::*F)(CWnd*)>
+LRESULT afx_thunk::CaptureChanged(CWnd* p, WPARAM, LPARAM l) {
+    (static_cast<T*>(p)->*F)(CWnd::FromHandlePermanent(reinterpret_cast<HWND>(l)));
+    return 0;
+}
+
 // Painting device context of WM_PAINT for its lifetime.
 class CPaintDC {
 public:
@@ -379,3 +433,12 @@ private:
     PAINTSTRUCT m_ps;
     HDC m_hDC;
 };
+
+template <class T, HBRUSH (T::*F)(HDC, CWnd*, UINT), UINT nCtlColor>
+LRESULT afx_thunk::CtlColor(CWnd* p, WPARAM w, LPARAM l) {
+    HWND hCtl = reinterpret_cast<HWND>(l);
+    CWnd* pCtl = CWnd::FromHandlePermanent(hCtl);
+    if (!pCtl && hCtl) pCtl = p->GetDlgItem(GetDlgCtrlID(hCtl));
+    return reinterpret_cast<LRESULT>(
+        (static_cast<T*>(p)->*F)(reinterpret_cast<HDC>(w), pCtl, nCtlColor));
+}

@@ -35,6 +35,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 TM_DESKTOP=${TM_DESKTOP:-TmRoveVodore,1024x768}
 TM_WINE_LOCALE=${TM_WINE_LOCALE:-de_DE.UTF-8}
 TM_SYSTEM32=$WINEPREFIX/drive_c/windows/system32
+TM_DRIVER_VERSION="1.0 (Simulator)"
 
 # wine64 itself: Debian's "wine" wrapper nags about the missing 32-bit loader.
 tm_find_wine() {
@@ -201,6 +202,18 @@ tm_wine_prepare() {
         fi
         timeout 120 "$TM_WINESERVER" -w
         touch "$WINEPREFIX/.tm-ready"
+    fi
+
+    # What an installation of the driver package records: its version, which
+    # the About dialog shows.
+    if [ ! -f "$WINEPREFIX/.tm-driver" ]; then
+        if tm_wine 120 reg add 'HKLM\SOFTWARE\Tolmek_Zerozureri\IVRO\Driver' /v Version /t REG_SZ \
+            /d "$TM_DRIVER_VERSION" /f >/dev/null 2>&1; then
+            timeout 120 "$TM_WINESERVER" -w
+            touch "$WINEPREFIX/.tm-driver"
+        else
+            tm_log "could not record the driver version in the registry"
+        fi
     fi
 
     # Caption buttons are drawn with Marlett.

@@ -128,6 +128,36 @@ serial_id = 0x00001A2B
 logo_text.0 = "TMLOGO.BMP 640x480"
 logo_value.1 = 0x101
 logo_value.2 = 153600
+
+[transfer]
+duration = 8000
+kcf.version = 210
+kcf.min_version = 200
+kcf.max_version = 299
+bios.version = 412
+bios.min_version = 400
+bios.max_version = 499
+bios.restart = yes
+bios.power_cycle = yes
+fpga.version = 107
+fpga.min_version = 100
+fpga.max_version = 199
+fpga.restart = yes
+ravla1.version = 201
+ravla1.min_version = 200
+ravla1.max_version = 299
+ravla1.restart = yes
+ravla2.version = 112
+ravla2.min_version = 100
+ravla2.max_version = 199
+ravla2.restart = yes
+fpga1.version = 100
+fpga1.min_version = 100
+fpga1.max_version = 199
+fpga1.power_cycle = yes
+userlogo.version = 1
+userlogo.min_version = 1
+userlogo.max_version = 9
 )PROFILE";
 }
 

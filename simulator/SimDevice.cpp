@@ -346,6 +346,10 @@ void Simulator::Reset() {
     ReadLogPaths();
     Install(DefaultState(), {});
     m_callLog.clear();
+    // A transfer that runs on keeps its claim on the device.
+    bool bRunning = m_transfer.m_bRunning;
+    m_transfer = TransferInfo();
+    m_transfer.m_bRunning = bRunning;
 }
 
 bool Simulator::LoadText(const std::string& strText) {

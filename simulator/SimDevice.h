@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "device/TmIvro.h"
 #include "simulator/SimProfile.h"
 
 namespace tmsim {
@@ -41,6 +42,12 @@ public:
         SetLastError(nError);
         return nError == 0 ? TRUE : FALSE;
     }
+
+    // IvroDownloadFile and IvroUploadFile (SimTransfer.cpp): the blocking
+    // transfer with its progress callbacks, which run without the lock.
+    BOOL Transfer(const char* pszOperation, bool bDownload, const WCHAR* pszPath, Dword nKind,
+                  TransferProgressProc pfnProgress, void* pContext);
+    BOOL GetTransferInfo(Dword nItem, DWORD* pdwValue, DWORD cbSize);
 
     // Control API (TmIvroSim.h).
     void Reset();
@@ -78,7 +85,27 @@ private:
         }
     };
 
+    // IvroGetTransferInfo items 0..5 and whether a transfer runs now.
+    struct TransferInfo {
+        Dword m_anItems[6] = {0, 0, 0, 0, 0, 0};
+        bool m_bRunning = false;
+    };
+    // What one transfer needs from the device, taken when it starts.
+    struct TransferPlan {
+        bool m_bDownload = true;
+        Dword m_nKind = 0;
+        Dword m_nDevice = 0;
+        TransferKindSettings m_settings;
+        Dword m_nStepDelayMs = 0;
+        std::vector<Byte> m_abImage;  // upload: what the device holds
+    };
+    class TransferRun;
+
     Simulator() = default;
+
+    Dword BeginTransferLocked(bool bDownload, Dword nKind, TransferPlan& plan);
+    Dword Download(const TransferPlan& plan, const WCHAR* pszPath, TransferRun& run);
+    Dword Upload(const TransferPlan& plan, const WCHAR* pszPath, TransferRun& run);
 
     void Prepare();
     void EnsureInitialized();
@@ -119,6 +146,7 @@ private:
     std::filesystem::path m_simLogPath;
 
     std::chrono::steady_clock::time_point m_lastDrift{};
+    TransferInfo m_transfer;
     std::minstd_rand m_random{1};
 };
 

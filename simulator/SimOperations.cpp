@@ -11,7 +11,6 @@ using tmsim::DeviceState;
 using tmsim::Dword;
 using tmsim::ItemMap;
 using tmsim::ItemValue;
-using tmsim::kErrCallNotImplemented;
 using tmsim::kErrInsufficientBuffer;
 using tmsim::kErrInvalidParameter;
 using tmsim::kErrNotSupported;
@@ -424,34 +423,18 @@ BOOL WINAPI IvroGetRavlaText(DWORD dwItem, WCHAR* pszText, DWORD cbSize) {
                      });
 }
 
-// Transfers are not simulated yet: they fail before touching the file or
-// calling back.
 BOOL WINAPI IvroDownloadFile(const WCHAR* pszPath, DWORD dwKind, TransferProgressProc pfnProgress,
                              void* pContext) {
-    (void)pfnProgress;
-    (void)pContext;
-    std::string strPath = pszPath ? tmsim::WideToUtf8(pszPath) : "";
-    return Sim().Run(__func__, true, dwKind, Arg("kind", dwKind) + " path=\"" + strPath + "\"",
-                     [&](DeviceState&) { return kErrCallNotImplemented; });
+    return Sim().Transfer(__func__, true, pszPath, dwKind, pfnProgress, pContext);
 }
 
 BOOL WINAPI IvroUploadFile(const WCHAR* pszPath, DWORD dwKind, TransferProgressProc pfnProgress,
                            void* pContext) {
-    (void)pfnProgress;
-    (void)pContext;
-    std::string strPath = pszPath ? tmsim::WideToUtf8(pszPath) : "";
-    return Sim().Run(__func__, true, dwKind, Arg("kind", dwKind) + " path=\"" + strPath + "\"",
-                     [&](DeviceState&) { return kErrCallNotImplemented; });
+    return Sim().Transfer(__func__, false, pszPath, dwKind, pfnProgress, pContext);
 }
 
 BOOL WINAPI IvroGetTransferInfo(DWORD dwItem, DWORD* pdwValue, DWORD cbSize) {
-    return Sim().Run(__func__, true, dwItem, Arg("item", dwItem, "size", cbSize),
-                     [&](DeviceState&) {
-                         if (dwItem > 5 || !pdwValue) return kErrInvalidParameter;
-                         if (cbSize < sizeof(DWORD)) return kErrInsufficientBuffer;
-                         *pdwValue = 0;
-                         return Dword(0);
-                     });
+    return Sim().GetTransferInfo(dwItem, pdwValue, cbSize);
 }
 
 BOOL WINAPI IvroGetUserLed(BYTE* pbState) {

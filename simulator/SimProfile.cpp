@@ -9,9 +9,9 @@ namespace tmsim {
 
 namespace {
 
-const char* const kSections[] = {"device",  "parts", "display", "temperature", "switches",
-                                 "factory", "keys",  "leds",    "firmware",    "version",
-                                 "ravla",   "user",  "faults"};
+const char* const kSections[] = {"device",  "parts", "display",  "temperature", "switches",
+                                 "factory", "keys",  "leds",     "firmware",    "version",
+                                 "ravla",   "user",  "transfer", "faults"};
 
 struct ScalarKey {
     const char* m_pszName;
@@ -45,6 +45,8 @@ const ScalarKey kScalarKeys[] = {
     {"leds.count", &DeviceState::m_nLedCount, 0, 128},
     {"user.led", &DeviceState::m_nUserLed, 0, 255},
     {"user.serial_id", &DeviceState::m_nUserSerialId, 0, 0xFFFFFFFFll},
+    {"transfer.duration", &DeviceState::m_nTransferDuration, 0, 600000},
+    {"transfer.hold_step", &DeviceState::m_nTransferHoldStep, 0, 8},
 };
 
 struct PartKey {
@@ -92,6 +94,26 @@ const ItemKey kItemKeys[] = {
     {"user.logo_value.", &DeviceState::m_logoValues, false, LogoWidth},
 };
 
+// "transfer.<kind>.<field>" keys.
+struct TransferField {
+    const char* m_pszName;
+    int64_t TransferKindSettings::*m_pValue;
+    int64_t m_nMin;
+    int64_t m_nMax;
+};
+
+const TransferField kTransferFields[] = {
+    {"version", &TransferKindSettings::m_nVersion, 0, 0xFFFFFFFFll},
+    {"min_version", &TransferKindSettings::m_nMinVersion, 0, 0xFFFFFFFFll},
+    {"max_version", &TransferKindSettings::m_nMaxVersion, 0, 0xFFFFFFFFll},
+    {"restart", &TransferKindSettings::m_nRestart, 0, 1},
+    {"power_cycle", &TransferKindSettings::m_nPowerCycle, 0, 1},
+    {"upload_check", &TransferKindSettings::m_nUploadCheck, 0, 7},
+    {"write_error", &TransferKindSettings::m_nWriteError, 0, 0xFFFFFFFFll},
+    {"size", &TransferKindSettings::m_nSize, 1, 16 * 1024 * 1024},
+};
+
+const char kTransferPrefix[] = "transfer.";
 const char kFaultPrefix[] = "faults.";
 const char kKeyMatrixKey[] = "keys.matrix";
 const char kLedMatrixPrefix[] = "leds.matrix.";
@@ -396,6 +418,28 @@ bool FindLedLayer(const std::string& strKey, unsigned& nLayer) {
     return true;
 }
 
+// Splits "transfer.fpga.version" into the kind code and the field.
+const TransferField* FindTransferKey(const std::string& strKey, Dword& nKind) {
+    if (!StartsWith(strKey, kTransferPrefix)) return nullptr;
+    std::string strRest = strKey.substr(std::strlen(kTransferPrefix));
+    size_t nDot = strRest.find('.');
+    if (nDot == std::string::npos) return nullptr;
+    std::string strKind = strRest.substr(0, nDot);
+    std::string strField = strRest.substr(nDot + 1);
+    const TransferKindInfo* pKind = nullptr;
+    for (const TransferKindInfo& info : TransferKinds()) {
+        if (strKind == info.m_pszName) pKind = &info;
+    }
+    if (!pKind) return nullptr;
+    for (const TransferField& field : kTransferFields) {
+        if (strField == field.m_pszName) {
+            nKind = pKind->m_nKind;
+            return &field;
+        }
+    }
+    return nullptr;
+}
+
 bool ParseFixedBlock(const std::string& strValue, Byte* pbOut, size_t nSize,
                      std::string& strReason) {
     std::vector<Byte> abBlock;
@@ -554,6 +598,21 @@ const std::vector<OperationInfo>& Operations() {
     return s_ops;
 }
 
+const std::vector<TransferKindInfo>& TransferKinds() {
+    static const std::vector<TransferKindInfo> s_kinds = {
+        {"kcf", 0},     {"bios", 7},   {"fpga", 8},      {"ravla1", 9},
+        {"ravla2", 10}, {"fpga1", 11}, {"userlogo", 12},
+    };
+    return s_kinds;
+}
+
+const TransferKindInfo* FindTransferKind(Dword nKind) {
+    for (const TransferKindInfo& info : TransferKinds()) {
+        if (info.m_nKind == nKind) return &info;
+    }
+    return nullptr;
+}
+
 const OperationInfo* FindOperation(const std::string& strName) {
     for (const OperationInfo& op : Operations()) {
         if (strName == op.m_pszName) return &op;
@@ -656,6 +715,14 @@ bool ApplyKey(DeviceState& state, const std::string& strKey, const std::string& 
         state.m_abLedMatrix[nLayer] = abMatrix;
         return true;
     }
+    Dword nKind;
+    if (const TransferField* pField = FindTransferKey(strKey, nKind)) {
+        ScalarKey range{pField->m_pszName, nullptr, pField->m_nMin, pField->m_nMax};
+        int64_t nValue;
+        if (!ParseScalar(range, strValue, nValue, strReason)) return false;
+        state.m_transferKinds[nKind].*(pField->m_pValue) = nValue;
+        return true;
+    }
     Dword nItem;
     if (const ItemKey* pItem = FindItemKey(strKey, nItem)) {
         bool bAbsent;
@@ -690,6 +757,14 @@ bool FormatKey(const DeviceState& state, const std::string& strKey, std::string&
     if (FindLedLayer(strKey, nLayer)) {
         strValue =
             FormatHex(state.m_abLedMatrix[nLayer].data(), state.m_abLedMatrix[nLayer].size());
+        return true;
+    }
+    Dword nKind;
+    if (const TransferField* pField = FindTransferKey(strKey, nKind)) {
+        auto it = state.m_transferKinds.find(nKind);
+        TransferKindSettings settings =
+            it == state.m_transferKinds.end() ? TransferKindSettings() : it->second;
+        strValue = std::to_string(settings.*(pField->m_pValue));
         return true;
     }
     Dword nItem;

@@ -16,10 +16,13 @@ typedef uint32_t Dword;
 
 // Last-error codes the simulator reports.
 constexpr Dword kErrFileNotFound = 2;
+constexpr Dword kErrInvalidData = 13;
 constexpr Dword kErrNotSupported = 50;
 constexpr Dword kErrInvalidParameter = 87;
 constexpr Dword kErrCallNotImplemented = 120;
 constexpr Dword kErrInsufficientBuffer = 122;
+constexpr Dword kErrBusy = 170;
+constexpr Dword kErrCancelled = 1223;
 
 constexpr Dword kAnyItem = 0xFFFFFFFFu;
 
@@ -50,6 +53,19 @@ struct FaultSpec {
     Dword m_nTimes = 0;
 };
 
+// How the device treats transfers of one kind (profile keys
+// "transfer.<kind>.<field>", docs/simulator.md).
+struct TransferKindSettings {
+    int64_t m_nVersion = 0;              // version of the data the device holds
+    int64_t m_nMinVersion = 0;           // lower files give check result 3
+    int64_t m_nMaxVersion = 0xFFFFFFFF;  // higher files give check result 4
+    int64_t m_nRestart = 0;              // a download needs a restart
+    int64_t m_nPowerCycle = 0;           // a download needs a power cycle
+    int64_t m_nUploadCheck = 0;          // check result of the device's own data (0 = valid)
+    int64_t m_nWriteError = 0;           // a download fails with it while writing (0 = never)
+    int64_t m_nSize = 4096;              // data bytes of an upload before any download
+};
+
 struct DeviceState {
     // Scalars (profile keys with a fixed range).
     int64_t m_nType = 0;
@@ -76,6 +92,8 @@ struct DeviceState {
     int64_t m_nLedCount = 0;
     int64_t m_nUserLed = 0;
     int64_t m_nUserSerialId = 0;
+    int64_t m_nTransferDuration = 0;  // ms a whole transfer takes; 0 = instant
+    int64_t m_nTransferHoldStep = 0;  // a transfer waits after reporting this step; 0 = never
 
     // Parts; a missing part fails its operations with error 50.
     bool m_bDisplay = false;
@@ -99,6 +117,12 @@ struct DeviceState {
     ItemMap m_keyConfigInfo;
     ItemMap m_logoTexts;
     ItemMap m_logoValues;
+
+    // Per transfer kind code.
+    std::map<Dword, TransferKindSettings> m_transferKinds;
+    // The data container each kind holds after a download (an upload gives
+    // it back); kinds not downloaded yet give data made from their settings.
+    std::map<Dword, std::vector<Byte>> m_transferImages;
 
     // Run-time drift of the two temperatures, reset when a temperature key is set.
     int64_t m_nCpuDrift = 0;
@@ -126,6 +150,14 @@ struct ProfileError {
     std::string m_strReason;
     std::string Format() const;  // "file:line: reason"
 };
+
+// The transfer kinds the device knows: profile name and kind code.
+struct TransferKindInfo {
+    const char* m_pszName;
+    Dword m_nKind;
+};
+const std::vector<TransferKindInfo>& TransferKinds();
+const TransferKindInfo* FindTransferKind(Dword nKind);
 
 // Parses a whole profile and applies it to state. Returns false if any line is
 // malformed; errors then lists every bad line and state is half-applied (the

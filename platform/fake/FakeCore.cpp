@@ -217,6 +217,7 @@ void Reset() {
         ResetSystemLocked();
         ResetSecurityLocked();
         ResetModulesLocked();
+        ResetThreadsLocked();
     }
     handles.clear();
     t_dwLastError = 0;

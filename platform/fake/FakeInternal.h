@@ -54,6 +54,7 @@ void ResetFilesLocked();
 void ResetSystemLocked();
 void ResetSecurityLocked();
 void ResetModulesLocked();
+void ResetThreadsLocked();
 // Empties the handle table and returns its objects, to be released after the
 // lock is dropped (thread objects join or detach their threads).
 std::vector<std::shared_ptr<KernelObject>> TakeHandlesLocked();

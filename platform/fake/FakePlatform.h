@@ -143,6 +143,11 @@ void SetTimeZoneBias(LONG lBiasMinutes);
 void SetTickCount(std::optional<ULONGLONG> ullMilliseconds);
 void AdvanceTickCount(ULONGLONG ullMilliseconds);  // freezes the clock if it is real
 
+// ------------------------------------------------------------ threads
+
+// CreateThread fails with dwError (0 removes the injection).
+void FailCreateThread(DWORD dwError);
+
 // ------------------------------------------------------------ shutdown
 
 struct PrivilegeChange {

@@ -11,6 +11,7 @@ using namespace fakeplat::detail;
 namespace {
 
 std::atomic<DWORD> g_nNextThreadId{1000};
+DWORD g_dwFailCreateThread = 0;  // guarded by the state mutex
 thread_local DWORD t_dwThreadId = 0;
 
 // Something WaitForSingleObject can wait for.
@@ -82,6 +83,13 @@ HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES lpThreadAttributes, SIZE_T dwSt
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
+    {
+        Lock lock(StateMutex());
+        if (g_dwFailCreateThread) {
+            SetLastError(g_dwFailCreateThread);
+            return nullptr;
+        }
+    }
     auto pHandle = std::make_shared<ThreadHandle>();
     auto pState = std::make_shared<ThreadState>();
     pState->bManualReset = true;
@@ -104,6 +112,21 @@ HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES lpThreadAttributes, SIZE_T dwSt
     }
     return h;
 }
+
+namespace fakeplat {
+
+void FailCreateThread(DWORD dwError) {
+    Lock lock(StateMutex());
+    g_dwFailCreateThread = dwError;
+}
+
+namespace detail {
+void ResetThreadsLocked() {
+    g_dwFailCreateThread = 0;
+}
+}  // namespace detail
+
+}  // namespace fakeplat
 
 BOOL WINAPI GetExitCodeThread(HANDLE hThread, LPDWORD lpExitCode) {
     std::shared_ptr<ThreadHandle> pHandle;

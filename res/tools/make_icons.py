@@ -278,6 +278,56 @@ def chip(size):
     return shapes
 
 
+def sun(size):
+    """Brightness: a sun, a yellow disc with eight rays."""
+    s = size / 32.0
+    c = 16.0 * s
+    shapes = []
+    ray = Paint((255, 200, 40), (236, 130, 10), YELLOW, OLIVE)
+    for i in range(8):
+        a = i * math.pi / 4
+        w = 0.2  # half the angular width of a ray at its base
+        r0, r1 = 9.0 * s, 15.0 * s
+        shapes.append(Polygon(ray, [(c + r0 * math.cos(a - w), c + r0 * math.sin(a - w)),
+                                    (c + r1 * math.cos(a), c + r1 * math.sin(a)),
+                                    (c + r0 * math.cos(a + w), c + r0 * math.sin(a + w))]))
+    shapes.append(Circle(Paint((190, 110, 10), vga0=OLIVE), c, c, 8.0 * s))
+    shapes.append(Circle(Paint((255, 236, 110), (248, 170, 20), YELLOW, YELLOW, diagonal=True),
+                         c, c, 7.0 * s))
+    shapes.append(Circle(Paint((255, 255, 255), vga0=WHITE, alpha=0.45), c - 2.4 * s,
+                         c - 2.4 * s, 2.0 * s))
+    return shapes
+
+
+def half_circle(size):
+    """Contrast: a disc, light on the left half and dark on the right."""
+    s = size / 32.0
+    c = 16.0 * s
+    r = 12.5 * s
+    shapes = [Circle(Paint((40, 44, 52), vga0=BLACK), c, c, r + 1.5 * s),
+              Circle(Paint((255, 255, 255), (214, 220, 228), WHITE, WHITE), c, c, r)]
+    arc = [(c + r * math.cos(a), c + r * math.sin(a))
+           for a in (math.pi * (k / 32.0 - 0.5) for k in range(33))]
+    shapes.append(Polygon(Paint((70, 76, 90), (20, 22, 28), GREY, BLACK), arc))
+    return shapes
+
+
+def versions(size):
+    """Three stacked firmware layers: BIOS, FPGA and controller."""
+    s = size / 32.0
+    shapes = []
+    colours = [((90, 160, 230), (30, 90, 170), BLUE, NAVY),
+               ((110, 200, 140), (40, 140, 80), LIME, GREEN),
+               ((240, 190, 80), (190, 120, 20), YELLOW, OLIVE)]
+    for i, (light, dark, vga_light, vga_dark) in enumerate(colours):
+        top = (4 + i * 8) * s
+        shapes.append(RoundRect(Paint((40, 44, 52), vga0=BLACK),
+                                (3 * s, top, 29 * s, top + 8 * s), radius=2 * s))
+        shapes.append(RoundRect(Paint(light, dark, vga_light, vga_dark),
+                                (4 * s, top + s, 28 * s, top + 7 * s), radius=1.5 * s))
+    return shapes
+
+
 # ---------------------------------------------------------------- file formats
 
 def nearest(palette, c):
@@ -444,6 +494,10 @@ def main():
     write_ico(os.path.join(out, "temperatures.ico"), thermometer,
               [(32, 32), (16, 32), (32, 8), (16, 8)])
     write_ico(os.path.join(out, "firmware.ico"), chip, [(32, 32), (16, 32), (32, 8), (16, 8)])
+    write_ico(os.path.join(out, "versions.ico"), versions, [(32, 32), (16, 32), (32, 8), (16, 8)])
+    write_ico(os.path.join(out, "brightness.ico"), sun, [(32, 32), (16, 32), (32, 8), (16, 8)])
+    write_ico(os.path.join(out, "contrast.ico"), half_circle,
+              [(32, 32), (16, 32), (32, 8), (16, 8)])
     write_arrow_bmp(os.path.join(out, "arrow_down.bmp"), pointing_left=True)
     write_arrow_bmp(os.path.join(out, "arrow_up.bmp"), pointing_left=False)
 

@@ -101,7 +101,7 @@ TEST_F(HelpTest, SheetOffersHelpOnlyWithAHelpFile) {
         EXPECT_EQ(0, GetWindowLongPtrW(hSheet, GWL_EXSTYLE) & WS_EX_CONTEXTHELP);
         for (const auto& item : headless::MenuItems(GetSystemMenu(hSheet, FALSE)))
             EXPECT_NE(L"&Hilfe", item.text);
-        headless::PressF1(GetDlgItem(headless::ActivePage(hSheet), 1168));
+        headless::PressF1(GetDlgItem(headless::ActivePage(hSheet), 1164));
     });
     EXPECT_TRUE(g_htmlHelpCalls.empty());
     EXPECT_TRUE(headless::MessageBoxes().empty());
@@ -123,9 +123,9 @@ TEST_F(HelpTest, F1ShowsPopupForListedControlsAndAsksForOthers) {
     fakeplat::AddFile(kSystemHelp);
     LoadModule();
     const std::wstring popupFile = std::wstring(kSystemHelp) + L"::/TmRoveVodoreHelp.txt";
-    const std::wstring topicFile = std::wstring(kSystemHelp) + L"::/html/ZuVereruTemperatures.htm";
+    const std::wstring topicFile = std::wstring(kSystemHelp) + L"::/html/ZuVereruDisplay.htm";
     WithSheet([&](HWND hSheet) {
-        HWND hEdit = GetDlgItem(headless::ActivePage(hSheet), 1168);
+        HWND hEdit = GetDlgItem(headless::ActivePage(hSheet), 1164);
         headless::PressF1(hEdit);
         ASSERT_EQ(1u, g_htmlHelpCalls.size());
         EXPECT_EQ(hEdit, g_htmlHelpCalls[0].hWnd);
@@ -136,7 +136,7 @@ TEST_F(HelpTest, F1ShowsPopupForListedControlsAndAsksForOthers) {
         // OK counts as listed; a listed id from a menu shows nothing.
         HELPINFO ok = HelpFor(IDOK, hSheet);
         SendMessageW(hSheet, WM_HELP, 0, reinterpret_cast<LPARAM>(&ok));
-        HELPINFO menu = HelpFor(1168, hSheet, HELPINFO_MENUITEM);
+        HELPINFO menu = HelpFor(1164, hSheet, HELPINFO_MENUITEM);
         SendMessageW(hSheet, WM_HELP, 0, reinterpret_cast<LPARAM>(&menu));
         ASSERT_EQ(2u, g_htmlHelpCalls.size());
         EXPECT_EQ(0x11u, g_htmlHelpCalls[1].uCommand);
@@ -171,6 +171,13 @@ TEST_F(HelpTest, F1ShowsPopupForListedControlsAndAsksForOthers) {
         ASSERT_EQ(1u, g_htmlHelpCalls.size());
         EXPECT_EQ(topicFile, g_htmlHelpCalls[0].strFile);
         EXPECT_TRUE(headless::MessageBoxes().empty());
+
+        // The topic is the active page's.
+        ASSERT_TRUE(headless::SelectPage(hSheet, 1));
+        headless::SysCommand(hSheet, 0x20);
+        ASSERT_EQ(2u, g_htmlHelpCalls.size());
+        EXPECT_EQ(std::wstring(kSystemHelp) + L"::/html/ZuVereruTemperatures.htm",
+                  g_htmlHelpCalls[1].strFile);
     });
 }
 

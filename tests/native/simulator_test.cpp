@@ -610,25 +610,6 @@ TEST_F(SimulatorTest, CallLogRecordsEveryCall) {
     fs::remove(logPath);
 }
 
-TEST_F(SimulatorTest, TransfersAreNotImplementedYet) {
-    int nCallbacks = 0;
-    auto progress = [](DWORD, void* pContext) -> BOOL {
-        ++*static_cast<int*>(pContext);
-        return TRUE;
-    };
-    EXPECT_FAILS_WITH(IvroDownloadFile(L"fpga.pci", 8, progress, &nCallbacks), 120);
-    EXPECT_FAILS_WITH(IvroUploadFile(L"fpga.pci", 8, progress, &nCallbacks), 120);
-    EXPECT_EQ(0, nCallbacks);
-    for (DWORD dwItem = 0; dwItem <= 5; ++dwItem) {
-        DWORD dwValue = 99;
-        EXPECT_TRUE(IvroGetTransferInfo(dwItem, &dwValue, 4));
-        EXPECT_EQ(0u, dwValue);
-    }
-    DWORD dwValue = 0;
-    EXPECT_FAILS_WITH(IvroGetTransferInfo(6, &dwValue, 4), 87);
-    EXPECT_FAILS_WITH(IvroGetTransferInfo(0, &dwValue, 2), 122);
-}
-
 TEST_F(SimulatorTest, TwoThreadsCallAtOnce) {
     std::atomic<bool> bStop{false};
     std::atomic<int> nBadReads{0};

@@ -255,6 +255,7 @@ private:
         bool bRavla = std::find(titles.begin(), titles.end(), L"Ravla") != titles.end();
         if (!m_scenario.m_bRavla) m_checks.Check(!bRavla, "no \"Ravla\" tab on a Ferrow");
         m_checks.Check(wt::CurrentTab(hSheet) == 0, "the first tab is shown first");
+        m_checks.Check(!titles.empty() && titles[0] == L"Display", "the first tab is \"Display\"");
         if (itTemperatures == titles.end()) return;
         int nTemperatures = static_cast<int>(itTemperatures - titles.begin());
 
@@ -451,6 +452,127 @@ void RunScenario(wt::CChecks& checks, PFN_CPLAPPLET pfnApplet, const CSimulator&
     checks.Check(pfnApplet(hHost, CPL_EXIT, 0, 0) == 1, "type %lu: CPL_EXIT gives 1", nType);
 }
 
+// ---------------------------------------------------------------- Display page
+
+const int kIdBrightnessField = 1164;
+const int kIdBrightnessSlider = 1154;
+const int kIdBrightnessUp = 1172;
+const int kIdContrastUp = 1176;
+const char kDisplayProfile[] =
+    "[device]\ntype = 4\n[display]\nbrightness = 70\nbrightness_default = 70\n"
+    "brightness_factory = 90\ncontrast = 55\ncontrast_default = 55\ncontrast_factory = 60\n";
+
+// Moves a slider as a user's drag would: the position, then the page's
+// scroll notifications.
+void DragSlider(HWND hPage, int nId, int nPos) {
+    HWND hSlider = ::GetDlgItem(hPage, nId);
+    ::SendMessageW(hSlider, TBM_SETPOS, TRUE, nPos);
+    ::SendMessageW(hPage, WM_HSCROLL, MAKEWPARAM(TB_THUMBTRACK, nPos),
+                   reinterpret_cast<LPARAM>(hSlider));
+    ::SendMessageW(hPage, WM_HSCROLL, MAKEWPARAM(TB_ENDTRACK, 0),
+                   reinterpret_cast<LPARAM>(hSlider));
+}
+
+// Works the Display page of one sheet run from a second thread: the slider,
+// an arrow click and a held arrow, then OK or Cancel.
+void DriveDisplay(wt::CChecks& checks, const CSimulator& simulator, DWORD dwHostThread, bool bOk) {
+    const char* pszClose = bOk ? "OK" : "Cancel";
+    HWND hSheet = nullptr;
+    if (!checks.Check(wt::WaitFor(kWaitMs,
+                                  [&] {
+                                      hSheet = wt::FindDialog(dwHostThread, true, nullptr);
+                                      return hSheet != nullptr;
+                                  }),
+                      "display (%s): the sheet opens", pszClose))
+        return;
+    HWND hPage = wt::CurrentPage(hSheet);
+    std::wstring strTitle = hPage ? wt::WindowText(hPage) : std::wstring();
+    checks.Check(wt::CurrentTab(hSheet) == 0 && strTitle == L"Display",
+                 "display (%s): the sheet opens on \"Display\" (saw \"%s\")", pszClose,
+                 wt::Utf8(strTitle).c_str());
+    if (!hPage || !::GetDlgItem(hPage, kIdBrightnessField)) return;
+    checks.Check(wt::ControlText(hPage, kIdBrightnessField) == L"70",
+                 "display (%s): the brightness field shows the device's 70", pszClose);
+
+    DragSlider(hPage, kIdBrightnessSlider, 42);
+    std::string strLog = simulator.CallLog();
+    checks.Check(simulator.Get("display.brightness") == "42" &&
+                     strLog.find("IvroSetBrightness value=42 -> 1") != std::string::npos,
+                 "display (%s): moving the slider sets the brightness 42 (device: %s)", pszClose,
+                 simulator.Get("display.brightness").c_str());
+    checks.Check(wt::ControlText(hPage, kIdBrightnessField) == L"42",
+                 "display (%s): the field follows the slider", pszClose);
+
+    if (!bOk) {
+        ::SendMessageW(::GetDlgItem(hPage, kIdContrastUp), BM_CLICK, 0, 0);
+        checks.Check(simulator.Get("display.contrast") == "56",
+                     "display: the contrast arrow steps the device to 56 (device: %s)",
+                     simulator.Get("display.contrast").c_str());
+        // Held well beyond the keyboard delay: steps of its own, then the click.
+        HWND hUp = ::GetDlgItem(hPage, kIdBrightnessUp);
+        ::SendMessageW(hUp, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+        ::Sleep(2500);
+        ::SendMessageW(hUp, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+        int nBrightness = std::atoi(simulator.Get("display.brightness").c_str());
+        checks.Check(nBrightness > 43 && nBrightness <= 100,
+                     "display: a held arrow steps the brightness more than once (42 -> %d)",
+                     nBrightness);
+        std::wstring strField = wt::ControlText(hPage, kIdBrightnessField);
+        checks.Check(strField == wt::Wide(std::to_string(nBrightness)),
+                     "display: the field shows the device's brightness (saw \"%s\")",
+                     wt::Utf8(strField).c_str());
+    }
+    ::PostMessageW(hSheet, PSM_PRESSBUTTON, bOk ? PSBTN_OK : PSBTN_CANCEL, 0);
+    checks.Check(wt::WaitFor(kWaitMs, [&] { return !::IsWindow(hSheet); }),
+                 "display: the sheet closes with %s", pszClose);
+}
+
+void RunDisplay(wt::CChecks& checks, PFN_CPLAPPLET pfnApplet, const CSimulator& simulator,
+                HWND hHost, bool bOk) {
+    if (!checks.Check(simulator.m_pfnLoadProfileText(kDisplayProfile) != FALSE,
+                      "display: simulator profile loaded"))
+        return;
+    pfnApplet(hHost, CPL_INIT, 0, 0);
+    simulator.m_pfnClearCallLog();
+    CEvent done;
+    DWORD dwHostThread = ::GetCurrentThreadId();
+    std::thread thread([&] {
+        DriveDisplay(checks, simulator, dwHostThread, bOk);
+        // Whatever happened, the host thread must get out of the sheet.
+        if (::WaitForSingleObject(done.Get(), kWaitMs) == WAIT_OBJECT_0) return;
+        for (HWND hWnd : wt::TopLevelWindows(dwHostThread))
+            if (wt::IsSheet(hWnd)) ::PostMessageW(hWnd, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+        if (::WaitForSingleObject(done.Get(), kWaitMs) != WAIT_OBJECT_0) {
+            checks.Check(false, "display: CPL_DBLCLK did not return");
+            std::_Exit(checks.Finish());
+        }
+    });
+    pfnApplet(hHost, CPL_DBLCLK, 0, 0);
+    ::SetEvent(done.Get());
+    thread.join();
+
+    std::string strLog = simulator.CallLog();
+    if (bOk) {
+        checks.Check(simulator.Get("display.brightness_default") == "42" &&
+                         strLog.find("IvroSetDefaultBrightness value=42 -> 1") != std::string::npos,
+                     "display: OK stores the last brightness set, 42, as the default (saw %s)",
+                     simulator.Get("display.brightness_default").c_str());
+        checks.Check(strLog.find("IvroSetDefaultContrast") == std::string::npos,
+                     "display: OK stores no contrast default when none was set");
+        checks.Check(simulator.Get("display.brightness") == "42",
+                     "display: the brightness stays 42 after OK");
+    } else {
+        checks.Check(simulator.Get("display.brightness") == "70" &&
+                         simulator.Get("display.contrast") == "55",
+                     "display: Cancel puts back brightness 70 and contrast 55 (saw %s and %s)",
+                     simulator.Get("display.brightness").c_str(),
+                     simulator.Get("display.contrast").c_str());
+        checks.Check(strLog.find("IvroSetDefault") == std::string::npos,
+                     "display: Cancel stores no defaults");
+    }
+    pfnApplet(hHost, CPL_EXIT, 0, 0);
+}
+
 }  // namespace
 
 int wmain() {
@@ -472,5 +594,7 @@ int wmain() {
                                    100, nullptr, nullptr, nullptr, nullptr));
     for (const CScenario& scenario : kScenarios)
         RunScenario(checks, pfnApplet, simulator, host.Get(), scenario);
+    RunDisplay(checks, pfnApplet, simulator, host.Get(), true);
+    RunDisplay(checks, pfnApplet, simulator, host.Get(), false);
     return checks.Finish();
 }

@@ -1,0 +1,625 @@
+// The transfer dialog with its worker on a real thread against the simulated
+// device. The simulator's "transfer.hold_step" holds a transfer after it
+// reported a step, so that a test sees the dialog at that step.
+//
+// The suite is named ...Thread...: the ThreadSanitizer run picks it.
+#include <atomic>
+#include <chrono>
+#include <cwchar>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include <shlwapi.h>
+
+#include "AppletTestEnv.h"
+#include "applet/Help.h"
+#include "res/resource.h"
+#include "simulator/SimTransferFile.h"
+#include "transfer/TransferDlg.h"
+#include "transfer/TransferKinds.h"
+
+namespace {
+
+const wchar_t kFile[] = L"C:\\fw\\fpga.pci";
+const wchar_t kBackup[] = L"C:\\fw\\backup.pci";
+const wchar_t kSystemText13[] = L"Die Daten sind unzul\u00E4ssig.";
+const wchar_t kSystemText1117[] = L"E/A-Ger\u00E4tefehler.";
+
+std::vector<BYTE> FpgaFile(DWORD dwVersion = 108) {
+    return tmsim::BuildTransferFile(TK_FPGA, 4, dwVersion,
+                                    tmsim::SampleTransferData(TK_FPGA, dwVersion, 3000));
+}
+
+SYSTEMTIME At(WORD wMinute, WORD wSecond, WORD wHour = 10) {
+    SYSTEMTIME st = {};
+    st.wYear = 2024;
+    st.wMonth = 5;
+    st.wDay = 6;
+    st.wHour = wHour;
+    st.wMinute = wMinute;
+    st.wSecond = wSecond;
+    return st;
+}
+
+class TransferThreadTest : public AppletTest {
+protected:
+    void SetUp() override {
+        AppletTest::SetUp();
+        LoadModule().SetAppName(L"Control Center (Marlet)");
+        CTransferDlg::s_nDifferingTicks = 0;
+        // Sleep only moves the fake tick count: the dialog's pauses cost nothing.
+        fakeplat::SetTickCount(0);
+        fakeplat::SetSystemMessage(13, std::wstring(kSystemText13) + L"\r\n");
+        fakeplat::SetSystemMessage(1117, std::wstring(kSystemText1117) + L"\r\n");
+        fakeplat::AddFile(kFile, FpgaFile());
+    }
+
+    INT_PTR Run(BOOL bDownload, DWORD nKind, const std::function<void(HWND)>& fn,
+                const wchar_t* pszPath = nullptr) {
+        CTransferDlg dialog;
+        dialog.m_bDownload = bDownload;
+        dialog.m_nKind = nKind;
+        std::wcscpy(dialog.m_szPath, pszPath ? pszPath : bDownload ? kFile : kBackup);
+        headless::ScopedModalHandler handler([&](HWND hDlg) { fn(hDlg); });
+        return dialog.DoModal();
+    }
+
+    static HWND Item(HWND hDlg, int nId) { return GetDlgItem(hDlg, nId); }
+    static std::wstring Text(HWND hDlg, int nId) { return headless::TextOf(Item(hDlg, nId)); }
+    static std::wstring String(UINT nId) {
+        CString text;
+        text.LoadString(nId);
+        return text.GetString();
+    }
+
+    // Timer ticks until the condition holds or the dialog has ended; bounded
+    // so that a fault fails the test instead of hanging it.
+    static bool TickUntil(HWND hDlg, const std::function<bool()>& condition) {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (std::chrono::steady_clock::now() < deadline) {
+            if (condition()) return true;
+            if (headless::IsModalEnded(hDlg)) return false;
+            headless::FireTimer(hDlg, 1);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return false;
+    }
+    static bool TickUntilStep(HWND hDlg, UINT nStepId) {
+        return TickUntil(hDlg, [&] { return Text(hDlg, IDC_TRANSFER_STEP) == String(nStepId); });
+    }
+    // Holds the running transfer after it reports this step (0: runs on).
+    static void Hold(DWORD nStep) { TmSimSet("transfer.hold_step", std::to_string(nStep).c_str()); }
+
+    // Ends the dialog the way a user waits for the end and closes it.
+    static void FinishAndClose(HWND hDlg, BOOL bDownload = TRUE) {
+        Hold(0);
+        ASSERT_TRUE(TickUntilStep(hDlg, bDownload ? IDS_DOWNLOAD_DONE : IDS_UPLOAD_DONE));
+        headless::Click(Item(hDlg, IDC_TRANSFER_BUTTON));
+    }
+
+    // The error message of a failed transfer, or "" (the dialog ends by itself).
+    std::wstring FailureText(BOOL bDownload, DWORD nKind, const wchar_t* pszPath = nullptr) {
+        headless::ClearMessageBoxes();
+        INT_PTR nResult = Run(
+            bDownload, nKind,
+            [](HWND hDlg) { TickUntil(hDlg, [&] { return headless::IsModalEnded(hDlg); }); },
+            pszPath);
+        EXPECT_EQ(IDCANCEL, nResult);
+        auto boxes = headless::MessageBoxes();
+        if (boxes.empty()) return L"";
+        EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONSTOP), boxes.back().type);
+        return boxes.back().text;
+    }
+
+    // The red of the step text while the device is written.
+    static COLORREF StepTextColor(HWND hDlg) {
+        headless::ClearDrawCalls();
+        headless::Paint(Item(hDlg, IDC_TRANSFER_STEP));
+        for (const auto& call : headless::DrawCalls())
+            if (call.op == "DrawText") return call.textColor;
+        return CLR_INVALID;
+    }
+};
+
+// Presses the transfer button from the user-interface thread while another
+// thread waits until the cancel's wait pumps messages, then calls release.
+void ClickWhileWaiting(HWND hDlg, const std::function<void()>& release, bool* pbPumped) {
+    std::thread helper([&] {
+        PostMessageW(hDlg, WM_NULL, 0, 0);
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (headless::PendingMessages() > 0 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        *pbPumped = headless::PendingMessages() == 0;
+        release();
+    });
+    headless::Click(GetDlgItem(hDlg, IDC_TRANSFER_BUTTON));
+    helper.join();
+}
+
+TEST_F(TransferThreadTest, DownloadShowsEveryStepAndRefusesCancelWhileWriting) {
+    TmSimSet("transfer.fpga.power_cycle", "no");
+    Hold(1);
+    INT_PTR nResult = Run(TRUE, TK_FPGA, [&](HWND hDlg) {
+        EXPECT_EQ(kFile, Text(hDlg, IDC_TRANSFER_PATH));
+        EXPECT_EQ(String(IDS_DOWNLOAD_INFO), Text(hDlg, IDC_TRANSFER_INFO));
+        auto icon = headless::ImageOf(reinterpret_cast<HANDLE>(
+            SendMessageW(Item(hDlg, IDC_TRANSFER_ICON), STM_GETICON, 0, 0)));
+        ASSERT_TRUE(icon);
+        EXPECT_EQ(32515, icon->resourceId);  // the system's warning icon
+        auto timers = headless::Timers();
+        ASSERT_EQ(1u, timers.size());
+        EXPECT_EQ(500u, timers[0].elapse);
+
+        const UINT steps[] = {IDS_STEP_OPEN_FILE, IDS_STEP_INIT,         IDS_STEP_READ_FILE,
+                              IDS_STEP_CHECK,     IDS_STEP_WRITE_DEVICE, IDS_STEP_COMPARE,
+                              IDS_STEP_RELOAD,    IDS_STEP_CLOSE_FILE};
+        HWND hButton = Item(hDlg, IDC_TRANSFER_BUTTON);
+        for (DWORD nStep = 1; nStep <= 8; ++nStep) {
+            Hold(nStep);
+            ASSERT_TRUE(TickUntilStep(hDlg, steps[nStep - 1])) << nStep;
+            headless::FireTimer(hDlg, 1);
+            bool bWriting = nStep == 5;
+            EXPECT_EQ(!bWriting, IsWindowEnabled(hButton) != FALSE) << nStep;
+            EXPECT_EQ(bWriting, StepTextColor(hDlg) == RGB(255, 0, 0)) << nStep;
+            std::wstring strPercent =
+                std::to_wstring(headless::ProgressPos(Item(hDlg, IDC_TRANSFER_PROGRESS))) +
+                L"% - Download";
+            EXPECT_EQ(strPercent, headless::TextOf(hDlg)) << nStep;
+            if (bWriting) {
+                EXPECT_FALSE(headless::PressCancel(hDlg));
+                EXPECT_FALSE(headless::Click(hButton));
+                headless::SysCommand(hDlg, SC_CLOSE);
+                EXPECT_FALSE(headless::IsModalEnded(hDlg));
+            }
+        }
+        EXPECT_EQ(100, headless::ProgressPos(Item(hDlg, IDC_TRANSFER_PROGRESS)));
+        Hold(0);
+        ASSERT_TRUE(TickUntilStep(hDlg, IDS_DOWNLOAD_DONE));
+        EXPECT_EQ(String(IDS_DOWNLOAD_DONE), headless::TextOf(hDlg));
+        EXPECT_EQ(String(IDS_CLOSE), headless::TextOf(hButton));
+        EXPECT_TRUE(IsWindowEnabled(hButton));
+        EXPECT_EQ(0u, Text(hDlg, IDC_TRANSFER_TIME).find(L"Ben\u00F6tigte Zeit: "));
+        EXPECT_EQ(String(IDS_RESTART_NEEDED), Text(hDlg, IDC_TRANSFER_INFO));
+        EXPECT_FALSE(headless::HasTimer(hDlg, 1));
+        EXPECT_TRUE(headless::Click(hButton));
+    });
+    EXPECT_EQ(IDOK, nResult);
+    EXPECT_TRUE(m_pApp->m_bRestartRequired);
+    EXPECT_FALSE(m_pApp->m_bPowerCycleRequired);
+    EXPECT_TRUE(headless::MessageBoxes().empty());
+    EXPECT_EQ("108", TmSimGetString("transfer.fpga.version"));
+}
+
+TEST_F(TransferThreadTest, UploadShowsItsStepsAndNeverAsksForARestart) {
+    TmSimSet("transfer.fpga.restart", "yes");
+    TmSimSet("transfer.fpga.power_cycle", "yes");
+    Hold(1);
+    INT_PTR nResult = Run(FALSE, TK_FPGA, [&](HWND hDlg) {
+        EXPECT_EQ(String(IDS_UPLOAD_INFO), Text(hDlg, IDC_TRANSFER_INFO));
+        const std::pair<DWORD, UINT> steps[] = {
+            {1, IDS_STEP_OPEN_FILE}, {2, IDS_STEP_INIT},       {3, IDS_STEP_READ_DEVICE},
+            {4, IDS_STEP_CHECK},     {5, IDS_STEP_WRITE_FILE}, {7, IDS_STEP_CLOSE_FILE}};
+        for (const auto& step : steps) {
+            Hold(step.first);
+            ASSERT_TRUE(TickUntilStep(hDlg, step.second)) << step.first;
+            EXPECT_TRUE(IsWindowEnabled(Item(hDlg, IDC_TRANSFER_BUTTON))) << step.first;
+        }
+        Hold(0);
+        ASSERT_TRUE(TickUntilStep(hDlg, IDS_UPLOAD_DONE));
+        EXPECT_EQ(String(IDS_UPLOAD_DONE), headless::TextOf(hDlg));
+        EXPECT_EQ(L"", Text(hDlg, IDC_TRANSFER_INFO));
+        EXPECT_EQ(0, SendMessageW(Item(hDlg, IDC_TRANSFER_ICON), STM_GETICON, 0, 0));
+        // Esc after success: IDOK.
+        EXPECT_TRUE(headless::PressCancel(hDlg));
+    });
+    EXPECT_EQ(IDOK, nResult);
+    EXPECT_FALSE(m_pApp->m_bRestartRequired);
+    EXPECT_FALSE(m_pApp->m_bPowerCycleRequired);
+    EXPECT_TRUE(fakeplat::FileContents(kBackup));
+}
+
+TEST_F(TransferThreadTest, CancelOutsideTheWritePhaseWaitsForTheWorkerAndEndsSilently) {
+    HCURSOR hCursor = GetCursor();
+    Hold(3);
+    bool bPumped = false;
+    INT_PTR nResult = Run(TRUE, TK_FPGA, [&](HWND hDlg) {
+        ASSERT_TRUE(TickUntilStep(hDlg, IDS_STEP_READ_FILE));
+        ClickWhileWaiting(
+            hDlg, [] { Hold(0); }, &bPumped);
+        EXPECT_TRUE(headless::IsModalEnded(hDlg));
+    });
+    EXPECT_TRUE(bPumped);
+    EXPECT_EQ(IDCANCEL, nResult);
+    EXPECT_EQ(hCursor, GetCursor());
+    EXPECT_TRUE(headless::MessageBoxes().empty());
+    auto downloads = CallsOf("IvroDownloadFile");
+    ASSERT_EQ(1u, downloads.size());
+    EXPECT_NE(std::string::npos, downloads[0].find("error=1223"));
+    // Stopped before the write: the device holds its old data.
+    EXPECT_EQ("107", TmSimGetString("transfer.fpga.version"));
+
+    // The transfer that ends while the cancel waits has succeeded after all.
+    Hold(8);
+    nResult = Run(TRUE, TK_FPGA, [&](HWND hDlg) {
+        ASSERT_TRUE(TickUntilStep(hDlg, IDS_STEP_CLOSE_FILE));
+        ClickWhileWaiting(
+            hDlg, [] { Hold(0); }, &bPumped);
+        EXPECT_EQ(String(IDS_DOWNLOAD_DONE), headless::TextOf(hDlg));
+        // After success the close box ends with IDOK too.
+        headless::SysCommand(hDlg, SC_CLOSE);
+    });
+    EXPECT_EQ(IDOK, nResult);
+    EXPECT_TRUE(m_pApp->m_bRestartRequired);
+}
+
+TEST_F(TransferThreadTest, OlderVersionQuestionIsOwnedByTheDialogAndAnswerableWhileCancelling) {
+    fakeplat::AddFile(kFile, FpgaFile(105));
+    // Answered No: the download stops without a message.
+    HWND hQuestionOwner = nullptr;
+    INT_PTR nResult = Run(TRUE, TK_FPGA, [&](HWND hDlg) {
+        hQuestionOwner = hDlg;
+        TickUntil(hDlg, [&] { return headless::IsModalEnded(hDlg); });
+    });
+    EXPECT_EQ(IDCANCEL, nResult);
+    auto boxes = headless::MessageBoxes();
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ(String(IDS_ASK_OLDER_VERSION), boxes[0].text);
+    EXPECT_EQ(static_cast<UINT>(MB_YESNO | MB_ICONEXCLAMATION), boxes[0].type);
+    EXPECT_EQ(hQuestionOwner, boxes[0].owner);
+    EXPECT_EQ(L"Control Center (Marlet)", boxes[0].caption);
+    EXPECT_EQ("107", TmSimGetString("transfer.fpga.version"));
+
+    // The user presses "Abbrechen" while the question is open: the cancel's
+    // wait keeps serving the dialog's thread, the question is answered and
+    // the transfer stops.
+    headless::ClearMessageBoxes();
+    std::atomic<bool> bQuestionOpen{false};
+    std::atomic<bool> bPumped{false};
+    std::atomic<HWND> hDialog{nullptr};
+    // Asked only once this thread sits in the modal handler, which pumps nothing.
+    Hold(2);
+    headless::ScopedMessageBoxHandler answer([&](const headless::MessageBoxRecord&) {
+        bQuestionOpen = true;
+        PostMessageW(hDialog.load(), WM_NULL, 0, 0);
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (headless::PendingMessages() > 0 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        bPumped = headless::PendingMessages() == 0;
+        return IDYES;
+    });
+    nResult = Run(TRUE, TK_FPGA, [&](HWND hDlg) {
+        hDialog = hDlg;
+        Hold(0);
+        ASSERT_TRUE(TickUntil(hDlg, [&] { return bQuestionOpen.load(); }));
+        headless::Click(Item(hDlg, IDC_TRANSFER_BUTTON));
+        EXPECT_TRUE(headless::IsModalEnded(hDlg));
+    });
+    EXPECT_TRUE(bPumped);
+    EXPECT_EQ(IDCANCEL, nResult);
+    EXPECT_EQ(1u, headless::MessageBoxes().size());
+    EXPECT_EQ("107", TmSimGetString("transfer.fpga.version"));
+}
+
+TEST_F(TransferThreadTest, TimeOfTheQuestionIsNotPartOfTheTimeNeeded) {
+    fakeplat::AddFile(kFile, FpgaFile(105));
+    fakeplat::SetNow(At(0, 0));
+    headless::ScopedMessageBoxHandler answer([&](const headless::MessageBoxRecord&) {
+        // The user thinks for a quarter of an hour.
+        fakeplat::SetNow(At(15, 0));
+        return IDYES;
+    });
+    Hold(8);
+    INT_PTR nResult = Run(TRUE, TK_FPGA, [&](HWND hDlg) {
+        ASSERT_TRUE(TickUntilStep(hDlg, IDS_STEP_CLOSE_FILE));
+        fakeplat::SetNow(At(15, 42));
+        FinishAndClose(hDlg);
+        EXPECT_EQ(L"Ben\u00F6tigte Zeit: 42 Sek.", Text(hDlg, IDC_TRANSFER_TIME));
+    });
+    EXPECT_EQ(IDOK, nResult);
+    fakeplat::SetNow(std::nullopt);
+}
+
+TEST_F(TransferThreadTest, RemainingTimeShowsOnTheSecondDifferingTickInThreeForms) {
+    fakeplat::SetNow(At(0, 0));
+    auto remaining = [](HWND hDlg) { return Text(hDlg, IDC_TRANSFER_TIME); };
+    Hold(1);
+    bool bPumped = false;
+    INT_PTR nResult = Run(TRUE, TK_FPGA, [&](HWND hDlg) {
+        // No percent yet: nothing, however long it takes.
+        ASSERT_TRUE(TickUntilStep(hDlg, IDS_STEP_OPEN_FILE));
+        fakeplat::SetNow(At(1, 40));
+        headless::FireTimer(hDlg, 1);
+        headless::FireTimer(hDlg, 1);
+        EXPECT_EQ(L"", remaining(hDlg));
+
+        // The check reports 25 percent.
+        fakeplat::SetNow(At(0, 1));
+        Hold(4);
+        ASSERT_TRUE(TickUntilStep(hDlg, IDS_STEP_CHECK));
+        headless::FireTimer(hDlg, 1);
+        EXPECT_EQ(L"", remaining(hDlg)) << "within the first two seconds";
+        fakeplat::SetNow(At(2, 0));  // E = 120 s: R = 361 s
+        headless::FireTimer(hDlg, 1);
+        EXPECT_EQ(L"", remaining(hDlg)) << "first differing tick";
+        headless::FireTimer(hDlg, 1);
+        EXPECT_EQ(L"Verbleibende Zeit: 6 Min. 1 Sek.", remaining(hDlg));
+        fakeplat::SetNow(At(22, 14));  // E = 1334 s: R = 4003 s
+        headless::FireTimer(hDlg, 1);
+        headless::FireTimer(hDlg, 1);
+        EXPECT_EQ(L"Verbleibende Zeit: 1 Std. 6 Min. 43 Sek.", remaining(hDlg));
+
+        // One differing tick, not shown; the count goes on in the next dialog.
+        fakeplat::SetNow(At(2, 0));
+        headless::FireTimer(hDlg, 1);
+        ClickWhileWaiting(
+            hDlg, [] { Hold(0); }, &bPumped);
+    });
+    EXPECT_EQ(IDCANCEL, nResult);
+    EXPECT_EQ(1, CTransferDlg::s_nDifferingTicks);
+
+    fakeplat::SetNow(At(0, 0));
+    Hold(4);
+    nResult = Run(TRUE, TK_FPGA, [&](HWND hDlg) {
+        ASSERT_TRUE(TickUntilStep(hDlg, IDS_STEP_CHECK));
+        fakeplat::SetNow(At(2, 0));
+        headless::FireTimer(hDlg, 1);
+        EXPECT_EQ(L"Verbleibende Zeit: 6 Min. 1 Sek.", remaining(hDlg));
+
+        // At 100 percent one second is left.
+        Hold(8);
+        ASSERT_TRUE(TickUntilStep(hDlg, IDS_STEP_CLOSE_FILE));
+        headless::FireTimer(hDlg, 1);
+        headless::FireTimer(hDlg, 1);
+        EXPECT_EQ(L"Verbleibende Zeit: 1 Sek.", remaining(hDlg));
+        FinishAndClose(hDlg);
+    });
+    EXPECT_EQ(IDOK, nResult);
+    fakeplat::SetNow(std::nullopt);
+}
+
+TEST_F(TransferThreadTest, CheckResultsGiveTheirMessagesInBothDirections) {
+    std::vector<BYTE> badChecksum = FpgaFile();
+    badChecksum.back() ^= 1;
+    const struct {
+        std::vector<BYTE> file;
+        const wchar_t* pszText;
+    } downloads[] = {
+        {std::vector<BYTE>(5, 0),
+         L"Die Datei hat eine ung\u00FCltige Gr\u00F6\u00DFe. M\u00F6glicherweise handelt es sich "
+         L"nicht um eine g\u00FCltige FPGA Datei!"},
+        {FpgaFile(50), L"Die Datei hat eine zu niedrige Version."},
+        {FpgaFile(300), L"Die Datei hat eine zu hohe Version."},
+        {tmsim::BuildTransferFile(7, 4, 420, {1, 2, 3}),
+         L"Die Datei ist keine g\u00FCltige FPGA Datei!"},
+        {tmsim::BuildTransferFile(TK_FPGA, 5, 108, {1, 2, 3}),
+         L"Die Datei beinhaltet keine g\u00FCltigen Daten f\u00FCr das Ger\u00E4t."},
+        {badChecksum,
+         L"Die Datei hat eine ung\u00FCltige Pr\u00FCfsumme. M\u00F6glicherweise wurde die Datei "
+         L"besch\u00E4digt."},
+    };
+    for (const auto& download : downloads) {
+        fakeplat::AddFile(kFile, download.file);
+        EXPECT_EQ(download.pszText, FailureText(TRUE, TK_FPGA));
+    }
+    // The kind's display name stands for %1.
+    fakeplat::AddFile(L"C:\\fw\\slot.pci", std::vector<BYTE>(5, 0));
+    EXPECT_NE(
+        std::wstring::npos,
+        FailureText(TRUE, TK_RAVLA_SLOT2, L"C:\\fw\\slot.pci").find(L"g\u00FCltige Ravla Datei!"));
+
+    const wchar_t* const uploads[] = {
+        L"Die Daten haben eine ung\u00FCltige Gr\u00F6\u00DFe.",
+        nullptr,
+        L"Die Daten haben eine zu niedrige Version.",
+        L"Die Daten haben eine zu hohe Version.",
+        L"Es wurden keine g\u00FCltigen FPGA Daten gefunden!",
+        L"Es wurden keine g\u00FCltigen Daten f\u00FCr das Ger\u00E4t gefunden.",
+        L"Die Daten haben eine ung\u00FCltige Pr\u00FCfsumme. M\u00F6glicherweise wurden die Daten "
+        L"besch\u00E4digt.",
+    };
+    for (DWORD nCheck = 1; nCheck <= 7; ++nCheck) {
+        TmSimSet("transfer.fpga.upload_check", std::to_string(nCheck).c_str());
+        // Check result 2 has no message of its own: the general text.
+        std::wstring strExpected = uploads[nCheck - 1]
+                                       ? uploads[nCheck - 1]
+                                       : String(IDS_UPLOAD_FAILED) + L"\n" + kSystemText13;
+        EXPECT_EQ(strExpected, FailureText(FALSE, TK_FPGA)) << nCheck;
+    }
+    // Any other failure: the general text and the system's text.
+    EXPECT_EQ(String(IDS_DOWNLOAD_FAILED) + L"\n" + kSystemText13, [&] {
+        TmSimInjectFault("IvroDownloadFile", 13, 0, TMSIM_ANY_ITEM);
+        return FailureText(TRUE, TK_FPGA);
+    }());
+    EXPECT_FALSE(m_pApp->m_bFpgaUpdated);
+}
+
+TEST_F(TransferThreadTest, FailureAfterTheWriteBeganWarnsAccordingToTheRestartNeed) {
+    // An older file, accepted, then the device fails while it is written:
+    // check result 2 leaves the general text.
+    fakeplat::AddFile(kFile, FpgaFile(105));
+    headless::ScopedMessageBoxHandler yes([](const headless::MessageBoxRecord& box) {
+        return (box.type & MB_TYPEMASK) == MB_YESNO ? IDYES : IDOK;
+    });
+    TmSimSet("transfer.fpga.write_error", "1117");
+    const std::wstring strGeneral =
+        String(IDS_DOWNLOAD_FAILED) + L"\n" + kSystemText1117 + L"\n\n" + String(IDS_REPEAT_UPDATE);
+    const struct {
+        const char* pszRestart;
+        const char* pszPowerCycle;
+        std::wstring strText;
+    } cases[] = {
+        {"yes", "yes", strGeneral + L" " + String(IDS_DO_NOT_POWER_OFF)},
+        {"no", "yes", strGeneral + L" " + String(IDS_DO_NOT_POWER_OFF)},
+        {"yes", "no", strGeneral + L" " + String(IDS_DO_NOT_RESTART)},
+        {"no", "no", strGeneral},
+    };
+    for (const auto& c : cases) {
+        TmSimSet("transfer.fpga.restart", c.pszRestart);
+        TmSimSet("transfer.fpga.power_cycle", c.pszPowerCycle);
+        EXPECT_EQ(c.strText, FailureText(TRUE, TK_FPGA));
+    }
+    EXPECT_FALSE(m_pApp->m_bRestartRequired);
+    EXPECT_FALSE(m_pApp->m_bPowerCycleRequired);
+}
+
+TEST_F(TransferThreadTest, FinishedDownloadShowsOnlyThePowerCycleWhenBothAreNeeded) {
+    const struct {
+        const char* pszRestart;
+        const char* pszPowerCycle;
+        UINT nTextId;
+        bool bRestart;
+        bool bPowerCycle;
+    } cases[] = {
+        {"no", "no", 0, false, false},
+        {"yes", "no", IDS_RESTART_NEEDED, true, false},
+        {"no", "yes", IDS_POWER_CYCLE_NEEDED, false, true},
+        {"yes", "yes", IDS_POWER_CYCLE_NEEDED, false, true},
+    };
+    DWORD nVersion = 108;
+    for (const auto& c : cases) {
+        LoadModule();
+        TmSimSet("transfer.fpga.restart", c.pszRestart);
+        TmSimSet("transfer.fpga.power_cycle", c.pszPowerCycle);
+        fakeplat::AddFile(kFile, FpgaFile(nVersion++));
+        std::wstring strInfo;
+        LPARAM hIcon = 0;
+        INT_PTR nResult = Run(TRUE, TK_FPGA, [&](HWND hDlg) {
+            FinishAndClose(hDlg);
+            strInfo = Text(hDlg, IDC_TRANSFER_INFO);
+            hIcon = SendMessageW(Item(hDlg, IDC_TRANSFER_ICON), STM_GETICON, 0, 0);
+        });
+        EXPECT_EQ(IDOK, nResult);
+        EXPECT_EQ(c.nTextId ? String(c.nTextId) : L"", strInfo);
+        if (c.nTextId) {
+            auto icon = headless::ImageOf(reinterpret_cast<HANDLE>(hIcon));
+            ASSERT_TRUE(icon);
+            EXPECT_EQ(32516, icon->resourceId);  // the system's information icon
+        } else {
+            EXPECT_EQ(0, hIcon);
+        }
+        EXPECT_EQ(c.bRestart, m_pApp->m_bRestartRequired != FALSE);
+        EXPECT_EQ(c.bPowerCycle, m_pApp->m_bPowerCycleRequired != FALSE);
+    }
+}
+
+TEST_F(TransferThreadTest, WithoutTimerOrWorkerTheDialogClosesAtOnce) {
+    headless::FailSetTimer(true);
+    INT_PTR nResult = Run(TRUE, TK_FPGA, [&](HWND hDlg) {
+        EXPECT_EQ(L"\u00DCbertragung", headless::TextOf(hDlg));
+        EXPECT_EQ(L"", Text(hDlg, IDC_TRANSFER_STEP));
+        EXPECT_TRUE(headless::Click(Item(hDlg, IDC_TRANSFER_BUTTON)));
+        EXPECT_TRUE(headless::IsModalEnded(hDlg));
+    });
+    headless::FailSetTimer(false);
+    EXPECT_EQ(IDCANCEL, nResult);
+    auto boxes = headless::MessageBoxes();
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ(L"Ein Timer kann nicht gestartet werden.", boxes[0].text);
+    EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONSTOP), boxes[0].type);
+
+    headless::ClearMessageBoxes();
+    fakeplat::FailCreateThread(ERROR_NOT_ENOUGH_MEMORY);
+    nResult = Run(TRUE, TK_FPGA, [&](HWND hDlg) {
+        EXPECT_FALSE(headless::HasTimer(hDlg, 1));
+        headless::SysCommand(hDlg, SC_CLOSE);
+        EXPECT_TRUE(headless::IsModalEnded(hDlg));
+    });
+    EXPECT_EQ(IDCANCEL, nResult);
+    boxes = headless::MessageBoxes();
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ(L"Ein Thread kann nicht gestartet werden.", boxes[0].text);
+    EXPECT_EQ(static_cast<UINT>(MB_OK), boxes[0].type);
+    EXPECT_TRUE(CallsOf("IvroDownloadFile").empty());
+}
+
+std::vector<std::pair<std::wstring, UINT>> g_htmlHelpCalls;
+
+HWND WINAPI FakeHtmlHelpW(HWND, LPCWSTR pszFile, UINT uCommand, DWORD_PTR) {
+    g_htmlHelpCalls.emplace_back(pszFile ? pszFile : L"", uCommand);
+    return nullptr;
+}
+
+TEST_F(TransferThreadTest, HelpShowsTheTransferTopicOrThePopup) {
+    ResetHtmlHelpBinding();
+    g_htmlHelpCalls.clear();
+    fakeplat::RegisterModule(L"hhctrl.ocx", {{15, &FakeHtmlHelpW}});
+    fakeplat::AddFile(L"C:\\Windows\\Help\\TmRoveVodore.chm");
+    LoadModule();
+    headless::ScopedMessageBoxHandler yes([](const headless::MessageBoxRecord&) { return IDYES; });
+    Hold(1);
+    INT_PTR nResult = Run(TRUE, TK_FPGA, [&](HWND hDlg) {
+        EXPECT_TRUE(GetWindowLongPtrW(hDlg, GWL_EXSTYLE) & WS_EX_CONTEXTHELP);
+        // No popup help for the step text: after the question, the topic.
+        headless::PressF1(Item(hDlg, IDC_TRANSFER_STEP));
+        ASSERT_EQ(1u, g_htmlHelpCalls.size());
+        EXPECT_EQ(L"C:\\Windows\\Help\\TmRoveVodore.chm::/html/ZuVereruKeys.htm#FileTransferDlg",
+                  g_htmlHelpCalls[0].first);
+        EXPECT_EQ(String(IDS_NO_CONTEXT_HELP), headless::MessageBoxes().at(0).text);
+        // The button has popup help.
+        headless::PressF1(Item(hDlg, IDC_TRANSFER_BUTTON));
+        ASSERT_EQ(2u, g_htmlHelpCalls.size());
+        EXPECT_EQ(L"C:\\Windows\\Help\\TmRoveVodore.chm::/TmRoveVodoreHelp.txt",
+                  g_htmlHelpCalls[1].first);
+        FinishAndClose(hDlg);
+    });
+    EXPECT_EQ(IDOK, nResult);
+    ResetHtmlHelpBinding();
+}
+
+TEST_F(TransferThreadTest, LongPathIsShortenedWithAnEllipsis) {
+    const wchar_t kLong[] =
+        L"C:\\Firmware\\Marlet\\Releases\\2024\\Updates for the FPGA of the panel\\fpga_2.pci";
+    fakeplat::AddFile(kLong, FpgaFile());
+    INT_PTR nResult = Run(
+        TRUE, TK_FPGA,
+        [&](HWND hDlg) {
+            std::wstring strShown = Text(hDlg, IDC_TRANSFER_PATH);
+            RECT rc;
+            GetClientRect(Item(hDlg, IDC_TRANSFER_PATH), &rc);
+            EXPECT_LE(6 * static_cast<LONG>(strShown.size()), rc.right);  // 6 pixels a character
+            EXPECT_EQ(0u, strShown.find(L"C:\\Firmware\\"));
+            EXPECT_NE(std::wstring::npos, strShown.find(L"...\\fpga_2.pci"));
+            FinishAndClose(hDlg);
+        },
+        kLong);
+    EXPECT_EQ(IDOK, nResult);
+}
+
+class TransferTimeFormsTest : public AppletTest {};
+
+TEST_F(TransferTimeFormsTest, HoursMinutesOrSecondsWithoutWholeDays) {
+    auto elapsed = [](DWORD nSeconds) {
+        return std::wstring(
+            CTransferDlg::FormatSpan(nSeconds, IDS_ELAPSED_HMS, IDS_ELAPSED_MS, IDS_ELAPSED_S)
+                .GetString());
+    };
+    EXPECT_EQ(L"Ben\u00F6tigte Zeit: 59 Sek.", elapsed(59));
+    EXPECT_EQ(L"Ben\u00F6tigte Zeit: 1 Min. 0 Sek.", elapsed(60));
+    EXPECT_EQ(L"Ben\u00F6tigte Zeit: 1 Std. 0 Min. 0 Sek.", elapsed(3600));
+    EXPECT_EQ(L"Ben\u00F6tigte Zeit: 23 Std. 59 Min. 59 Sek.", elapsed(86399));
+    EXPECT_EQ(L"Ben\u00F6tigte Zeit: 1 Min. 1 Sek.", elapsed(86400 + 61));
+    EXPECT_EQ(L"Ben\u00F6tigte Zeit: 0 Sek.", elapsed(0));
+}
+
+// The shell's path shortening as the fake provides it (6 pixels a character).
+TEST(PathCompactPath, KeepsTheFileNameAsLongAsItCan) {
+    auto compact = [](const wchar_t* pszPath, UINT nChars, BOOL* pbResult = nullptr) {
+        wchar_t szPath[MAX_PATH];
+        std::wcscpy(szPath, pszPath);
+        BOOL bResult = PathCompactPathW(nullptr, szPath, 6 * nChars);
+        if (pbResult) *pbResult = bResult;
+        return std::wstring(szPath);
+    };
+    EXPECT_EQ(L"C:\\fw\\a.pci", compact(L"C:\\fw\\a.pci", 11));
+    EXPECT_EQ(L"C:\\f...\\a.pci", compact(L"C:\\firmware\\a.pci", 13));
+    EXPECT_EQ(L"...\\name.pci", compact(L"C:\\firmware\\name.pci", 12));
+    EXPECT_EQ(L"na...", compact(L"C:\\firmware\\name.pci", 5));
+    EXPECT_EQ(L"longn...", compact(L"longname.pci", 8));
+    BOOL bResult = TRUE;
+    EXPECT_EQ(L"..", compact(L"C:\\firmware\\name.pci", 2, &bResult));
+    EXPECT_FALSE(bResult);
+    EXPECT_FALSE(PathCompactPathW(nullptr, nullptr, 100));
+}
+
+}  // namespace

@@ -1,0 +1,293 @@
+// Transfer kinds and files: the start sequence of the "Update..." and
+// "Sichern..." buttons, file filters, proposed backup names and the info
+// attribute reader (with a fuzzing loop).
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <cwchar>
+#include <random>
+#include <thread>
+
+#include "AppletTestEnv.h"
+#include "res/resource.h"
+#include "simulator/SimTransferFile.h"
+#include "transfer/TransferKinds.h"
+
+namespace {
+
+const wchar_t kFile[] = L"C:\\fw\\new.pci";
+
+class TransferKindsTest : public AppletTest {
+protected:
+    void SetUp() override {
+        AppletTest::SetUp();
+        LoadModule();
+        fakeplat::SetTickCount(0);
+    }
+
+    static std::wstring String(UINT nId) {
+        CString text;
+        text.LoadString(nId);
+        return text.GetString();
+    }
+    static std::wstring Name(DWORD nKind) { return GetProposedBackupName(nKind).GetString(); }
+    static std::vector<std::wstring> Filter(BOOL bDownload, DWORD nKind) {
+        std::vector<std::wstring> parts;
+        std::wstring strFilter = GetTransferFilter(bDownload, nKind).GetString();
+        size_t nStart = 0;
+        for (size_t nBar; (nBar = strFilter.find(L'|', nStart)) != std::wstring::npos;
+             nStart = nBar + 1)
+            parts.push_back(strFilter.substr(nStart, nBar - nStart));
+        while (!parts.empty() && parts.back().empty()) parts.pop_back();
+        return parts;
+    }
+    static size_t Messages1166() {
+        size_t n = 0;
+        for (const auto& box : headless::MessageBoxes())
+            if (box.text == String(IDS_DATA_UPDATED_BEFORE) && box.type == MB_OK) ++n;
+        return n;
+    }
+
+    // Runs the start sequence: the file dialog answers strPath (empty:
+    // cancel), the transfer dialog is waited for and closed by its button.
+    INT_PTR Start(BOOL bDownload, DWORD nKind, const std::wstring& strPath,
+                  headless::FileDialogRecord* pRecord = nullptr) {
+        headless::ScopedFileDialogHandler files(
+            [&](const headless::FileDialogRecord& record) -> std::optional<std::wstring> {
+                if (pRecord) *pRecord = record;
+                if (strPath.empty()) return std::nullopt;
+                return strPath;
+            });
+        headless::ScopedModalHandler transfer([](HWND hDlg) {
+            auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+            HWND hButton = GetDlgItem(hDlg, IDC_TRANSFER_BUTTON);
+            while (!headless::IsModalEnded(hDlg) && std::chrono::steady_clock::now() < deadline) {
+                headless::FireTimer(hDlg, 1);
+                if (headless::TextOf(hButton) == L"Schlie\u00DFen") headless::Click(hButton);
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        });
+        return StartTransfer(bDownload, nKind);
+    }
+};
+
+std::vector<BYTE> File(DWORD nKind, DWORD nVersion) {
+    return tmsim::BuildTransferFile(nKind, 4, nVersion,
+                                    tmsim::SampleTransferData(nKind, nVersion, 512));
+}
+
+TEST_F(TransferKindsTest, DownloadSetsTheUpdatedFlagAfterSuccessAndBackupsThenWarnFirst) {
+    fakeplat::AddFile(kFile, File(8, 108));
+    headless::FileDialogRecord record;
+    EXPECT_EQ(IDOK, Start(TRUE, 8, kFile, &record));
+    EXPECT_FALSE(record.save);
+    EXPECT_EQ(static_cast<DWORD>(OFN_FILEMUSTEXIST), record.flags);
+    EXPECT_EQ(L"", record.defExt);
+    EXPECT_EQ(L"", record.initialFile);
+    EXPECT_EQ((std::vector<std::wstring>{L"MRL FPGA Dateien (MRL_*.pci)", L"MRL_*.pci",
+                                         L"PCI Modul FPGA Dateien (*.pci)", L"*.pci",
+                                         L"Alle Dateien (*.*)", L"*.*"}),
+              record.filter);
+    ASSERT_EQ(1u, headless::ModalRuns().size());
+    EXPECT_EQ(IDD_TRANSFER, headless::ModalRuns()[0].templateId);
+    EXPECT_TRUE(m_pApp->m_bFpgaUpdated);
+    EXPECT_FALSE(m_pApp->m_bFpga1Updated);
+    EXPECT_TRUE(headless::MessageBoxes().empty());
+
+    // The backup now warns first and proposes the default without asking
+    // the device, which still reports the old firmware.
+    TmSimClearCallLog();
+    EXPECT_EQ(IDCANCEL, Start(FALSE, 8, L"", &record));
+    EXPECT_EQ(1u, Messages1166());
+    EXPECT_TRUE(record.save);
+    EXPECT_EQ(L"fpga_1.pci", record.initialFile);
+    EXPECT_EQ(static_cast<DWORD>(OFN_OVERWRITEPROMPT), record.flags);
+    EXPECT_EQ(L"PCI Modul FPGA Dateien (*.pci)", record.filter.at(0));
+    EXPECT_TRUE(CallsOf("IvroGetVersionText").empty());
+    // A cancelled file dialog starts nothing.
+    EXPECT_EQ(1u, headless::ModalRuns().size());
+
+    // A failed download sets nothing; the key configuration has no flag.
+    headless::ClearMessageBoxes();
+    fakeplat::AddFile(L"C:\\fw\\bad.rom", File(8, 108));
+    EXPECT_EQ(IDCANCEL, Start(TRUE, 7, L"C:\\fw\\bad.rom"));
+    EXPECT_FALSE(m_pApp->m_bBiosUpdated);
+    fakeplat::AddFile(L"C:\\fw\\keys.kcf", File(0, 211));
+    EXPECT_EQ(IDOK, Start(TRUE, 0, L"C:\\fw\\keys.kcf", &record));
+    EXPECT_EQ(L"kcf", record.defExt);
+    EXPECT_EQ(L"Tastenkonfigurationsdateien (*.kcf)", record.filter.at(0));
+    EXPECT_EQ(nullptr, GetUpdatedFlag(*m_pApp, 0));
+
+    // The updated flag of each kind.
+    const std::pair<DWORD, BOOL CCplApp::*> flags[] = {
+        {7, &CCplApp::m_bBiosUpdated},       {8, &CCplApp::m_bFpgaUpdated},
+        {9, &CCplApp::m_bRavlaSlot1Updated}, {10, &CCplApp::m_bRavlaSlot2Updated},
+        {11, &CCplApp::m_bFpga1Updated},     {12, &CCplApp::m_bUserLogoUpdated}};
+    for (const auto& flag : flags)
+        EXPECT_EQ(&(m_pApp.get()->*flag.second), GetUpdatedFlag(*m_pApp, flag.first));
+    EXPECT_EQ(nullptr, GetUpdatedFlag(*m_pApp, 3));
+    // A kind outside the table has no name for "%1".
+    EXPECT_EQ(std::wstring(), GetTransferKindName(3));
+}
+
+TEST_F(TransferKindsTest, FiltersPutTheDeviceEntryFirstForFirmwareDownloads) {
+    TmSimSet("parts.fpga1", "yes");
+    TmSimSet("ravla.23", "\"STN\"");
+    EXPECT_EQ((std::vector<std::wstring>{L"STN FPGA Dateien (STN_*.fp)", L"STN_*.fp",
+                                         L"FPGA Dateien (*.fp;*.stn)", L"*.fp; *.stn",
+                                         L"Alle Dateien (*.*)", L"*.*"}),
+              Filter(TRUE, 11));
+    EXPECT_EQ(L"RCAN_*.pci", Filter(TRUE, 9).at(1));
+    EXPECT_EQ(L"RDIO_*.pci", Filter(TRUE, 10).at(1));
+    // Uploads, an empty ID and a failed read: the resource filter alone.
+    EXPECT_EQ(L"PCI Modul FPGA Dateien (*.pci)", Filter(FALSE, 8).at(0));
+    TmSimSet("ravla.22", "\"\"");
+    EXPECT_EQ(L"PCI Modul FPGA Dateien (*.pci)", Filter(TRUE, 8).at(0));
+    TmSimInjectFault("IvroGetRavlaText", 121, 0, 4);
+    EXPECT_EQ(L"PCI Modul FPGA Dateien (*.pci)", Filter(TRUE, 9).at(0));
+    EXPECT_EQ(L"ROM Dateien (*.rom)", Filter(TRUE, 7).at(0));
+    EXPECT_EQ(L"ROM Dateien (*.rom)", Filter(TRUE, 12).at(0));
+    EXPECT_TRUE(Filter(TRUE, 3).empty());
+    EXPECT_EQ(L"rom", std::wstring(GetTransferDefaultExtension(12)));
+    EXPECT_EQ(nullptr, GetTransferDefaultExtension(9));
+}
+
+TEST_F(TransferKindsTest, ComposedFirmwareNamesFromTheExtendedInfo) {
+    EXPECT_EQ(L"MRLF07.pci", Name(8));
+    const struct {
+        const char* pszInfo;
+        DWORD nKind;
+        const wchar_t* pszName;
+    } cases[] = {
+        {R"("Dev=\"ABCDEFG\" Fct=\"A\" Var=\"01\" Use=\"pci\"")", 8, L"ABCDEA01.pci"},
+        {R"("dev=\"xy\" fct=\"-\" var=\"9\" use=\"bin\"")", 8, L"xy-9.bin"},
+        {R"("Dev=\"M\" Fct=\"_\" Use=\"pci\"")", 8, L"M_1.pci"},
+        {R"("Dev=\"M\" Fct=\"_\" Use=\"pci\"")", 9, L"M_0.pci"},
+        {R"("Dev=\"M\" Fct=\"\" Var=\"2\" Use=\"pci\"")", 8, L"M2.pci"},
+        {R"("Dev =\"M\" Fct=\"_\" Var=\"2\" Use=\"pci\"")", 8, L"fpga_2.pci"},
+        {R"("Dev=M Var=\"3\"")", 10, L"ravla_3.pci"},
+        {R"("Dev=\"AB")", 8, L"AB_1.pci"},
+        {R"("no attributes")", 11, L"fpga1_1.fp"},
+    };
+    TmSimSet("parts.fpga1", "yes");
+    const char* const kInfoKeys[] = {nullptr,     nullptr,     nullptr,     nullptr,
+                                     nullptr,     nullptr,     nullptr,     nullptr,
+                                     "version.4", "version.5", "version.6", "version.7"};
+    for (const auto& c : cases) {
+        ASSERT_TRUE(TmSimSet(kInfoKeys[c.nKind], c.pszInfo)) << TmSimLastProfileError();
+        EXPECT_EQ(c.pszName, Name(c.nKind)) << c.pszInfo;
+    }
+    // Nothing to read: the defaults.
+    TmSimInjectFault("IvroGetVersionText", 50, 0, TMSIM_ANY_ITEM);
+    EXPECT_EQ(L"fpga_1.pci", Name(8));
+    EXPECT_EQ(L"fpga1_1.fp", Name(11));
+    EXPECT_EQ(L"ravla_0.pci", Name(9));
+    EXPECT_EQ(L"ravla_0.pci", Name(10));
+    EXPECT_TRUE(headless::MessageBoxes().empty());
+    // Read with a 1024-byte buffer as the library counts bytes.
+    auto reads = CallsOf("IvroGetVersionText");
+    ASSERT_FALSE(reads.empty());
+    EXPECT_NE(std::string::npos, reads[0].find("size=" + std::to_string(512 * sizeof(WCHAR))));
+
+    // After a download of slot 2 only slot 2 warns and keeps its defaults.
+    TmSimClearFaults();
+    m_pApp->m_bRavlaSlot2Updated = TRUE;
+    EXPECT_EQ(L"ravla_0.pci", Name(10));
+    EXPECT_EQ(1u, Messages1166());
+    EXPECT_EQ(L"M_0.pci", Name(9));
+    EXPECT_EQ(1u, Messages1166());
+}
+
+TEST_F(TransferKindsTest, KeyConfigurationBiosAndBootLogoNames) {
+    EXPECT_EQ(L"MRL15T-A.kcf", Name(0));
+    EXPECT_EQ(L"TMLOGO.rom", Name(12));
+    EXPECT_EQ(L"zelbo.rom", Name(7));
+    TmSimSet("user.logo_text.0", "\"LOGO\"");
+    EXPECT_EQ(L"LOGO.rom", Name(12));
+    TmSimSet("user.logo_text.0", "\"\"");
+    EXPECT_EQ(L".rom", Name(12));
+    TmSimSet("user.logo_text.0", "\"A.B.C\"");
+    EXPECT_EQ(L"A.rom", Name(12));
+    TmSimInjectFault("IvroGetFactoryText", 121, 0, 14);
+    TmSimInjectFault("IvroGetUserLogoText", 50, 0, TMSIM_ANY_ITEM);
+    EXPECT_EQ(L"saved.kcf", Name(0));
+    EXPECT_EQ(L"userlogo.rom", Name(12));
+    EXPECT_TRUE(headless::MessageBoxes().empty());
+
+    // After downloads: message 1166 first; the key configuration has none.
+    TmSimClearFaults();
+    TmSimClearCallLog();
+    m_pApp->m_bBiosUpdated = TRUE;
+    m_pApp->m_bUserLogoUpdated = TRUE;
+    EXPECT_EQ(L"zelbo.rom", Name(7));
+    EXPECT_EQ(1u, Messages1166());
+    EXPECT_EQ(L"userlogo.rom", Name(12));
+    EXPECT_EQ(2u, Messages1166());
+    EXPECT_TRUE(CallsOf("IvroGetUserLogoText").empty());
+    EXPECT_EQ(L"MRL15T-A.kcf", Name(0));
+    EXPECT_EQ(2u, Messages1166());
+}
+
+TEST(GetInfoAttribute, FirstPlaceOfTheKeyCaseInsensitively) {
+    wchar_t szField[6] = L"dflt";
+    const wchar_t kText[] = L"x dEv=\"val\" Dev=\"other\"";
+    EXPECT_EQ(2, GetInfoAttribute(kText, static_cast<int>(std::wcslen(kText)), L"DEV", szField, 5));
+    EXPECT_STREQ(L"val", szField);
+    // The key's first place is inside "Device": not followed by ="; the
+    // field keeps its value.
+    std::wcscpy(szField, L"dflt");
+    const wchar_t kInside[] = L"Device=\"a\" Dev=\"b\"";
+    EXPECT_EQ(-1, GetInfoAttribute(kInside, 18, L"Dev", szField, 5));
+    EXPECT_STREQ(L"dflt", szField);
+    // Cut to max, unclosed, empty: -1 with the field as copied.
+    EXPECT_EQ(-1, GetInfoAttribute(L"Var=\"1234567\"", 13, L"Var", szField, 2));
+    EXPECT_STREQ(L"12", szField);
+    EXPECT_EQ(-1, GetInfoAttribute(L"Var=\"9", 6, L"Var", szField, 2));
+    EXPECT_STREQ(L"9", szField);
+    EXPECT_EQ(-1, GetInfoAttribute(L"Var=\"\"", 6, L"Var", szField, 2));
+    EXPECT_STREQ(L"", szField);
+    // Only nLength characters count, terminated or not.
+    std::wcscpy(szField, L"dflt");
+    EXPECT_EQ(-1, GetInfoAttribute(L"Var=\"5\"", 4, L"Var", szField, 2));
+    EXPECT_STREQ(L"dflt", szField);
+    EXPECT_EQ(-1, GetInfoAttribute(L"Var=", 4, L"Var", szField, 2));
+    EXPECT_EQ(-1, GetInfoAttribute(L"", 0, L"Var", szField, 2));
+    EXPECT_STREQ(L"dflt", szField);
+}
+
+// A million random texts, keys and lengths: no access outside the text or
+// the field (AddressSanitizer watches), and the result keeps its promises.
+TEST(GetInfoAttributeFuzz, MillionInputsStayInBoundsAndKeepTheirPromises) {
+    std::mt19937 random(20240506);
+    const wchar_t kAlphabet[] = L"DdEeVvFfCcTtUuSs=\"\" =x\u00E4\u00C4\0";
+    const wchar_t* const kKeys[] = {L"Dev", L"Fct", L"Var", L"Use", L"", L"=\"", L"DEVICE"};
+    const wchar_t kGuard = L'#';
+    for (int nRun = 0; nRun < 1000000; ++nRun) {
+        std::vector<wchar_t> text(random() % 24);
+        for (wchar_t& ch : text) ch = kAlphabet[random() % (_countof(kAlphabet) - 1)];
+        const wchar_t* pszKey = kKeys[random() % _countof(kKeys)];
+        int nMax = static_cast<int>(random() % 7);
+        std::vector<wchar_t> field(static_cast<size_t>(nMax) + 4, kGuard);
+        const int nLength = static_cast<int>(text.size());
+
+        int nResult = GetInfoAttribute(text.data(), nLength, pszKey, field.data(), nMax);
+
+        const int nKey = static_cast<int>(std::wcslen(pszKey));
+        bool bChanged = field[0] != kGuard;
+        ASSERT_EQ(kGuard, field[static_cast<size_t>(nMax) + 1]);
+        if (bChanged) {
+            size_t nCopied = std::find(field.begin(), field.end(), L'\0') - field.begin();
+            ASSERT_LE(nCopied, static_cast<size_t>(nMax));
+        }
+        ASSERT_GE(nResult, -1);
+        if (nResult >= 0) {
+            ASSERT_TRUE(bChanged);
+            ASSERT_LE(nResult + nKey + 3, nLength);
+            ASSERT_EQ(L'=', text[static_cast<size_t>(nResult + nKey)]);
+            ASSERT_EQ(L'"', text[static_cast<size_t>(nResult + nKey + 1)]);
+            ASSERT_NE(L'\0', field[0]);
+        }
+    }
+}
+
+}  // namespace
