@@ -1,5 +1,9 @@
 // The "Versionen" page: version texts, the rows' buttons and what they open.
+#include <chrono>
+#include <thread>
+
 #include "AppletTestEnv.h"
+#include "simulator/SimTransferFile.h"
 #include "res/resource.h"
 #include "transfer/PageVersionsDlg.h"
 
@@ -22,12 +26,14 @@ protected:
     }
 
     // Opens the page, runs fn on it and cancels the sheet; dialogs that the
-    // page opens are recorded in m_opened and closed with OK.
+    // page opens are recorded in m_opened and closed with OK, a transfer
+    // dialog once it has finished.
     void WithPage(const std::function<void(HWND)>& fn) {
         CVersionsSheet sheet;
         headless::ScopedModalHandler handler([&](HWND hWnd) {
             if (!headless::ModalRuns().back().sheet) {
                 m_opened.push_back(headless::TemplateIdOf(hWnd));
+                if (m_opened.back() == IDD_TRANSFER) WaitForTransfer(hWnd);
                 headless::PressOk(hWnd);
                 return;
             }
@@ -42,6 +48,35 @@ protected:
     }
     static std::wstring Text(HWND hPage, int nId) {
         return headless::TextOf(GetDlgItem(hPage, nId));
+    }
+
+    // Ticks the transfer dialog until its button offers to close it.
+    static void WaitForTransfer(HWND hDlg) {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        HWND hButton = GetDlgItem(hDlg, IDC_TRANSFER_BUTTON);
+        while (headless::TextOf(hButton) != L"Schlie\u00DFen" && !headless::IsModalEnded(hDlg) &&
+               std::chrono::steady_clock::now() < deadline) {
+            headless::FireTimer(hDlg, 1);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+
+    // "Update..." of the FPGA row with the file the Open dialog answers
+    // (empty: the user cancels it).
+    void UpdateFpga(const std::wstring& strPath) {
+        headless::ScopedFileDialogHandler files(
+            [&](const headless::FileDialogRecord&) -> std::optional<std::wstring> {
+                if (strPath.empty()) return std::nullopt;
+                return strPath;
+            });
+        WithPage([](HWND hPage) { headless::Click(GetDlgItem(hPage, IDC_VER_FPGA_UPDATE)); });
+    }
+
+    static size_t Messages1166() {
+        size_t n = 0;
+        for (const auto& box : headless::MessageBoxes())
+            n += box.text.find(L"bis das System neu gestartet wird") != std::wstring::npos;
+        return n;
     }
 
     std::vector<int> m_opened;
@@ -117,6 +152,32 @@ TEST_F(VersionsTest, FirmwareInfoAndAboutOpenFromTheirButtons) {
     EXPECT_EQ(static_cast<UINT>(MB_OK), boxes[0].type);
     EXPECT_NE(std::wstring::npos, boxes[0].text.find(L"bis das System neu gestartet wird"));
     EXPECT_EQ(IDD_FIRMWARE_INFO, m_opened.back());
+}
+
+TEST_F(VersionsTest, OnlyASuccessfulDownloadMakesFirmwareInfoWarnFirst) {
+    // A file of the wrong kind is refused: no flag, no warning later.
+    fakeplat::AddFile(L"C:\\fw\\bios.rom",
+                      tmsim::BuildTransferFile(7, 4, 100, tmsim::SampleTransferData(7, 100, 256)));
+    UpdateFpga(L"C:\\fw\\bios.rom");
+    EXPECT_FALSE(m_pApp->m_bFpgaUpdated);
+    headless::ClearMessageBoxes();
+    WithPage([](HWND hPage) { headless::Click(GetDlgItem(hPage, IDC_VER_FPGA_FIRMWARE)); });
+    EXPECT_EQ(0u, Messages1166());
+
+    // A cancelled Open dialog starts nothing.
+    UpdateFpga(L"");
+    EXPECT_FALSE(m_pApp->m_bFpgaUpdated);
+
+    fakeplat::AddFile(L"C:\\fw\\fpga.pci",
+                      tmsim::BuildTransferFile(8, 4, 108, tmsim::SampleTransferData(8, 108, 256)));
+    UpdateFpga(L"C:\\fw\\fpga.pci");
+    EXPECT_TRUE(m_pApp->m_bFpgaUpdated);
+    EXPECT_FALSE(m_pApp->m_bFpga1Updated);
+    headless::ClearMessageBoxes();
+    m_opened.clear();
+    WithPage([](HWND hPage) { headless::Click(GetDlgItem(hPage, IDC_VER_FPGA_FIRMWARE)); });
+    EXPECT_EQ(1u, Messages1166());
+    EXPECT_EQ(std::vector<int>{IDD_FIRMWARE_INFO}, m_opened);
 }
 
 }  // namespace
