@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "applet/ErrorText.h"
+
 BOOL ReadDeviceText(DeviceTextProc pfnRead, DWORD dwItem, DWORD cbBuffer, CString& rText) {
     const size_t nChars = cbBuffer / sizeof(WCHAR);
     // One element more than the library may fill, always zero.
@@ -9,4 +11,10 @@ BOOL ReadDeviceText(DeviceTextProc pfnRead, DWORD dwItem, DWORD cbBuffer, CStrin
     if (!pfnRead(dwItem, buffer.data(), static_cast<DWORD>(nChars * sizeof(WCHAR)))) return FALSE;
     rText = buffer.data();
     return TRUE;
+}
+
+CString ReadDeviceTextOrStatus(DeviceTextProc pfnRead, DWORD dwItem, DWORD cbBuffer) {
+    CString text;
+    if (!ReadDeviceText(pfnRead, dwItem, cbBuffer, text)) return LoadStatusWord(::GetLastError());
+    return text;
 }

@@ -11,3 +11,7 @@ typedef BOOL(WINAPI* DeviceTextProc)(DWORD dwItem, WCHAR* pszText, DWORD cbSize)
 // text, cut at the buffer's end. On failure returns FALSE with the thread's
 // last error as the library left it.
 BOOL ReadDeviceText(DeviceTextProc pfnRead, DWORD dwItem, DWORD cbBuffer, CString& rText);
+
+// The text, or when it cannot be read the status word of the reason
+// ("(keine)", "Timeout", "Busy", "Fehler"), as a field shows it.
+CString ReadDeviceTextOrStatus(DeviceTextProc pfnRead, DWORD dwItem, DWORD cbBuffer);

@@ -5,11 +5,11 @@
 #include <cwctype>
 
 #include "applet/ErrorText.h"
+#include "applet/PollTimer.h"
 #include "device/TmIvro.h"
 #include "res/resource.h"
 
 namespace {
-const UINT_PTR kRefreshTimer = 1;
 const UINT kRefreshMs = 250;
 const int kMinPercent = 0;
 const int kMaxPercent = 100;
@@ -143,19 +143,13 @@ BOOL CPageDisplayDlg::OnSetActive() {
     UpdateData(FALSE);
     if (GetDlgItem(IDC_BRIGHTNESS_GROUP)->IsWindowEnabled()) OnAutoBrightness();
     if (GetDlgItem(IDC_CONTRAST_GROUP)->IsWindowEnabled()) OnAutoContrast();
-    if (!m_nTimerId) {
-        m_nTimerId = SetTimer(kRefreshTimer, kRefreshMs);
-        if (!m_nTimerId) AfxMessageBox(IDS_TIMER_FAILED, MB_OK | MB_ICONSTOP);
-    }
+    StartPollTimer(this, m_nTimerId, kRefreshMs);
     return bResult;
 }
 
 BOOL CPageDisplayDlg::OnKillActive() {
     BOOL bResult = CPropertyPage::OnKillActive();
-    if (bResult && m_nTimerId) {
-        KillTimer(m_nTimerId);
-        m_nTimerId = 0;
-    }
+    if (bResult) StopPollTimer(this, m_nTimerId);
     return bResult;
 }
 

@@ -1,10 +1,10 @@
 #include "pages/PageTemperaturesDlg.h"
 
+#include "applet/PollTimer.h"
 #include "device/TmIvro.h"
 #include "res/resource.h"
 
 namespace {
-const UINT_PTR kRefreshTimer = 1;
 const UINT kRefreshMs = 1000;
 const DWORD kSensorCpu = 0;
 const DWORD kSensorBoard = 1;
@@ -27,19 +27,13 @@ void CPageTemperaturesDlg::DoDataExchange(CDataExchange* pDX) {
 BOOL CPageTemperaturesDlg::OnSetActive() {
     BOOL bResult = CPropertyPage::OnSetActive();
     Refresh();
-    if (!m_nTimer) {
-        m_nTimer = SetTimer(kRefreshTimer, kRefreshMs);
-        if (!m_nTimer) AfxMessageBox(IDS_TIMER_FAILED, MB_OK | MB_ICONSTOP);
-    }
+    StartPollTimer(this, m_nTimer, kRefreshMs);
     return bResult;
 }
 
 BOOL CPageTemperaturesDlg::OnKillActive() {
     BOOL bResult = CPropertyPage::OnKillActive();
-    if (bResult && m_nTimer) {
-        KillTimer(m_nTimer);
-        m_nTimer = 0;
-    }
+    if (bResult) StopPollTimer(this, m_nTimer);
     return bResult;
 }
 

@@ -42,10 +42,7 @@ UINT TitleSuffix(int nWhich) {
 
 // A version text of the device, or the status word of why it is missing.
 CString VersionTextOrStatus(DWORD dwItem) {
-    CString text;
-    if (!ReadDeviceText(&IvroGetVersionText, dwItem, kTextBytes, text))
-        return LoadStatusWord(::GetLastError());
-    return text;
+    return ReadDeviceTextOrStatus(&IvroGetVersionText, dwItem, kTextBytes);
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 #include "applet/AboutDlg.h"
 #include "applet/CplApp.h"
 #include "applet/DeviceText.h"
-#include "applet/ErrorText.h"
 #include "device/TmIvro.h"
 #include "res/resource.h"
 #include "transfer/FirmwareInfoDlg.h"
@@ -23,10 +22,7 @@ const int kWhichFpga = 0;
 const int kWhichFpga1 = 3;
 
 CString VersionOrStatus(DWORD dwItem) {
-    CString text;
-    if (!ReadDeviceText(&IvroGetVersionText, dwItem, kVersionBytes, text))
-        return LoadStatusWord(::GetLastError());
-    return text;
+    return ReadDeviceTextOrStatus(&IvroGetVersionText, dwItem, kVersionBytes);
 }
 
 }  // namespace
