@@ -53,6 +53,32 @@ TEST_F(FirmwareInfoTest, BootStatusInWordsForEachFirmware) {
     EXPECT_EQ(L"Unbekannt", slot2.status);
 }
 
+TEST_F(FirmwareInfoTest, EveryBootStatusOfEveryFirmware) {
+    LoadModule();
+    TmSimSet("parts.fpga1", "yes");
+    const wchar_t* const texts[] = {L"Keine FPGA Firmware vorhanden",
+                                    L"Ungültige FPGA Firmwaregröße",
+                                    L"Kein FPGA vorhanden",
+                                    L"Boot ist nicht möglich",
+                                    L"Boot ist fehlgeschlagen",
+                                    L"Boot OK",
+                                    L"Alte FPGA Firmware",
+                                    L"Falsche FPGA Firmware",
+                                    L"Boot ist deaktiviert",
+                                    L"Unbekannt"};
+    for (int nWhich = 0; nWhich < 4; ++nWhich) {
+        const std::string key = "firmware." + std::to_string(12 + nWhich);
+        for (int nStatus : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 255}) {
+            SCOPED_TRACE(key + "=" + std::to_string(nStatus));
+            TmSimSet(key.c_str(), std::to_string(nStatus).c_str());
+            std::wstring expected = texts[nStatus < 9 ? nStatus : 9];
+            if (nStatus == 2 && (nWhich == 1 || nWhich == 2))
+                expected = L"Kein Ravla Modul vorhanden";
+            EXPECT_EQ(expected, Show(nWhich).status);
+        }
+    }
+}
+
 TEST_F(FirmwareInfoTest, EachFailedReadShowsItsOwnStatusWord) {
     fakeplat::AddFile(L"C:\\Windows\\system32\\TmRoveVodore.chm");
     LoadModule();
