@@ -3,7 +3,8 @@
 # virtual desktop, so frames and captions are drawn), saves a PNG of every
 # page, then cancels the sheet.
 # Usage: scripts/screenshots.sh [--docs] [OUTDIR]   (default: build/screenshots)
-#   --docs  also refresh docs/screenshots/sheet-temperatures.png
+#   --docs  also refresh docs/screenshots/sheet-temperatures.png and
+#           docs/screenshots/transfer-dialog.png
 # The device is the simulator's default Marlet, or TMIVRO_PROFILE if set.
 # Needs the x64 build (scripts/build.sh x64).
 set -uo pipefail
@@ -46,6 +47,17 @@ done
 kill "$control_pid" 2>/dev/null
 wait "$control_pid" 2>/dev/null
 
+# The transfer dialog at work, from the firmware update that
+# firmware_road_test walks on the simulator's default Marlet.
+road=$build/x64/tests/wine/firmware_road_test.exe
+rm -f "$outdir/transfer-dialog.png"
+if [ -f "$road" ]; then
+    export TM_ROAD_SHOT
+    TM_ROAD_SHOT=$(tm_winpath "$shots/transfer-dialog.bmp")
+    tm_wine_desktop 120 "$road" 2>/dev/null | tr -d '\r' >"$shots/road.log"
+    unset TM_ROAD_SHOT
+fi
+
 count=0
 for bmp in "$shots"/*.bmp; do
     [ -f "$bmp" ] || continue
@@ -60,6 +72,10 @@ if [ "$docs" = 1 ] && [ -n "$temperatures" ]; then
     mkdir -p "$root/docs/screenshots"
     cp "$temperatures" "$root/docs/screenshots/sheet-temperatures.png"
     echo "  $root/docs/screenshots/sheet-temperatures.png"
+fi
+if [ "$docs" = 1 ] && [ -f "$outdir/transfer-dialog.png" ]; then
+    cp "$outdir/transfer-dialog.png" "$root/docs/screenshots/transfer-dialog.png"
+    echo "  $root/docs/screenshots/transfer-dialog.png"
 fi
 if [ "$probe_ok" -ne 0 ] || [ "$count" -eq 0 ]; then
     echo "screenshots: the sheet could not be captured; what the probe saw:" >&2

@@ -108,6 +108,9 @@ if ! tm_wine_prepare; then
     exit 1
 fi
 
+# firmware_road_test saves a picture of the transfer dialog at work.
+export TM_ROAD_SHOT
+TM_ROAD_SHOT=$(tm_winpath "$out/transfer-dialog.bmp")
 for exe in "$build"/x64/tests/wine/*_test.exe; do
     [ -f "$exe" ] || continue
     name=$(basename "$exe" .exe)
@@ -115,6 +118,11 @@ for exe in "$build"/x64/tests/wine/*_test.exe; do
     tm_wine_desktop 300 "$exe" 2>"$out/$name.err" | tee "$out/$name.log"
     count_log "$out/$name.log" "$name"
 done
+unset TM_ROAD_SHOT
+if [ -f "$build/x64/tests/wine/firmware_road_test.exe" ]; then
+    convert "$out/transfer-dialog.bmp" "$out/transfer-dialog.png" 2>/dev/null
+    check $? "screenshot of the transfer dialog at work: $out/transfer-dialog.png"
+fi
 
 echo "== control.exe"
 probe=$build/x64/tests/wine/sheet_probe.exe
