@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "simulator/TmIvroSim.h"
+
 namespace wt {
 
 inline std::string Utf8(const std::wstring& strText) {
@@ -325,5 +327,98 @@ inline void ShowForShot(HWND hWnd) {
                    RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
     ::Sleep(400);
 }
+
+// The applet's entry point.
+typedef LONG(APIENTRY* PFN_CPLAPPLET)(HWND, UINT, LPARAM, LPARAM);
+
+// Owners of the handles a test program makes.
+class CLibrary {
+public:
+    explicit CLibrary(const wchar_t* pszPath)
+        : m_hModule(::LoadLibraryW(pszPath)), m_dwError(m_hModule ? 0 : ::GetLastError()) {}
+    ~CLibrary() {
+        if (m_hModule) ::FreeLibrary(m_hModule);
+    }
+    CLibrary(const CLibrary&) = delete;
+    CLibrary& operator=(const CLibrary&) = delete;
+    HMODULE Get() const { return m_hModule; }
+    DWORD Error() const { return m_dwError; }
+
+private:
+    HMODULE m_hModule;
+    DWORD m_dwError;
+};
+
+class CWindow {
+public:
+    explicit CWindow(HWND hWnd) : m_hWnd(hWnd) {}
+    ~CWindow() {
+        if (m_hWnd) ::DestroyWindow(m_hWnd);
+    }
+    CWindow(const CWindow&) = delete;
+    CWindow& operator=(const CWindow&) = delete;
+    HWND Get() const { return m_hWnd; }
+
+private:
+    HWND m_hWnd;
+};
+
+class CEvent {
+public:
+    CEvent() : m_hEvent(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+    ~CEvent() {
+        if (m_hEvent) ::CloseHandle(m_hEvent);
+    }
+    CEvent(const CEvent&) = delete;
+    CEvent& operator=(const CEvent&) = delete;
+    HANDLE Get() const { return m_hEvent; }
+
+private:
+    HANDLE m_hEvent;
+};
+
+// The simulator's control functions, taken from the TmIvro.dll the applet loaded.
+struct CSimulator {
+    PFN_TMSIMRESET m_pfnReset = nullptr;
+    PFN_TMSIMLOADPROFILETEXT m_pfnLoadProfileText = nullptr;
+    PFN_TMSIMSET m_pfnSet = nullptr;
+    PFN_TMSIMGET m_pfnGet = nullptr;
+    PFN_TMSIMGETCALLLOG m_pfnGetCallLog = nullptr;
+    PFN_TMSIMCLEARCALLLOG m_pfnClearCallLog = nullptr;
+
+    bool Bind() {
+        HMODULE hModule = ::GetModuleHandleW(L"TmIvro.dll");
+        if (!hModule) return false;
+        Take(hModule, "TmSimReset", m_pfnReset);
+        Take(hModule, "TmSimLoadProfileText", m_pfnLoadProfileText);
+        Take(hModule, "TmSimSet", m_pfnSet);
+        Take(hModule, "TmSimGet", m_pfnGet);
+        Take(hModule, "TmSimGetCallLog", m_pfnGetCallLog);
+        Take(hModule, "TmSimClearCallLog", m_pfnClearCallLog);
+        return m_pfnReset && m_pfnLoadProfileText && m_pfnSet && m_pfnGet && m_pfnGetCallLog &&
+               m_pfnClearCallLog;
+    }
+    bool Set(const char* pszKey, const char* pszValue) const {
+        return m_pfnSet(pszKey, pszValue) != FALSE;
+    }
+    std::string Get(const char* pszKey) const {
+        char szValue[256] = "";
+        m_pfnGet(pszKey, szValue, sizeof(szValue));
+        return szValue;
+    }
+    std::string CallLog() const {
+        std::string strLog(m_pfnGetCallLog(nullptr, 0) + 1, '\0');
+        DWORD dwLength = m_pfnGetCallLog(&strLog[0], static_cast<DWORD>(strLog.size()));
+        strLog.resize(dwLength < strLog.size() ? dwLength : strLog.size() - 1);
+        return strLog;
+    }
+
+private:
+    // Through void(*)(): a direct cast trips -Wcast-function-type.
+    template <class F>
+    static void Take(HMODULE hModule, const char* pszName, F& pfn) {
+        pfn = reinterpret_cast<F>(reinterpret_cast<void (*)()>(::GetProcAddress(hModule, pszName)));
+    }
+};
 
 }  // namespace wt

@@ -70,24 +70,11 @@ const CScenario kScenarios[] = {
      L"Control Center", true, true, "-1", "99"},
 };
 
-typedef LONG(APIENTRY* PFN_CPLAPPLET)(HWND, UINT, LPARAM, LPARAM);
-
-class CLibrary {
-public:
-    explicit CLibrary(const wchar_t* pszPath)
-        : m_hModule(::LoadLibraryW(pszPath)), m_dwError(m_hModule ? 0 : ::GetLastError()) {}
-    ~CLibrary() {
-        if (m_hModule) ::FreeLibrary(m_hModule);
-    }
-    CLibrary(const CLibrary&) = delete;
-    CLibrary& operator=(const CLibrary&) = delete;
-    HMODULE Get() const { return m_hModule; }
-    DWORD Error() const { return m_dwError; }
-
-private:
-    HMODULE m_hModule;
-    DWORD m_dwError;
-};
+using wt::CEvent;
+using wt::CLibrary;
+using wt::CSimulator;
+using wt::CWindow;
+using wt::PFN_CPLAPPLET;
 
 class CIcon {
 public:
@@ -101,72 +88,6 @@ public:
 
 private:
     HICON m_hIcon;
-};
-
-class CWindow {
-public:
-    explicit CWindow(HWND hWnd) : m_hWnd(hWnd) {}
-    ~CWindow() {
-        if (m_hWnd) ::DestroyWindow(m_hWnd);
-    }
-    CWindow(const CWindow&) = delete;
-    CWindow& operator=(const CWindow&) = delete;
-    HWND Get() const { return m_hWnd; }
-
-private:
-    HWND m_hWnd;
-};
-
-class CEvent {
-public:
-    CEvent() : m_hEvent(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
-    ~CEvent() {
-        if (m_hEvent) ::CloseHandle(m_hEvent);
-    }
-    CEvent(const CEvent&) = delete;
-    CEvent& operator=(const CEvent&) = delete;
-    HANDLE Get() const { return m_hEvent; }
-
-private:
-    HANDLE m_hEvent;
-};
-
-// The simulator's control functions, taken from the TmIvro.dll the applet loaded.
-struct CSimulator {
-    PFN_TMSIMLOADPROFILETEXT m_pfnLoadProfileText = nullptr;
-    PFN_TMSIMSET m_pfnSet = nullptr;
-    PFN_TMSIMGET m_pfnGet = nullptr;
-    PFN_TMSIMGETCALLLOG m_pfnGetCallLog = nullptr;
-    PFN_TMSIMCLEARCALLLOG m_pfnClearCallLog = nullptr;
-
-    bool Bind() {
-        HMODULE hModule = ::GetModuleHandleW(L"TmIvro.dll");
-        if (!hModule) return false;
-        m_pfnLoadProfileText = reinterpret_cast<PFN_TMSIMLOADPROFILETEXT>(
-            reinterpret_cast<void*>(::GetProcAddress(hModule, "TmSimLoadProfileText")));
-        m_pfnSet = reinterpret_cast<PFN_TMSIMSET>(
-            reinterpret_cast<void*>(::GetProcAddress(hModule, "TmSimSet")));
-        m_pfnGet = reinterpret_cast<PFN_TMSIMGET>(
-            reinterpret_cast<void*>(::GetProcAddress(hModule, "TmSimGet")));
-        m_pfnGetCallLog = reinterpret_cast<PFN_TMSIMGETCALLLOG>(
-            reinterpret_cast<void*>(::GetProcAddress(hModule, "TmSimGetCallLog")));
-        m_pfnClearCallLog = reinterpret_cast<PFN_TMSIMCLEARCALLLOG>(
-            reinterpret_cast<void*>(::GetProcAddress(hModule, "TmSimClearCallLog")));
-        return m_pfnLoadProfileText && m_pfnSet && m_pfnGet && m_pfnGetCallLog && m_pfnClearCallLog;
-    }
-
-    std::string Get(const char* pszKey) const {
-        char szValue[256] = "";
-        m_pfnGet(pszKey, szValue, sizeof(szValue));
-        return szValue;
-    }
-
-    std::string CallLog() const {
-        std::string strLog(m_pfnGetCallLog(nullptr, 0) + 1, '\0');
-        DWORD dwLength = m_pfnGetCallLog(&strLog[0], static_cast<DWORD>(strLog.size()));
-        strLog.resize(std::min<size_t>(dwLength, strLog.size() - 1));
-        return strLog;
-    }
 };
 
 bool IsSubsequence(const std::vector<std::wstring>& titles) {

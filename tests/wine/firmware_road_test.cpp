@@ -51,78 +51,12 @@ const wchar_t kSimulatorModuleLines[] =
     L"TmIvro device simulator (not the device-access library) (TmIvro.dll) 1.0.0\r\n"
     L"Copyright \u00A9 TmRoveVodore project\r\n\r\n";
 
-typedef LONG(APIENTRY* PFN_CPLAPPLET)(HWND, UINT, LPARAM, LPARAM);
+using wt::PFN_CPLAPPLET;
 
-class CLibrary {
-public:
-    explicit CLibrary(const wchar_t* pszPath)
-        : m_hModule(::LoadLibraryW(pszPath)), m_dwError(m_hModule ? 0 : ::GetLastError()) {}
-    ~CLibrary() {
-        if (m_hModule) ::FreeLibrary(m_hModule);
-    }
-    CLibrary(const CLibrary&) = delete;
-    CLibrary& operator=(const CLibrary&) = delete;
-    HMODULE Get() const { return m_hModule; }
-    DWORD Error() const { return m_dwError; }
-
-private:
-    HMODULE m_hModule;
-    DWORD m_dwError;
-};
-
-class CWindow {
-public:
-    explicit CWindow(HWND hWnd) : m_hWnd(hWnd) {}
-    ~CWindow() {
-        if (m_hWnd) ::DestroyWindow(m_hWnd);
-    }
-    CWindow(const CWindow&) = delete;
-    CWindow& operator=(const CWindow&) = delete;
-    HWND Get() const { return m_hWnd; }
-
-private:
-    HWND m_hWnd;
-};
-
-class CEvent {
-public:
-    CEvent() : m_hEvent(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
-    ~CEvent() {
-        if (m_hEvent) ::CloseHandle(m_hEvent);
-    }
-    CEvent(const CEvent&) = delete;
-    CEvent& operator=(const CEvent&) = delete;
-    HANDLE Get() const { return m_hEvent; }
-
-private:
-    HANDLE m_hEvent;
-};
-
-struct CSimulator {
-    PFN_TMSIMRESET m_pfnReset = nullptr;
-    PFN_TMSIMSET m_pfnSet = nullptr;
-    PFN_TMSIMGET m_pfnGet = nullptr;
-
-    bool Bind() {
-        HMODULE hModule = ::GetModuleHandleW(L"TmIvro.dll");
-        if (!hModule) return false;
-        m_pfnReset = reinterpret_cast<PFN_TMSIMRESET>(
-            reinterpret_cast<void*>(::GetProcAddress(hModule, "TmSimReset")));
-        m_pfnSet = reinterpret_cast<PFN_TMSIMSET>(
-            reinterpret_cast<void*>(::GetProcAddress(hModule, "TmSimSet")));
-        m_pfnGet = reinterpret_cast<PFN_TMSIMGET>(
-            reinterpret_cast<void*>(::GetProcAddress(hModule, "TmSimGet")));
-        return m_pfnReset && m_pfnSet && m_pfnGet;
-    }
-    bool Set(const char* pszKey, const char* pszValue) const {
-        return m_pfnSet(pszKey, pszValue) != FALSE;
-    }
-    std::string Get(const char* pszKey) const {
-        char szValue[256] = "";
-        m_pfnGet(pszKey, szValue, sizeof(szValue));
-        return szValue;
-    }
-};
+using wt::CEvent;
+using wt::CLibrary;
+using wt::CSimulator;
+using wt::CWindow;
 
 std::vector<BYTE> ReadWholeFile(const std::wstring& strPath) {
     std::vector<BYTE> abData;

@@ -22,28 +22,7 @@ namespace {
 const DWORD kWaitMs = 20000;
 const int kIdMessageText = 0xFFFF;
 
-struct CSimulator {
-    PFN_TMSIMRESET m_pfnReset = nullptr;
-    PFN_TMSIMSET m_pfnSet = nullptr;
-    PFN_TMSIMGET m_pfnGet = nullptr;
-
-    bool Bind() {
-        HMODULE hModule = ::GetModuleHandleW(L"TmIvro.dll");
-        if (!hModule) return false;
-        m_pfnReset = reinterpret_cast<PFN_TMSIMRESET>(
-            reinterpret_cast<void*>(::GetProcAddress(hModule, "TmSimReset")));
-        m_pfnSet = reinterpret_cast<PFN_TMSIMSET>(
-            reinterpret_cast<void*>(::GetProcAddress(hModule, "TmSimSet")));
-        m_pfnGet = reinterpret_cast<PFN_TMSIMGET>(
-            reinterpret_cast<void*>(::GetProcAddress(hModule, "TmSimGet")));
-        return m_pfnReset && m_pfnSet && m_pfnGet;
-    }
-    std::string Get(const char* pszKey) const {
-        char szValue[256] = "";
-        m_pfnGet(pszKey, szValue, sizeof(szValue));
-        return szValue;
-    }
-};
+using wt::CSimulator;
 
 std::wstring TempPath(const wchar_t* pszName) {
     wchar_t szDir[MAX_PATH] = L"";
