@@ -2,11 +2,41 @@
 
 #include "applet/RepeatArrowButton.h"
 
+#include <cwchar>
+
+#ifdef _WIN32
+// The linker's name for this module's own image. The loader hands the
+// instance handle to DllMain only after the static objects (the application
+// object among them) have been constructed.
+extern "C" IMAGE_DOS_HEADER __ImageBase;
+static HMODULE OwnModule() {
+    return reinterpret_cast<HMODULE>(&__ImageBase);
+}
+#else
+static HMODULE OwnModule() {
+    return AfxGetInstanceHandle();
+}
+#endif
+
 namespace {
 const wchar_t kHelpFileName[] = L"TmRoveVodore.chm";
 
 bool FileExists(const wchar_t* pszPath) {
     return ::GetFileAttributesW(pszPath) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The help file beside the applet's own module, or empty. Not the current
+// directory: the file dialogs move it to wherever the user browses, and a
+// help file can run script.
+CString HelpFileBesideModule() {
+    wchar_t szPath[MAX_PATH];
+    DWORD n = ::GetModuleFileNameW(OwnModule(), szPath, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return CString();
+    wchar_t* pszName = std::wcsrchr(szPath, L'\\');
+    if (!pszName) return CString();
+    pszName[1] = L'\0';
+    CString path = CString(szPath) + kHelpFileName;
+    return FileExists(path) ? path : CString();
 }
 
 // The help file in a directory that a Win32 query returns, or empty. A
@@ -56,9 +86,8 @@ CCplApp::CCplApp()
 }
 
 void CCplApp::SearchHelpFile() {
-    if (FileExists(kHelpFileName))
-        m_strHelpFile = kHelpFileName;
-    else
+    m_strHelpFile = HelpFileBesideModule();
+    if (m_strHelpFile.IsEmpty())
         m_strHelpFile = HelpFileIn(&::GetWindowsDirectoryW, 228, L"\\Help\\");
     if (m_strHelpFile.IsEmpty()) m_strHelpFile = HelpFileIn(&::GetSystemDirectoryW, 244, L"\\");
     m_bHelpAvailable = !m_strHelpFile.IsEmpty();

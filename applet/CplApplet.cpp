@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "applet/CplApp.h"
+#include "applet/Help.h"
 #include "applet/CplPropertySheet.h"
 #include "device/TmIvro.h"
 #include "framework/AfxHandles.h"
@@ -124,6 +125,7 @@ void RunSheet(CCplApp& app, HWND hWndOwner) {
     bool bUseWmi = ReadPolicies(app);
     if (bUseWmi) IvroSetWmiMode(TRUE);
     sheet.DoModal();
+    CloseHelpWindows();
     if (bUseWmi) IvroSetWmiMode(FALSE);
 
     const UINT nQuestionStyle = MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND;

@@ -1,6 +1,7 @@
 #include "applet/Help.h"
 
 #include <cstring>
+#include <cwchar>
 
 #include "applet/CplApp.h"
 #include "framework/AfxHandles.h"
@@ -25,6 +26,7 @@ namespace {
 
 const UINT kHhDisplayTopic = 0x0000;
 const UINT kHhTpHelpWmHelp = 0x0011;
+const UINT kHhCloseAll = 0x0012;
 const wchar_t kPopupFile[] = L"::/TmRoveVodoreHelp.txt";
 
 // Popup help ids: every help context id equals its control id.
@@ -53,17 +55,30 @@ bool HasPopupHelp(int nCtrlId) {
 
 typedef HWND(WINAPI* HtmlHelpWProc)(HWND, LPCWSTR, UINT, DWORD_PTR);
 
-// The HTML Help control stays loaded until the module unloads; a failed
-// binding is not retried.
+// The HTML Help control, once bound, stays loaded until the process ends:
+// freeing it when this module unloads would run its clean-up under the
+// loader lock. A failed binding is not retried.
 struct CHtmlHelpBinding {
-    CModuleHandle module;
+    HMODULE hModule = nullptr;
     HtmlHelpWProc pfn = nullptr;
     bool bTried = false;
+    bool bShown = false;  // a help window or popup may be open
 };
 
 CHtmlHelpBinding& Binding() {
     static CHtmlHelpBinding binding;
     return binding;
+}
+
+// The control from the system directory only, never by a bare name that
+// the search path could answer from elsewhere.
+HMODULE LoadSystemHtmlHelp() {
+    wchar_t szPath[MAX_PATH];
+    const wchar_t kName[] = L"\\hhctrl.ocx";
+    UINT n = ::GetSystemDirectoryW(szPath, MAX_PATH);
+    if (n == 0 || n + _countof(kName) > MAX_PATH) return nullptr;
+    std::wcscat(szPath, kName);
+    return ::LoadLibraryW(szPath);
 }
 
 // The module registered for the HTML Help control's class, as an ANSI path.
@@ -87,15 +102,14 @@ bool RegisteredHtmlHelpModule(char (&szPath)[261]) {
 void BindHtmlHelp(CHtmlHelpBinding& binding) {
     binding.bTried = true;
     char szPath[261];
-    if (RegisteredHtmlHelpModule(szPath)) binding.module.Reset(::LoadLibraryA(szPath));
-    if (!binding.module) binding.module.Reset(::LoadLibraryA("hhctrl.ocx"));
-    if (!binding.module) return;
-    FARPROC pfn = ::GetProcAddress(binding.module.Get(), MAKEINTRESOURCEA(15));
-    if (!pfn) {
-        binding.module.Reset();
-        return;
-    }
+    CModuleHandle module;
+    if (RegisteredHtmlHelpModule(szPath)) module.Reset(::LoadLibraryA(szPath));
+    if (!module) module.Reset(LoadSystemHtmlHelp());
+    if (!module) return;
+    FARPROC pfn = ::GetProcAddress(module.Get(), MAKEINTRESOURCEA(15));
+    if (!pfn) return;
     binding.pfn = reinterpret_cast<HtmlHelpWProc>(reinterpret_cast<void*>(pfn));
+    binding.hModule = module.Release();
 }
 
 }  // namespace
@@ -108,11 +122,21 @@ HWND CallHtmlHelp(HWND hWndCaller, const wchar_t* pszFile, UINT uCommand, DWORD_
     CHtmlHelpBinding& binding = Binding();
     if (!binding.bTried) BindHtmlHelp(binding);
     if (!binding.pfn) return nullptr;
+    binding.bShown = true;
     return binding.pfn(hWndCaller, pszFile, uCommand, dwData);
 }
 
+void CloseHelpWindows() {
+    CHtmlHelpBinding& binding = Binding();
+    if (!binding.pfn || !binding.bShown) return;
+    binding.bShown = false;
+    binding.pfn(nullptr, nullptr, kHhCloseAll, 0);
+}
+
 void ResetHtmlHelpBinding() {
-    Binding() = CHtmlHelpBinding();
+    CHtmlHelpBinding& binding = Binding();
+    if (binding.hModule) ::FreeLibrary(binding.hModule);
+    binding = CHtmlHelpBinding();
 }
 
 void ShowHelp(HWND hWndOwner, const HELPINFO* pHelpInfo, const wchar_t* pszTopic) {

@@ -33,6 +33,10 @@ const DWORD* GetContextHelpIds();
 // nullptr without a call when the control cannot be loaded.
 HWND CallHtmlHelp(HWND hWndCaller, const wchar_t* pszFile, UINT uCommand, DWORD_PTR dwData);
 
+// Closes the help windows and popups that the program opened, if it showed
+// any; called when the sheet run ends, so none outlives the applet's window.
+void CloseHelpWindows();
+
 // Unloads the HTML Help control and forgets a failed binding, so that the
 // next help call binds anew (tests run many module loads in one process).
 void ResetHtmlHelpBinding();

@@ -119,6 +119,7 @@ void CRepeatArrowButton::Configure(CWnd* pBuddy, int nMinimum, int nMaximum, BOO
 
 BEGIN_MESSAGE_MAP(CRepeatArrowButton, CButton)
 ON_WM_LBUTTONDOWN()
+ON_WM_LBUTTONDBLCLK()
 ON_WM_LBUTTONUP()
 ON_WM_TIMER()
 ON_WM_CAPTURECHANGED()
@@ -126,8 +127,16 @@ ON_WM_DESTROY()
 END_MESSAGE_MAP()
 
 void CRepeatArrowButton::OnLButtonDown(UINT, POINT) {
-    if (m_nRate) m_nTimerId = SetTimer(kRepeatTimer, m_nDelay);
+    StartRepeat();
     Default();
+}
+
+// An owner-drawn button reports the second press of a quick double-click
+// as BN_DOUBLECLICKED and clicks nothing; a user clicking fast means two
+// steps, so it is a press like the first one.
+void CRepeatArrowButton::OnLButtonDblClk(UINT nFlags, POINT point) {
+    StartRepeat();
+    DefWindowProc(WM_LBUTTONDOWN, nFlags, MAKELPARAM(point.x, point.y));
 }
 
 void CRepeatArrowButton::OnLButtonUp(UINT, POINT) {
@@ -157,6 +166,10 @@ void CRepeatArrowButton::OnCaptureChanged(CWnd* pWnd) {
 void CRepeatArrowButton::OnDestroy() {
     StopRepeat();
     Default();
+}
+
+void CRepeatArrowButton::StartRepeat() {
+    if (m_nRate) m_nTimerId = SetTimer(kRepeatTimer, m_nDelay);
 }
 
 void CRepeatArrowButton::StopRepeat() {

@@ -39,6 +39,7 @@ public:
 
 protected:
     void OnLButtonDown(UINT nFlags, POINT point);
+    void OnLButtonDblClk(UINT nFlags, POINT point);
     void OnLButtonUp(UINT nFlags, POINT point);
     void OnTimer(UINT_PTR nIDEvent);
     void OnCaptureChanged(CWnd* pWnd);
@@ -46,6 +47,7 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
+    void StartRepeat();
     void StopRepeat();
     void StepBuddy();
 

@@ -158,6 +158,8 @@ protected:                                        \
 #define ON_WM_VSCROLL() {WM_VSCROLL, 0, 0, 0, &afx_thunk::Scroll<ThisClass, &ThisClass::OnVScroll>},
 #define ON_WM_LBUTTONDOWN() \
     {WM_LBUTTONDOWN, 0, 0, 0, &afx_thunk::Mouse<ThisClass, &ThisClass::OnLButtonDown>},
+#define ON_WM_LBUTTONDBLCLK() \
+    {WM_LBUTTONDBLCLK, 0, 0, 0, &afx_thunk::Mouse<ThisClass, &ThisClass::OnLButtonDblClk>},
 #define ON_WM_LBUTTONUP() \
     {WM_LBUTTONUP, 0, 0, 0, &afx_thunk::Mouse<ThisClass, &ThisClass::OnLButtonUp>},
 #define ON_WM_CAPTURECHANGED()   \

@@ -25,6 +25,19 @@ bool ParseDecimal(const CString& text, long& nValue) {
     while (std::iswspace(static_cast<wint_t>(*pszEnd))) ++pszEnd;
     return *pszEnd == L'\0';
 }
+
+// Sets a flag for as long as it lives.
+class CFlagScope {
+public:
+    explicit CFlagScope(bool& bFlag) : m_bFlag(bFlag), m_bOld(bFlag) { bFlag = true; }
+    ~CFlagScope() { m_bFlag = m_bOld; }
+    CFlagScope(const CFlagScope&) = delete;
+    CFlagScope& operator=(const CFlagScope&) = delete;
+
+private:
+    bool& m_bFlag;
+    bool m_bOld;
+};
 }  // namespace
 
 // Brightness and contrast work alike: their controls, device operations and
@@ -112,7 +125,8 @@ CPageDisplayDlg::CPageDisplayDlg()
       m_nFactoryContrast(0),
       m_nFactoryBrightness(0),
       m_bFactoryContrast(FALSE),
-      m_bFactoryBrightness(FALSE) {
+      m_bFactoryBrightness(FALSE),
+      m_bShowingValues(false) {
     m_psp.dwFlags &= ~PSP_HASHELP;
 }
 
@@ -131,7 +145,12 @@ void CPageDisplayDlg::DoDataExchange(CDataExchange* pDX) {
 
 BOOL CPageDisplayDlg::OnSetActive() {
     const bool bFirst = IsFirstSetActive();
-    BOOL bResult = CPropertyPage::OnSetActive();
+    BOOL bResult;
+    {
+        // Later activations put the members back into the fields.
+        CFlagScope showing(m_bShowingValues);
+        bResult = CPropertyPage::OnSetActive();
+    }
     if (bFirst) {
         InitSlider(kBrightness);
         InitSlider(kContrast);
@@ -140,9 +159,14 @@ BOOL CPageDisplayDlg::OnSetActive() {
     ConfigureArrows(kContrast);
     ReadAtActivation(kBrightness, bFirst);
     ReadAtActivation(kContrast, bFirst);
-    UpdateData(FALSE);
-    if (GetDlgItem(IDC_BRIGHTNESS_GROUP)->IsWindowEnabled()) OnAutoBrightness();
-    if (GetDlgItem(IDC_CONTRAST_GROUP)->IsWindowEnabled()) OnAutoContrast();
+    {
+        CFlagScope showing(m_bShowingValues);
+        UpdateData(FALSE);
+    }
+    // Auto as read: the device has the factory value already, so only the
+    // manual controls are locked or unlocked; nothing is written.
+    if (GetDlgItem(IDC_BRIGHTNESS_GROUP)->IsWindowEnabled()) EnableManual(kBrightness);
+    if (GetDlgItem(IDC_CONTRAST_GROUP)->IsWindowEnabled()) EnableManual(kContrast);
     StartPollTimer(this, m_nTimerId, kRefreshMs);
     return bResult;
 }
@@ -238,13 +262,9 @@ void CPageDisplayDlg::Refresh(const CValueInfo& info) {
     BYTE nValue = 0;
     if (!info.pfnGet(&nValue)) return;
     ShowValue(info, nValue);
-    // An unchanged field sends no change notification; a slider that the
-    // device refused to follow goes back here.
-    if (SendDlgItemMessage(info.nSlider, TBM_GETPOS) != nValue)
-        SendDlgItemMessage(info.nSlider, TBM_SETPOS, TRUE, nValue);
     if (!(this->*info.pbFactory) || nValue != this->*info.pnFactory) {
         CheckDlgButton(info.nAuto, BST_UNCHECKED);
-        OnAuto(info);
+        EnableManual(info);
     }
 }
 
@@ -274,14 +294,17 @@ void CPageDisplayDlg::OnAutoContrast() {
 // Auto is the factory value: ticking it sets that value and locks the manual
 // controls; unticking only unlocks them.
 void CPageDisplayDlg::OnAuto(const CValueInfo& info) {
-    BOOL bChecked = IsDlgButtonChecked(info.nAuto) == BST_CHECKED;
-    EnableControls(
-        {info.nField, info.nDownLabel, info.nUpLabel, info.nDown, info.nUp, info.nSlider},
-        !bChecked);
-    if (bChecked && this->*info.pbFactory) {
+    EnableManual(info);
+    if (IsDlgButtonChecked(info.nAuto) == BST_CHECKED && this->*info.pbFactory) {
         BYTE nFactory = this->*info.pnFactory;
         if (SetValue(info, nFactory)) ShowValue(info, nFactory);
     }
+}
+
+void CPageDisplayDlg::EnableManual(const CValueInfo& info) {
+    EnableControls(
+        {info.nField, info.nDownLabel, info.nUpLabel, info.nDown, info.nUp, info.nSlider},
+        IsDlgButtonChecked(info.nAuto) != BST_CHECKED);
 }
 
 void CPageDisplayDlg::OnBrightnessDown() {
@@ -316,18 +339,21 @@ void CPageDisplayDlg::OnChangeContrast() {
     OnChangeField(kContrast);
 }
 
-// Every text the field gets (shown value, data exchange, held arrow button)
-// goes to the device and moves the slider. Before the first activation the
-// field only holds the constructor's value, which must not reach the device.
+// The text a held arrow steps into the field goes to the device and moves
+// the slider; it is the user's setting as much as a click. The page's own
+// writes of the field show what the device has already, so they stay here.
+// Before the first activation the field only holds the constructor's value.
 void CPageDisplayDlg::OnChangeField(const CValueInfo& info) {
-    if (IsFirstSetActive()) return;
+    if (IsFirstSetActive() || m_bShowingValues) return;
     CString text;
     GetDlgItemText(info.nField, text);
     long nValue = 0;
     if (!ParseDecimal(text, nValue) || nValue < kMinPercent || nValue > kMaxPercent) return;
-    // Silent: the field follows the device, not the other way round.
-    if (info.pfnSet(static_cast<BYTE>(nValue)))
-        SendDlgItemMessage(info.nSlider, TBM_SETPOS, TRUE, nValue);
+    // Silent: the next tick shows the device's value again.
+    const BYTE nNew = static_cast<BYTE>(nValue);
+    if (!info.pfnSet(nNew)) return;
+    Remember(info, nNew);
+    SendDlgItemMessage(info.nSlider, TBM_SETPOS, TRUE, nNew);
 }
 
 // ---------------------------------------------------------------------------
@@ -354,18 +380,30 @@ BOOL CPageDisplayDlg::SetValue(const CValueInfo& info, BYTE nValue) {
         ShowDeviceError(info.nIdsSetFailed);
         return FALSE;
     }
-    this->*info.pnValue = nValue;
-    this->*info.pnSet = nValue;
-    this->*info.pbSet = TRUE;
+    Remember(info, nValue);
     return TRUE;
 }
 
+// A value the user set and the device took: OK makes the last one the default.
+void CPageDisplayDlg::Remember(const CValueInfo& info, BYTE nValue) {
+    this->*info.pnValue = nValue;
+    this->*info.pnSet = nValue;
+    this->*info.pbSet = TRUE;
+}
+
+// Field and slider show a value the device has. The field's text changes
+// only when it differs, so the timer's refresh leaves it alone; the slider
+// is moved here, not through the field, so it follows also when the text
+// already stood (after a held step the device refused).
 void CPageDisplayDlg::ShowValue(const CValueInfo& info, BYTE nValue) {
     CString text;
     text.Format(L"%u", static_cast<UINT>(nValue));
-    // Only a new text: the timer shows the device's value four times a
-    // second, which must not write it back to the device each time.
-    AfxSetWindowText(::GetDlgItem(m_hWnd, info.nField), text);
+    {
+        CFlagScope showing(m_bShowingValues);
+        AfxSetWindowText(::GetDlgItem(m_hWnd, info.nField), text);
+    }
+    if (SendDlgItemMessage(info.nSlider, TBM_GETPOS) != nValue)
+        SendDlgItemMessage(info.nSlider, TBM_SETPOS, TRUE, nValue);
 }
 
 void CPageDisplayDlg::EnableControls(std::initializer_list<int> ids, BOOL bEnable) {

@@ -34,6 +34,9 @@ public:
     // is unavailable and nothing compares with or sets a factory value.
     BOOL m_bFactoryContrast;
     BOOL m_bFactoryBrightness;
+    // The page is writing a field itself: the change handler must not send
+    // the value to the device again.
+    bool m_bShowingValues;
 
     BOOL SetBrightness(BYTE nValue);
     BOOL SetContrast(BYTE nValue);
@@ -67,10 +70,12 @@ private:
     void ConfigureArrows(const CValueInfo& info);
     void ReadAtActivation(const CValueInfo& info, bool bFirst);
     void OnAuto(const CValueInfo& info);
+    void EnableManual(const CValueInfo& info);
     void Step(const CValueInfo& info, int nDelta);
     void OnChangeField(const CValueInfo& info);
     void Refresh(const CValueInfo& info);
     BOOL SetValue(const CValueInfo& info, BYTE nValue);
+    void Remember(const CValueInfo& info, BYTE nValue);
     void ShowValue(const CValueInfo& info, BYTE nValue);
     void EnableControls(std::initializer_list<int> ids, BOOL bEnable);
 };

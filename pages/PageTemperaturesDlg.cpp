@@ -10,18 +10,22 @@ const DWORD kSensorCpu = 0;
 const DWORD kSensorBoard = 1;
 }  // namespace
 
-CPageTemperaturesDlg::CPageTemperaturesDlg()
-    : CPropertyPage(IDD_PAGE_TEMPERATURES),
-      m_nCpuTemperature(0),
-      m_nBoardTemperature(0),
-      m_nTimer(0) {
+CPageTemperaturesDlg::CPageTemperaturesDlg() : CPropertyPage(IDD_PAGE_TEMPERATURES), m_nTimer(0) {
     m_psp.dwFlags &= ~PSP_HASHELP;
 }
 
 void CPageTemperaturesDlg::DoDataExchange(CDataExchange* pDX) {
     CPropertyPage::DoDataExchange(pDX);
-    DDX_Text(pDX, IDC_TEMP_CPU, m_nCpuTemperature);
-    DDX_Text(pDX, IDC_TEMP_BOARD, m_nBoardTemperature);
+    // Read-only fields: shown, never read back.
+    if (pDX->m_bSaveAndValidate) return;
+    ExchangeReading(pDX, IDC_TEMP_CPU, m_cpu);
+    ExchangeReading(pDX, IDC_TEMP_BOARD, m_board);
+}
+
+void CPageTemperaturesDlg::ExchangeReading(CDataExchange* pDX, int nIdc, const CReading& reading) {
+    CString text = L"?";
+    if (reading.bRead) text.Format(L"%d", reading.nDegrees);
+    DDX_Text(pDX, nIdc, text);
 }
 
 BOOL CPageTemperaturesDlg::OnSetActive() {
@@ -47,9 +51,16 @@ void CPageTemperaturesDlg::OnTimer(UINT_PTR) {
 }
 
 void CPageTemperaturesDlg::Refresh() {
+    Read(kSensorCpu, m_cpu);
+    Read(kSensorBoard, m_board);
+    UpdateData(FALSE);
+}
+
+// A failed read keeps the last good value.
+void CPageTemperaturesDlg::Read(DWORD nSensor, CReading& reading) {
     // The device reports signed degrees Celsius in one byte.
     signed char nValue = 0;
-    if (IvroGetTemperature(kSensorCpu, &nValue, sizeof(nValue))) m_nCpuTemperature = nValue;
-    if (IvroGetTemperature(kSensorBoard, &nValue, sizeof(nValue))) m_nBoardTemperature = nValue;
-    UpdateData(FALSE);
+    if (!IvroGetTemperature(nSensor, &nValue, sizeof(nValue))) return;
+    reading.nDegrees = nValue;
+    reading.bRead = true;
 }

@@ -7,8 +7,14 @@ class CPageTemperaturesDlg : public CPropertyPage {
 public:
     CPageTemperaturesDlg();
 
-    int m_nCpuTemperature;
-    int m_nBoardTemperature;
+    // The last good reading of a sensor, in degrees Celsius; "?" until the
+    // device has answered once.
+    struct CReading {
+        int nDegrees = 0;
+        bool bRead = false;
+    };
+    CReading m_cpu;
+    CReading m_board;
     UINT_PTR m_nTimer;
 
 protected:
@@ -20,4 +26,6 @@ protected:
 
 private:
     void Refresh();
+    void Read(DWORD nSensor, CReading& reading);
+    static void ExchangeReading(CDataExchange* pDX, int nIdc, const CReading& reading);
 };

@@ -84,5 +84,6 @@ END_MESSAGE_MAP()
 
 BOOL CFirmwareInfoDlg::OnHelpInfo(HELPINFO* pHelpInfo) {
     ShowHelp(m_hWnd, pHelpInfo, kTopicFirmwareInfo);
-    return static_cast<BOOL>(Default());
+    // Not passed on: the owner would answer it again with its own topic.
+    return TRUE;
 }

@@ -71,6 +71,8 @@ void CPageVersionsDlg::ShowFpgaRow(DWORD nStatusItem, DWORD nInfoItem, int nFirm
         GetDlgItem(nUpdateId)->EnableWindow(FALSE);
         GetDlgItem(nSaveId)->EnableWindow(FALSE);
     }
+    // The policy holds whatever the reads gave, a time-out included.
+    if (GetCplApp().m_bDisableFirmwareUpdate) GetDlgItem(nUpdateId)->EnableWindow(FALSE);
 }
 
 BEGIN_MESSAGE_MAP(CPageVersionsDlg, CPropertyPage)

@@ -232,6 +232,15 @@ LRESULT CALLBACK ButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         }
         case BM_GETIMAGE:
             return reinterpret_cast<LRESULT>(w->buttonImage);
+        case WM_LBUTTONDBLCLK:
+            // The second press of a double-click: these kinds only report it
+            // and stay unpushed, so their release clicks nothing.
+            if ((w->style & BS_NOTIFY) || type == BS_RADIOBUTTON || type == BS_USERBUTTON ||
+                type == BS_OWNERDRAW) {
+                NotifyParent(hwnd, BN_DOUBLECLICKED);
+                return 0;
+            }
+            [[fallthrough]];
         case WM_LBUTTONDOWN:
             SetFocus(hwnd);
             SetCapture(hwnd);
@@ -625,6 +634,16 @@ void MouseDown(HWND button) {
 void MouseUp(HWND button, bool inside) {
     if (!Find(button)) return;
     SendMessageW(button, WM_LBUTTONUP, 0, inside ? 0 : MAKELPARAM(-5, -5));
+}
+
+void DoubleClick(HWND button) {
+    // What the system sends for two quick clicks on a window whose class
+    // asks for double-clicks, as buttons do.
+    MouseDown(button);
+    MouseUp(button);
+    Window* w = Find(button);
+    if (w && !(w->style & WS_DISABLED)) SendMessageW(button, WM_LBUTTONDBLCLK, MK_LBUTTON, 0);
+    MouseUp(button);
 }
 
 bool Type(HWND edit, const std::wstring& text) {

@@ -135,6 +135,7 @@ void FailSetTimer(bool fail);  // SetTimer returns 0 while set
 bool Click(HWND button);  // BM_CLICK; false if the button is disabled or gone
 void MouseDown(HWND button);
 void MouseUp(HWND button, bool inside = true);  // released outside: no click
+void DoubleClick(HWND button);                  // down, up, double-click, up
 // Replaces an edit's text as a user would (focus, typing limit, EN_CHANGE);
 // false if the edit is disabled or read-only.
 bool Type(HWND edit, const std::wstring& text);

@@ -105,7 +105,8 @@ void RemoveWindow(HWND hwnd) {
                    s.timers.end());
     if (s.focus == hwnd) s.focus = nullptr;
     if (s.capture == hwnd) s.capture = nullptr;
-    if (s.active == hwnd) s.active = nullptr;
+    // The system activates the owner of a window that goes away.
+    if (s.active == hwnd) s.active = Find(w.owner) ? w.owner : nullptr;
     if (s.foreground == hwnd) s.foreground = nullptr;
     if (Window* p = Find(w.parent)) {
         p->children.erase(std::remove(p->children.begin(), p->children.end(), hwnd),
@@ -805,6 +806,13 @@ BOOL WINAPI ShowWindow(HWND hwnd, int cmd) {
                 again->style &= ~WS_VISIBLE;
         }
     }
+    // Showing a top-level window activates it, as a modal dialog or sheet
+    // is activated when it appears; dialogs opened from it then get it as
+    // their owner through GetActiveWindow.
+    Window* shown = Find(hwnd);
+    bool activates = cmd == SW_SHOWNORMAL || cmd == SW_SHOW || cmd == SW_RESTORE ||
+                     cmd == SW_SHOWMAXIMIZED || cmd == SW_SHOWDEFAULT;
+    if (shown && activates && !(shown->style & WS_CHILD)) S().active = hwnd;
     return wasVisible;
 }
 

@@ -72,8 +72,6 @@ TEST_F(DisplayTest, ActivationShowsTheDeviceAndAutoMeansTheFactoryValue) {
             EXPECT_TRUE(Checked(1152));
             for (int nId : kContrastManual) EXPECT_FALSE(Enabled(nId)) << nId;
             for (int nId : {1184, 1181, 1152}) EXPECT_TRUE(Enabled(nId)) << nId;
-            EXPECT_FALSE(Values("IvroSetContrast").empty());
-            for (int nValue : Values("IvroSetContrast")) EXPECT_EQ(60, nValue);
 
             // Sliders 0..100 with the arrows at their ends; the refresh timer.
             EXPECT_EQ(0, SendMessageW(Item(1154), TBM_GETRANGEMIN, 0, 0));
@@ -86,12 +84,38 @@ TEST_F(DisplayTest, ActivationShowsTheDeviceAndAutoMeansTheFactoryValue) {
             EXPECT_EQ(250u, headless::Timers()[0].elapse);
         },
         true);
-    // The constructor's 50 never reaches the device; OK stores the factory
-    // contrast that Auto set, and no brightness default.
-    for (int nValue : Values("IvroSetBrightness")) EXPECT_EQ(80, nValue);
+    EXPECT_TRUE(headless::MessageBoxes().empty());
+}
+
+TEST_F(DisplayTest, OpeningAndOkWithoutTouchingWritesNothing) {
+    // The stored defaults differ from what the device shows now.
+    TmSimSet("display.brightness_default", "70");
+    TmSimSet("display.contrast_default", "40");
+    Run(
+        [&](HWND hSheet, HWND hPage) {
+            // Leaving and coming back runs the data exchange into the fields.
+            headless::SelectPage(hSheet, 1);
+            headless::SelectPage(hSheet, 0);
+            headless::FireTimer(hPage, 1);
+        },
+        true);
+    // Not the constructor's 50, not Auto's factory value, no defaults.
+    for (const char* pszOperation : {"IvroSetBrightness", "IvroSetContrast",
+                                     "IvroSetDefaultBrightness", "IvroSetDefaultContrast"})
+        EXPECT_TRUE(CallsOf(pszOperation).empty()) << pszOperation;
+    EXPECT_EQ(70, Device("display.brightness_default"));
+    EXPECT_EQ(40, Device("display.contrast_default"));
+
+    // Ticking Auto is the user's setting: OK stores it.
+    Run(
+        [&](HWND, HWND) {
+            headless::Click(Item(1152));  // off
+            headless::Click(Item(1152));  // on: the factory value
+        },
+        true);
+    EXPECT_EQ((std::vector<int>{60}), Values("IvroSetContrast"));
     EXPECT_EQ((std::vector<int>{60}), Values("IvroSetDefaultContrast"));
     EXPECT_TRUE(Values("IvroSetDefaultBrightness").empty());
-    EXPECT_TRUE(headless::MessageBoxes().empty());
 }
 
 TEST_F(DisplayTest, FailedReadsDisableTheirPartOnly) {
@@ -153,6 +177,11 @@ TEST_F(DisplayTest, SliderArrowsAndHeldArrowsReachTheDevice) {
         EXPECT_EQ(34, Device("display.brightness"));
         EXPECT_EQ(L"34", Text(1164));
         EXPECT_EQ(34, Slider(1154));
+        // Clicking fast: the second press arrives as a double-click.
+        headless::DoubleClick(Item(1172));
+        EXPECT_EQ(36, Device("display.brightness"));
+        EXPECT_EQ(36, Slider(1154));
+        headless::SlideTo(Item(1154), 34);
 
         // Held: the button steps the field three times, the click once more.
         TmSimClearCallLog();
@@ -167,7 +196,7 @@ TEST_F(DisplayTest, SliderArrowsAndHeldArrowsReachTheDevice) {
         EXPECT_EQ(37, Slider(1154));
         headless::MouseUp(hUp);
         EXPECT_FALSE(headless::HasTimer(hUp, 1));
-        EXPECT_EQ((std::vector<int>{35, 36, 37, 38, 38}), Values("IvroSetBrightness"));
+        EXPECT_EQ((std::vector<int>{35, 36, 37, 38}), Values("IvroSetBrightness"));
         EXPECT_EQ(L"38", Text(1164));
         EXPECT_EQ(38, Slider(1154));
 
@@ -227,6 +256,17 @@ TEST_F(DisplayTest, RefusedSetShowsTheDeviceErrorOnEachAttempt) {
         headless::MouseUp(Item(1173), false);
         EXPECT_EQ(80, Slider(1154));
         EXPECT_TRUE(headless::MessageBoxes().empty());
+
+        // The field kept the refused step; once the device takes values
+        // again, every click moves field, slider and device together.
+        EXPECT_EQ(L"79", Text(1164));
+        TmSimClearFaults();
+        for (int nExpected : {79, 78}) {
+            headless::Click(Item(1173));
+            EXPECT_EQ(nExpected, Device("display.brightness"));
+            EXPECT_EQ(nExpected, Slider(1154));
+            EXPECT_EQ(std::to_wstring(nExpected), Text(1164));
+        }
 
         TmSimInjectFault("IvroSetContrast", ERROR_GEN_FAILURE, 0, TMSIM_ANY_ITEM);
         headless::Click(Item(1152));  // Auto off: sets nothing
@@ -309,7 +349,7 @@ TEST_F(DisplayTest, OkStoresTheLastValuesSetAndCancelPutsBackTheFirstOnes) {
         },
         true);
     EXPECT_EQ((std::vector<int>{44}), Values("IvroSetDefaultBrightness"));
-    EXPECT_EQ((std::vector<int>{60}), Values("IvroSetDefaultContrast"));
+    EXPECT_TRUE(Values("IvroSetDefaultContrast").empty());
     EXPECT_EQ(47, Device("display.brightness"));
     EXPECT_EQ(44, Device("display.brightness_default"));
 

@@ -4,6 +4,8 @@
 #include "AppletTestEnv.h"
 #include "applet/CplPropertySheet.h"
 #include "applet/Help.h"
+#include "res/resource.h"
+#include "transfer/FirmwareInfoDlg.h"
 
 extern "C" LONG APIENTRY CPlApplet(HWND hWndCpl, UINT uMsg, LPARAM lParam1, LPARAM lParam2);
 
@@ -34,6 +36,9 @@ protected:
         ResetHtmlHelpBinding();
         g_htmlHelpCalls.clear();
         fakeplat::RegisterModule(L"hhctrl.ocx", {{15, &FakeHtmlHelpW}});
+        // Installed apart from the system directory, so that each step of
+        // the help-file search can be told from the others.
+        fakeplat::SetModuleFileName(AfxGetInstanceHandle(), L"D:\\Tools\\TmRoveVodore.cpl");
     }
 
     // Opens the sheet and runs fn on it, then cancels it.
@@ -57,7 +62,7 @@ protected:
     }
 };
 
-TEST_F(HelpTest, HelpFileIsSearchedInCurrentThenWindowsThenSystemDirectory) {
+TEST_F(HelpTest, HelpFileIsSearchedBesideTheAppletThenWindowsThenSystemDirectory) {
     LoadModule();
     EXPECT_FALSE(m_pApp->m_bHelpAvailable);
     EXPECT_TRUE(m_pApp->m_strHelpFile.IsEmpty());
@@ -71,10 +76,17 @@ TEST_F(HelpTest, HelpFileIsSearchedInCurrentThenWindowsThenSystemDirectory) {
     LoadModule();
     EXPECT_EQ(CString(L"C:\\Windows\\Help\\TmRoveVodore.chm"), m_pApp->m_strHelpFile);
 
-    // In the current directory it is kept relative.
-    fakeplat::AddFile(L"C:\\Users\\user\\TmRoveVodore.chm");
+    // One planted in the current directory (where the file dialogs leave
+    // it) is never taken.
+    fakeplat::SetCurrentDirectory(L"C:\\Users\\user\\Downloads");
+    fakeplat::AddFile(L"C:\\Users\\user\\Downloads\\TmRoveVodore.chm");
     LoadModule();
-    EXPECT_EQ(CString(L"TmRoveVodore.chm"), m_pApp->m_strHelpFile);
+    EXPECT_EQ(CString(L"C:\\Windows\\Help\\TmRoveVodore.chm"), m_pApp->m_strHelpFile);
+
+    // The one beside the applet comes first, with its full path.
+    fakeplat::AddFile(L"D:\\Tools\\TmRoveVodore.chm");
+    LoadModule();
+    EXPECT_EQ(CString(L"D:\\Tools\\TmRoveVodore.chm"), m_pApp->m_strHelpFile);
 }
 
 TEST_F(HelpTest, UnusableDirectoryQueriesAreSkipped) {
@@ -181,16 +193,55 @@ TEST_F(HelpTest, F1ShowsPopupForListedControlsAndAsksForOthers) {
     });
 }
 
+TEST_F(HelpTest, DialogsOverTheSheetAnswerHelpOnceWithTheirOwnTopic) {
+    fakeplat::AddFile(kSystemHelp);
+    LoadModule();
+    WithSheet([](HWND hSheet) {
+        headless::ScopedModalHandler dialog([&](HWND hDlg) {
+            // Opened from the sheet, owned by it as on Windows.
+            EXPECT_EQ(hSheet, GetWindow(hDlg, GW_OWNER));
+            headless::PressF1(GetDlgItem(hDlg, IDC_FW_STATUS));
+            EXPECT_EQ(1u, g_htmlHelpCalls.size());
+            EXPECT_TRUE(headless::MessageBoxes().empty());
+
+            g_htmlHelpCalls.clear();
+            headless::ScopedMessageBoxHandler yes(
+                [](const headless::MessageBoxRecord&) { return IDYES; });
+            HELPINFO other = HelpFor(1110, hDlg);
+            SendMessageW(hDlg, WM_HELP, 0, reinterpret_cast<LPARAM>(&other));
+            EXPECT_EQ(1u, headless::MessageBoxes().size());
+            ASSERT_EQ(1u, g_htmlHelpCalls.size());
+            EXPECT_EQ(std::wstring(kSystemHelp) + L"::/html/ZuVereruVersion.htm",
+                      g_htmlHelpCalls[0].strFile);
+            EXPECT_EQ(hDlg, g_htmlHelpCalls[0].hWnd);
+            headless::PressOk(hDlg);
+        });
+        CFirmwareInfoDlg info;
+        info.DoModal();
+    });
+}
+
 TEST_F(HelpTest, ContextHelpTableListsEveryControlWithItsOwnId) {
+    // The controls with popup help, in the table's order, ranges inclusive.
+    const std::vector<std::pair<DWORD, DWORD>> ranges = {
+        {1135, 1147}, {1149, 1166}, {1168, 1168}, {1172, 1178}, {1180, 1180}, {1182, 1187},
+        {1190, 1190}, {1241, 1241}, {1192, 1201}, {1149, 1149}, {1202, 1202}, {1204, 1206},
+        {1209, 1209}, {1211, 1211}, {1217, 1217}, {1012, 1012}, {1191, 1191}, {1249, 1249},
+        {1254, 1254}, {1242, 1242}, {1250, 1253}, {1255, 1266}, {1220, 1220}, {1247, 1248},
+        {1243, 1246}, {1272, 1272}, {1274, 1277}, {1267, 1268}, {1280, 1282}};
+    std::vector<DWORD> expected;
+    for (const auto& range : ranges)
+        for (DWORD nId = range.first; nId <= range.second; ++nId) expected.push_back(nId);
+    ASSERT_EQ(104u, expected.size());
+
+    std::vector<DWORD> ids;
     const DWORD* p = GetContextHelpIds();
-    int nPairs = 0, n1149 = 0;
-    for (; p[0] != 0; p += 2, ++nPairs) {
+    for (; p[0] != 0; p += 2) {
         EXPECT_EQ(p[0], p[1]);
-        n1149 += p[0] == 1149;
+        ids.push_back(p[0]);
     }
     EXPECT_EQ(0u, p[1]);
-    EXPECT_EQ(104, nPairs);
-    EXPECT_EQ(2, n1149);
+    EXPECT_EQ(expected, ids);
 }
 
 TEST_F(HelpTest, HtmlHelpIsBoundOnceThroughTheRegisteredModule) {
@@ -216,7 +267,26 @@ TEST_F(HelpTest, HtmlHelpIsBoundOnceThroughTheRegisteredModule) {
         HKEY_CLASSES_ROOT, ClsidKey(), L"", REG_SZ,
         std::vector<BYTE>(pBytes, pBytes + unterminated.size() * sizeof(wchar_t)));
     CallHtmlHelp(nullptr, L"x.chm", 0, 0);
-    EXPECT_EQ(L"hhctrl.ocx", fakeplat::LoadLibraryCalls().back());
+    EXPECT_EQ(L"C:\\Windows\\system32\\hhctrl.ocx", fakeplat::LoadLibraryCalls().back());
+}
+
+TEST_F(HelpTest, HelpWindowsCloseWithTheSheetAndTheControlStaysLoaded) {
+    fakeplat::AddFile(kSystemHelp);
+    LoadModule();
+    // No help shown: nothing to close, nothing loaded.
+    WithSheet([](HWND) {});
+    EXPECT_TRUE(g_htmlHelpCalls.empty());
+
+    WithSheet([](HWND hSheet) { headless::SysCommand(hSheet, 0x20); });
+    ASSERT_EQ(2u, g_htmlHelpCalls.size());
+    EXPECT_EQ(0x12u, g_htmlHelpCalls[1].uCommand);  // HH_CLOSE_ALL
+    EXPECT_EQ(nullptr, g_htmlHelpCalls[1].hWnd);
+
+    // Kept loaded when the applet exits: freeing it then would happen
+    // under the loader lock when the host unloads the module.
+    CPlApplet(nullptr, CPL_EXIT, 0, 0);
+    EXPECT_EQ(1, fakeplat::ModuleStatsOf(L"hhctrl.ocx").nRefCount);
+    EXPECT_EQ(0, fakeplat::ModuleStatsOf(L"hhctrl.ocx").nFreeCalls);
 }
 
 TEST_F(HelpTest, MissingHtmlHelpControlFailsSilentlyAndOnce) {

@@ -72,14 +72,25 @@ TEST_F(TemperaturesTest, FailedReadKeepsTheLastGoodValueSilently) {
     });
     EXPECT_TRUE(headless::MessageBoxes().empty());
 
-    // Never read at all: the field shows 0.
-    TmSimInjectFault("IvroGetTemperature", ERROR_NOT_SUPPORTED, 0, TMSIM_ANY_ITEM);
+    // A sensor that has never answered shows no plausible 0 but "?", until
+    // its first good read; leaving the page is not held up by it.
+    TmSimClearFaults();
+    TmSimInjectFault("IvroGetTemperature", ERROR_NOT_SUPPORTED, 0, 0);
     CTwoPageSheet sheet;
     headless::ScopedModalHandler handler([](HWND hSheet) {
-        EXPECT_EQ(L"0", Cpu(headless::ActivePage(hSheet)));
+        HWND hPage = headless::ActivePage(hSheet);
+        EXPECT_EQ(L"?", Cpu(hPage));
+        EXPECT_EQ(L"60", Board(hPage));
+        headless::FireTimer(hPage, 1);
+        EXPECT_EQ(L"?", Cpu(hPage));
+        EXPECT_TRUE(headless::SelectPage(hSheet, 1));
+        TmSimClearFaults();
+        EXPECT_TRUE(headless::SelectPage(hSheet, 0));
+        EXPECT_EQ(L"50", Cpu(hPage));
         headless::PressCancel(hSheet);
     });
     sheet.DoModal();
+    EXPECT_TRUE(headless::MessageBoxes().empty());
 }
 
 TEST_F(TemperaturesTest, OnlyTheActivePageReadsAndKeepsOneTimer) {

@@ -134,6 +134,15 @@ TEST_F(VersionsTest, RowsFollowPresencePoliciesAndReadableInfo) {
         for (int nId : {IDC_VER_FPGA1_FIRMWARE, IDC_VER_FPGA1_UPDATE, IDC_VER_FPGA1_SAVE})
             EXPECT_TRUE(Enabled(hPage, nId)) << nId;
     });
+
+    // The download policy holds also when the status read times out.
+    m_pApp->m_bDisableFirmwareUpdate = TRUE;
+    TmSimInjectFault("IvroGetFirmwareValue", ERROR_SEM_TIMEOUT, 0, 12);
+    WithPage([](HWND hPage) {
+        EXPECT_FALSE(Enabled(hPage, IDC_VER_FPGA_UPDATE));
+        EXPECT_FALSE(Enabled(hPage, IDC_VER_FPGA1_UPDATE));
+        EXPECT_TRUE(Enabled(hPage, IDC_VER_FPGA_SAVE));
+    });
 }
 
 TEST_F(VersionsTest, FirmwareInfoAndAboutOpenFromTheirButtons) {
