@@ -4,13 +4,16 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <cpl.h>
 #include <prsht.h>
 
 #include <cstdarg>
 #include <cstdio>
 #include <functional>
 #include <mutex>
+#include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "simulator/TmIvroSim.h"
@@ -197,6 +200,34 @@ inline std::string JoinTitles(const std::vector<std::wstring>& titles) {
     return strOut;
 }
 
+// The index of the tab with this title, or -1.
+inline int TabIndex(HWND hSheet, const wchar_t* pszTitle) {
+    std::vector<std::wstring> titles = TabTitles(hSheet);
+    for (size_t i = 0; i < titles.size(); ++i)
+        if (titles[i] == pszTitle) return static_cast<int>(i);
+    return -1;
+}
+
+// Makes tab nIndex the current one and returns its page once it is shown,
+// nullptr if it is not within the time.
+inline HWND SelectTab(HWND hSheet, int nIndex, DWORD dwTimeoutMs = 15000) {
+    if (nIndex < 0) return nullptr;
+    if (CurrentTab(hSheet) != nIndex)
+        ::SendMessageW(hSheet, PSM_SETCURSEL, static_cast<WPARAM>(nIndex), 0);
+    HWND hPage = nullptr;
+    WaitFor(dwTimeoutMs, [&] {
+        hPage = CurrentPage(hSheet);
+        return hPage && CurrentTab(hSheet) == nIndex;
+    });
+    return CurrentTab(hSheet) == nIndex ? hPage : nullptr;
+}
+
+// The text of a message box (its static control 0xFFFF).
+inline std::wstring MessageBoxText(HWND hBox) {
+    HWND hText = ::GetDlgItem(hBox, 0xFFFF);
+    return hText ? WindowText(hText) : std::wstring();
+}
+
 // Prints what is on the screen of the thread (0: every thread), for failures.
 inline void DumpWindows(CChecks& checks, DWORD dwThreadId) {
     for (HWND hWnd : TopLevelWindows(dwThreadId)) {
@@ -376,6 +407,33 @@ public:
 private:
     HANDLE m_hEvent;
 };
+
+// One double-click of the applet: this thread is the host inside CPL_DBLCLK
+// while fnDriver works the windows from a second thread. Whatever the driver
+// did, a sheet still open afterwards is cancelled, so the call returns.
+inline LONG DoubleClickApplet(CChecks& checks, PFN_CPLAPPLET pfnApplet, HWND hHost,
+                              const std::function<void(DWORD dwHostThread)>& fnDriver) {
+    const DWORD dwHostThread = ::GetCurrentThreadId();
+    CEvent done;
+    std::thread driver([&] {
+        fnDriver(dwHostThread);
+        for (int nTry = 0; nTry < 2; ++nTry) {
+            if (::WaitForSingleObject(done.Get(), 15000) == WAIT_OBJECT_0) return;
+            for (HWND hWnd : TopLevelWindows(dwHostThread)) {
+                if (IsSheet(hWnd))
+                    ::PostMessageW(hWnd, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+                else if (IsDialog(hWnd))
+                    ::PostMessageW(hWnd, WM_COMMAND, IDCANCEL, 0);
+            }
+        }
+        checks.Check(false, "CPL_DBLCLK returns");
+        std::_Exit(checks.Finish());
+    });
+    LONG nResult = pfnApplet(hHost, CPL_DBLCLK, 0, 0);
+    ::SetEvent(done.Get());
+    driver.join();
+    return nResult;
+}
 
 // The simulator's control functions, taken from the TmIvro.dll the applet loaded.
 struct CSimulator {

@@ -23,7 +23,7 @@ namespace {
 const wchar_t kAppletPath[] = L"C:\\windows\\system32\\TmRoveVodore.cpl";
 const DWORD kWaitMs = 15000;
 // The page refreshes once a second; a changed value must show within this.
-const DWORD kRefreshWaitMs = 3000;
+const DWORD kRefreshWaitMs = 10000;
 const int kIdCpuTemperature = 1168;
 const int kIdBoardTemperature = 1185;
 // Static control id of the text of a message box.
