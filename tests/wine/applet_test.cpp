@@ -22,7 +22,8 @@ namespace {
 
 const wchar_t kAppletPath[] = L"C:\\windows\\system32\\TmRoveVodore.cpl";
 const DWORD kWaitMs = 15000;
-// The page refreshes once a second; a changed value must show within this.
+// The page refreshes once a second; a changed value must show within this,
+// generous for a loaded machine.
 const DWORD kRefreshWaitMs = 10000;
 const int kIdCpuTemperature = 1168;
 const int kIdBoardTemperature = 1185;
