@@ -200,6 +200,16 @@ inline std::string JoinTitles(const std::vector<std::wstring>& titles) {
     return strOut;
 }
 
+// The sheet of the thread once it is shown, nullptr if it is not in time.
+inline HWND WaitForSheet(DWORD dwThreadId, DWORD dwTimeoutMs = 15000) {
+    HWND hSheet = nullptr;
+    WaitFor(dwTimeoutMs, [&] {
+        hSheet = FindDialog(dwThreadId, true, nullptr);
+        return hSheet != nullptr;
+    });
+    return hSheet;
+}
+
 // The index of the tab with this title, or -1.
 inline int TabIndex(HWND hSheet, const wchar_t* pszTitle) {
     std::vector<std::wstring> titles = TabTitles(hSheet);
@@ -407,6 +417,13 @@ public:
 private:
     HANDLE m_hEvent;
 };
+
+// The applet's entry point in a loaded module, or nullptr.
+inline PFN_CPLAPPLET AppletEntry(const CLibrary& applet) {
+    return applet.Get() ? reinterpret_cast<PFN_CPLAPPLET>(reinterpret_cast<void (*)()>(
+                              ::GetProcAddress(applet.Get(), "CPlApplet")))
+                        : nullptr;
+}
 
 // One double-click of the applet: this thread is the host inside CPL_DBLCLK
 // while fnDriver works the windows from a second thread. Whatever the driver

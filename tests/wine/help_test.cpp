@@ -181,20 +181,13 @@ void CheckPlantedFileIsIgnored(CChecks& checks, const CSpy& spy, HWND hHost) {
                  "planted: a help file in the current directory");
     ::SetCurrentDirectoryW(kPlantedFolder);
     CLibrary applet(kSystemApplet);
-    auto pfnApplet = reinterpret_cast<PFN_CPLAPPLET>(
-        reinterpret_cast<void (*)()>(::GetProcAddress(applet.Get(), "CPlApplet")));
+    PFN_CPLAPPLET pfnApplet = wt::AppletEntry(applet);
     if (!checks.Check(pfnApplet != nullptr, "planted: the applet loads")) return;
     pfnApplet(hHost, CPL_INIT, 0, 0);
     spy.Reset();
     wt::DoubleClickApplet(checks, pfnApplet, hHost, [&](DWORD dwHostThread) {
-        HWND hSheet = nullptr;
-        if (!checks.Check(wt::WaitFor(kWaitMs,
-                                      [&] {
-                                          hSheet = wt::FindDialog(dwHostThread, true, nullptr);
-                                          return hSheet != nullptr;
-                                      }),
-                          "planted: the sheet opens"))
-            return;
+        HWND hSheet = wt::WaitForSheet(dwHostThread);
+        if (!checks.Check(hSheet != nullptr, "planted: the sheet opens")) return;
         LONG_PTR nExStyle = ::GetWindowLongPtrW(hSheet, GWL_EXSTYLE);
         checks.Check((nExStyle & WS_EX_CONTEXTHELP) == 0,
                      "planted: no help offered, no \"?\" button on the sheet");
@@ -220,20 +213,13 @@ void CheckDialogHelpOverTheSheet(CChecks& checks, const CSpy& spy, HWND hHost) {
                      MakeFile(strHelp) && MakeFile(strWindowsHelp),
                  "own folder: the applet with its help file beside it");
     CLibrary applet(strApplet.c_str());
-    auto pfnApplet = reinterpret_cast<PFN_CPLAPPLET>(
-        reinterpret_cast<void (*)()>(::GetProcAddress(applet.Get(), "CPlApplet")));
+    PFN_CPLAPPLET pfnApplet = wt::AppletEntry(applet);
     if (!checks.Check(pfnApplet != nullptr, "own folder: the applet loads")) return;
     pfnApplet(hHost, CPL_INIT, 0, 0);
     spy.Reset();
     wt::DoubleClickApplet(checks, pfnApplet, hHost, [&](DWORD dwHostThread) {
-        HWND hSheet = nullptr;
-        if (!checks.Check(wt::WaitFor(kWaitMs,
-                                      [&] {
-                                          hSheet = wt::FindDialog(dwHostThread, true, nullptr);
-                                          return hSheet != nullptr;
-                                      }),
-                          "own folder: the sheet opens"))
-            return;
+        HWND hSheet = wt::WaitForSheet(dwHostThread);
+        if (!checks.Check(hSheet != nullptr, "own folder: the sheet opens")) return;
         checks.Check((::GetWindowLongPtrW(hSheet, GWL_EXSTYLE) & WS_EX_CONTEXTHELP) != 0,
                      "own folder: help found, the sheet has the \"?\" button");
         HWND hPage = wt::SelectTab(hSheet, wt::TabIndex(hSheet, L"Versionen"));

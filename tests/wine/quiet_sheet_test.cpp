@@ -63,14 +63,8 @@ bool IsRestore(const std::string& strLine) {
 void VisitEveryPage(CChecks& checks, PFN_CPLAPPLET pfnApplet, HWND hHost, bool bOk) {
     const char* pszClose = bOk ? "OK" : "Cancel";
     wt::DoubleClickApplet(checks, pfnApplet, hHost, [&](DWORD dwHostThread) {
-        HWND hSheet = nullptr;
-        if (!checks.Check(wt::WaitFor(kWaitMs,
-                                      [&] {
-                                          hSheet = wt::FindDialog(dwHostThread, true, nullptr);
-                                          return hSheet != nullptr;
-                                      }),
-                          "%s: the sheet opens", pszClose))
-            return;
+        HWND hSheet = wt::WaitForSheet(dwHostThread);
+        if (!checks.Check(hSheet != nullptr, "%s: the sheet opens", pszClose)) return;
         int nTabs = wt::TabCount(hSheet);
         int nShown = 0;
         for (int i = 0; i <= nTabs; ++i) {
@@ -90,8 +84,7 @@ void VisitEveryPage(CChecks& checks, PFN_CPLAPPLET pfnApplet, HWND hHost, bool b
 int wmain() {
     CChecks checks;
     wt::CLibrary applet(kAppletPath);
-    auto pfnApplet = reinterpret_cast<PFN_CPLAPPLET>(
-        reinterpret_cast<void (*)()>(::GetProcAddress(applet.Get(), "CPlApplet")));
+    PFN_CPLAPPLET pfnApplet = wt::AppletEntry(applet);
     CSimulator simulator;
     if (!checks.Check(pfnApplet != nullptr && simulator.Bind(),
                       "the applet and the simulator load"))
