@@ -15,15 +15,25 @@ CCplPropertySheet::CCplPropertySheet(const wchar_t* pszCaption, HWND hWndOwner)
 void CCplPropertySheet::AddPages() {
     // The order of the calls is the tab order; the first page added is shown first.
     AddPage(&m_pageDisplay);
+    AddPage(&m_pageSwitches);
     AddPage(&m_pageTemperatures);
+    AddPage(&m_pageFactory);
     AddPage(&m_pageVersions);
 }
 
 const wchar_t* CCplPropertySheet::ActivePageTopic() const {
+    struct PageTopic {
+        const CPropertyPage* pPage;
+        const wchar_t* pszTopic;
+    };
+    const PageTopic topics[] = {
+        {&m_pageDisplay, kTopicDisplay},           {&m_pageSwitches, kTopicSwitches},
+        {&m_pageTemperatures, kTopicTemperatures}, {&m_pageFactory, kTopicFactorySettings},
+        {&m_pageVersions, kTopicVersions},
+    };
     const CPropertyPage* pActive = GetActivePage();
-    if (pActive == &m_pageDisplay) return kTopicDisplay;
-    if (pActive == &m_pageTemperatures) return kTopicTemperatures;
-    if (pActive == &m_pageVersions) return kTopicVersions;
+    for (const PageTopic& topic : topics)
+        if (pActive == topic.pPage) return topic.pszTopic;
     return nullptr;
 }
 

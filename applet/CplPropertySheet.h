@@ -3,6 +3,8 @@
 
 #include "framework/Afx.h"
 #include "pages/PageDisplayDlg.h"
+#include "pages/PageFactoryDlg.h"
+#include "pages/PageSwitchesDlg.h"
 #include "pages/PageTemperaturesDlg.h"
 #include "transfer/PageVersionsDlg.h"
 
@@ -12,7 +14,9 @@ public:
 
     // Member pages in construction order; AddPages decides the tab order.
     CPageDisplayDlg m_pageDisplay;
+    CPageSwitchesDlg m_pageSwitches;
     CPageTemperaturesDlg m_pageTemperatures;
+    CPageFactoryDlg m_pageFactory;
     CPageVersionsDlg m_pageVersions;
 
     BOOL OnInitDialog() override;
