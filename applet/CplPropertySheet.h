@@ -4,6 +4,7 @@
 #include "framework/Afx.h"
 #include "pages/PageDisplayDlg.h"
 #include "pages/PageFactoryDlg.h"
+#include "pages/PageLedsDlg.h"
 #include "pages/PageSwitchesDlg.h"
 #include "pages/PageTemperaturesDlg.h"
 #include "transfer/PageVersionsDlg.h"
@@ -14,6 +15,7 @@ public:
 
     // Member pages in construction order; AddPages decides the tab order.
     CPageDisplayDlg m_pageDisplay;
+    CPageLedsDlg m_pageLeds;
     CPageSwitchesDlg m_pageSwitches;
     CPageTemperaturesDlg m_pageTemperatures;
     CPageFactoryDlg m_pageFactory;

@@ -111,7 +111,7 @@ TEST_F(CplAppletTest, DoubleClickCaptionsTheSheetAndNamesTheMessageBoxes) {
     Send(CPL_INIT);
     EXPECT_EQ(1, DoubleClick());
     EXPECT_EQ(L"Eigenschaften von Marlet", m_strCaption);
-    EXPECT_EQ((std::vector<std::wstring>{L"Display", L"Schalter", L"Temperaturen",
+    EXPECT_EQ((std::vector<std::wstring>{L"Display", L"LEDs", L"Schalter", L"Temperaturen",
                                          L"Fabrikseinstellungen", L"Versionen"}),
               m_tabs);
     EXPECT_STREQ(L"Control Center (Marlet)", m_pApp->m_pszAppName);
