@@ -21,6 +21,7 @@ void CCplPropertySheet::AddPages() {
     if (IvroGetLedCount(&nLeds) && nLeds > 0) AddPage(&m_pageLeds);
     AddPage(&m_pageSwitches);
     AddPage(&m_pageTemperatures);
+    AddPage(&m_pageUser);
     AddPage(&m_pageFactory);
     AddPage(&m_pageVersions);
 }
@@ -36,6 +37,7 @@ const wchar_t* CCplPropertySheet::ActivePageTopic() const {
         {&m_pageLeds, kTopicLeds},
         {&m_pageSwitches, kTopicSwitches},
         {&m_pageTemperatures, kTopicTemperatures},
+        {&m_pageUser, kTopicUserSettings},
         {&m_pageFactory, kTopicFactorySettings},
         {&m_pageVersions, kTopicVersions},
     };

@@ -7,6 +7,7 @@
 #include "pages/PageLedsDlg.h"
 #include "pages/PageSwitchesDlg.h"
 #include "pages/PageTemperaturesDlg.h"
+#include "transfer/PageUserDlg.h"
 #include "transfer/PageVersionsDlg.h"
 
 class CCplPropertySheet : public CPropertySheet {
@@ -16,6 +17,7 @@ public:
     // Member pages in construction order; AddPages decides the tab order.
     CPageDisplayDlg m_pageDisplay;
     CPageLedsDlg m_pageLeds;
+    CPageUserDlg m_pageUser;
     CPageSwitchesDlg m_pageSwitches;
     CPageTemperaturesDlg m_pageTemperatures;
     CPageFactoryDlg m_pageFactory;

@@ -112,7 +112,8 @@ TEST_F(CplAppletTest, DoubleClickCaptionsTheSheetAndNamesTheMessageBoxes) {
     EXPECT_EQ(1, DoubleClick());
     EXPECT_EQ(L"Eigenschaften von Marlet", m_strCaption);
     EXPECT_EQ((std::vector<std::wstring>{L"Display", L"LEDs", L"Schalter", L"Temperaturen",
-                                         L"Fabrikseinstellungen", L"Versionen"}),
+                                         L"Anwendereinstellungen", L"Fabrikseinstellungen",
+                                         L"Versionen"}),
               m_tabs);
     EXPECT_STREQ(L"Control Center (Marlet)", m_pApp->m_pszAppName);
     EXPECT_TRUE(headless::MessageBoxes().empty());
