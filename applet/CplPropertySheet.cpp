@@ -20,6 +20,8 @@ void CCplPropertySheet::AddPages() {
     BYTE nLeds = 0;
     if (IvroGetLedCount(&nLeds) && nLeds > 0) AddPage(&m_pageLeds);
     AddPage(&m_pageSwitches);
+    // A Ferrow has no expansion slots.
+    if (GetCplApp().m_nDeviceType != CCplApp::kDeviceFerrow) AddPage(&m_pageRavla);
     AddPage(&m_pageTemperatures);
     AddPage(&m_pageUser);
     AddPage(&m_pageFactory);
@@ -36,6 +38,7 @@ const wchar_t* CCplPropertySheet::ActivePageTopic() const {
         {&m_pageDisplay, kTopicDisplay},
         {&m_pageLeds, kTopicLeds},
         {&m_pageSwitches, kTopicSwitches},
+        {&m_pageRavla, kTopicRavla},
         {&m_pageTemperatures, kTopicTemperatures},
         {&m_pageUser, kTopicUserSettings},
         {&m_pageFactory, kTopicFactorySettings},

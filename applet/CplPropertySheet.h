@@ -7,6 +7,7 @@
 #include "pages/PageLedsDlg.h"
 #include "pages/PageSwitchesDlg.h"
 #include "pages/PageTemperaturesDlg.h"
+#include "transfer/PageRavlaDlg.h"
 #include "transfer/PageUserDlg.h"
 #include "transfer/PageVersionsDlg.h"
 
@@ -19,6 +20,7 @@ public:
     CPageLedsDlg m_pageLeds;
     CPageUserDlg m_pageUser;
     CPageSwitchesDlg m_pageSwitches;
+    CPageRavlaDlg m_pageRavla;
     CPageTemperaturesDlg m_pageTemperatures;
     CPageFactoryDlg m_pageFactory;
     CPageVersionsDlg m_pageVersions;

@@ -86,3 +86,10 @@ BOOL CFirmwareInfoDlg::OnHelpInfo(HELPINFO* pHelpInfo) {
     ShowHelp(m_hWnd, pHelpInfo, kTopicFirmwareInfo);
     return static_cast<BOOL>(Default());
 }
+
+void ShowFirmwareInfo(BOOL bUpdated, int nWhich) {
+    if (bUpdated) AfxMessageBox(IDS_DATA_UPDATED_BEFORE, MB_OK);
+    CFirmwareInfoDlg dialog;
+    dialog.m_nWhich = nWhich;
+    dialog.DoModal();
+}
