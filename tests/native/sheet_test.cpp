@@ -2,6 +2,7 @@
 // looking at them changes nothing on the device.
 #include "AppletTestEnv.h"
 #include "applet/CplPropertySheet.h"
+#include "device/TmIvro.h"
 
 namespace {
 
@@ -80,6 +81,29 @@ TEST_F(SheetTest, PagesFollowTheDevice) {
     m_pApp->m_nDeviceType = 3;
     EXPECT_EQ(marlet, TabsOfNewSheet());
     EXPECT_TRUE(headless::MessageBoxes().empty());
+}
+
+// The example profiles named in the README give the sheets they promise.
+TEST_F(SheetTest, ExampleProfiles) {
+    const std::pair<const char*, Tabs> examples[] = {
+        {"ferrow.profile",
+         {L"Display", L"LEDs", L"Schalter", L"Temperaturen", L"Anwendereinstellungen",
+          L"Fabrikseinstellungen", L"Versionen"}},
+        {"no-keys-no-leds.profile",
+         {L"Display", L"Schalter", L"Ravla", L"Temperaturen", L"Anwendereinstellungen",
+          L"Fabrikseinstellungen", L"Versionen"}},
+        {"empty-slot.profile",
+         {L"Display", L"LEDs", L"Schalter", L"Ravla", L"Temperaturen", L"Anwendereinstellungen",
+          L"Fabrikseinstellungen", L"Versionen"}}};
+    for (const auto& example : examples) {
+        std::string strPath = std::string(TM_SOURCE_DIR) + "/tests/data/" + example.first;
+        ASSERT_TRUE(TmSimLoadProfileFile(std::wstring(strPath.begin(), strPath.end()).c_str()))
+            << TmSimLastProfileError();
+        DWORD nType = 0;
+        ASSERT_TRUE(IvroGetDeviceType(&nType));
+        m_pApp->m_nDeviceType = nType;
+        EXPECT_EQ(example.second, TabsOfNewSheet()) << example.first;
+    }
 }
 
 TEST_F(SheetTest, LookingAtEveryPageWritesNothing) {
