@@ -1,9 +1,5 @@
 #include "pages/PageLedsDlg.h"
 
-#include <cerrno>
-#include <cwchar>
-#include <cwctype>
-
 #include "applet/ErrorText.h"
 #include "device/TmIvro.h"
 #include "res/resource.h"
@@ -18,17 +14,6 @@ const int kNoState = -1;
 // The radio button of each LED state: off, slow and fast blinking, on.
 const int kStateButtons[kStateCount] = {IDC_LED_OFF, IDC_LED_SLOW, IDC_LED_FAST, IDC_LED_ON};
 
-// A field's whole text as a decimal number (blanks around allowed).
-bool ParseDecimal(const CString& text, long& nValue) {
-    const wchar_t* psz = text;
-    while (std::iswspace(static_cast<wint_t>(*psz))) ++psz;
-    wchar_t* pszEnd = nullptr;
-    errno = 0;
-    nValue = std::wcstol(psz, &pszEnd, 10);
-    if (pszEnd == psz || errno == ERANGE) return false;
-    while (std::iswspace(static_cast<wint_t>(*pszEnd))) ++pszEnd;
-    return *pszEnd == L'\0';
-}
 }  // namespace
 
 CPageLedsDlg::CPageLedsDlg()
@@ -94,20 +79,18 @@ END_MESSAGE_MAP()
 // above 255 is not taken modulo 256: it names no LED at all.
 void CPageLedsDlg::OnChangeLed() {
     if (IsFirstSetActive()) return;
-    CString text;
-    GetDlgItemText(IDC_LED_NUMBER, text);
-    long nValue = 0;
-    if (!ParseDecimal(text, nValue) || nValue < 0 || nValue > kMaxLed) return;
+    BOOL bNumber = FALSE;
+    UINT nValue = GetDlgItemInt(IDC_LED_NUMBER, &bNumber, FALSE);
+    if (!bNumber || nValue > kMaxLed) return;
     m_nLed = static_cast<BYTE>(nValue);
     RefreshLedState();
 }
 
 void CPageLedsDlg::OnChangeLayer() {
     if (IsFirstSetActive()) return;
-    CString text;
-    GetDlgItemText(IDC_LED_LAYER, text);
-    long nValue = 0;
-    if (!ParseDecimal(text, nValue) || nValue < kMinLayer || nValue > kMaxLayer) return;
+    BOOL bNumber = FALSE;
+    UINT nValue = GetDlgItemInt(IDC_LED_LAYER, &bNumber, FALSE);
+    if (!bNumber || nValue < kMinLayer || nValue > kMaxLayer) return;
     m_nLayer = static_cast<BYTE>(nValue);
     RefreshLedState();
 }
