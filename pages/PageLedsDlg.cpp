@@ -1,5 +1,7 @@
 #include "pages/PageLedsDlg.h"
 
+#include <initializer_list>
+
 #include "applet/ErrorText.h"
 #include "device/TmIvro.h"
 #include "res/resource.h"

@@ -1,5 +1,7 @@
 #include "transfer/PageRavlaDlg.h"
 
+#include <initializer_list>
+
 #include "applet/CplApp.h"
 #include "applet/DeviceText.h"
 #include "applet/ErrorText.h"
