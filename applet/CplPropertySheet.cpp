@@ -2,6 +2,7 @@
 
 #include "applet/CplApp.h"
 #include "applet/Help.h"
+#include "device/TmIvro.h"
 #include "res/resource.h"
 
 CCplPropertySheet::CCplPropertySheet(const wchar_t* pszCaption, HWND hWndOwner)
@@ -15,15 +16,38 @@ CCplPropertySheet::CCplPropertySheet(const wchar_t* pszCaption, HWND hWndOwner)
 void CCplPropertySheet::AddPages() {
     // The order of the calls is the tab order; the first page added is shown first.
     AddPage(&m_pageDisplay);
+    // A failed count query counts as no LEDs.
+    BYTE nLeds = 0;
+    if (IvroGetLedCount(&nLeds) && nLeds > 0) AddPage(&m_pageLeds);
+    AddPage(&m_pageSwitches);
+    // A Ferrow has no expansion slots.
+    if (GetCplApp().m_nDeviceType != CCplApp::kDeviceFerrow) AddPage(&m_pageRavla);
     AddPage(&m_pageTemperatures);
+    AddPage(&m_pageUser);
+    AddPage(&m_pageFactory);
     AddPage(&m_pageVersions);
 }
 
 const wchar_t* CCplPropertySheet::ActivePageTopic() const {
+    struct PageTopic {
+        const CPropertyPage* pPage;
+        const wchar_t* pszTopic;
+    };
+    // clang-format off
+    const PageTopic topics[] = {
+        {&m_pageDisplay, kTopicDisplay},
+        {&m_pageLeds, kTopicLeds},
+        {&m_pageSwitches, kTopicSwitches},
+        {&m_pageRavla, kTopicRavla},
+        {&m_pageTemperatures, kTopicTemperatures},
+        {&m_pageUser, kTopicUserSettings},
+        {&m_pageFactory, kTopicFactorySettings},
+        {&m_pageVersions, kTopicVersions},
+    };
+    // clang-format on
     const CPropertyPage* pActive = GetActivePage();
-    if (pActive == &m_pageDisplay) return kTopicDisplay;
-    if (pActive == &m_pageTemperatures) return kTopicTemperatures;
-    if (pActive == &m_pageVersions) return kTopicVersions;
+    for (const PageTopic& topic : topics)
+        if (pActive == topic.pPage) return topic.pszTopic;
     return nullptr;
 }
 

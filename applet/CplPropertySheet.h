@@ -3,7 +3,12 @@
 
 #include "framework/Afx.h"
 #include "pages/PageDisplayDlg.h"
+#include "pages/PageFactoryDlg.h"
+#include "pages/PageLedsDlg.h"
+#include "pages/PageSwitchesDlg.h"
 #include "pages/PageTemperaturesDlg.h"
+#include "transfer/PageRavlaDlg.h"
+#include "transfer/PageUserDlg.h"
 #include "transfer/PageVersionsDlg.h"
 
 class CCplPropertySheet : public CPropertySheet {
@@ -12,7 +17,12 @@ public:
 
     // Member pages in construction order; AddPages decides the tab order.
     CPageDisplayDlg m_pageDisplay;
+    CPageLedsDlg m_pageLeds;
+    CPageUserDlg m_pageUser;
+    CPageSwitchesDlg m_pageSwitches;
+    CPageRavlaDlg m_pageRavla;
     CPageTemperaturesDlg m_pageTemperatures;
+    CPageFactoryDlg m_pageFactory;
     CPageVersionsDlg m_pageVersions;
 
     BOOL OnInitDialog() override;

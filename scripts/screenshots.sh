@@ -3,8 +3,8 @@
 # virtual desktop, so frames and captions are drawn), saves a PNG of every
 # page, then cancels the sheet.
 # Usage: scripts/screenshots.sh [--docs] [OUTDIR]   (default: build/screenshots)
-#   --docs  also refresh docs/screenshots/sheet-temperatures.png and
-#           docs/screenshots/transfer-dialog.png
+#   --docs  also refresh docs/screenshots: page-<tab>.png of every page and
+#           transfer-dialog.png
 # The device is the simulator's default Marlet, or TMIVRO_PROFILE if set.
 # Needs the x64 build (scripts/build.sh x64).
 set -uo pipefail
@@ -67,11 +67,15 @@ for bmp in "$shots"/*.bmp; do
         echo "  $png"
     fi
 done
-temperatures=$(find "$outdir" -maxdepth 1 -name '[0-9][0-9]-temperaturen.png' | head -n 1)
-if [ "$docs" = 1 ] && [ -n "$temperatures" ]; then
+if [ "$docs" = 1 ]; then
+    # Every page as docs/screenshots/page-<tab>.png, the README's pictures.
     mkdir -p "$root/docs/screenshots"
-    cp "$temperatures" "$root/docs/screenshots/sheet-temperatures.png"
-    echo "  $root/docs/screenshots/sheet-temperatures.png"
+    for png in "$outdir"/[0-9][0-9]-*.png; do
+        name=$(basename "$png" .png)
+        case $name in 00-*) continue ;; esac  # a message box, not a page
+        cp "$png" "$root/docs/screenshots/page-${name#[0-9][0-9]-}.png"
+        echo "  $root/docs/screenshots/page-${name#[0-9][0-9]-}.png"
+    done
 fi
 if [ "$docs" = 1 ] && [ -f "$outdir/transfer-dialog.png" ]; then
     cp "$outdir/transfer-dialog.png" "$root/docs/screenshots/transfer-dialog.png"

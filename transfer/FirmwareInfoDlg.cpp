@@ -87,3 +87,10 @@ BOOL CFirmwareInfoDlg::OnHelpInfo(HELPINFO* pHelpInfo) {
     // Not passed on: the owner would answer it again with its own topic.
     return TRUE;
 }
+
+void ShowFirmwareInfo(BOOL bUpdated, int nWhich) {
+    if (bUpdated) AfxMessageBox(IDS_DATA_UPDATED_BEFORE, MB_OK);
+    CFirmwareInfoDlg dialog;
+    dialog.m_nWhich = nWhich;
+    dialog.DoModal();
+}

@@ -21,3 +21,8 @@ protected:
     BOOL OnHelpInfo(HELPINFO* pHelpInfo);
     DECLARE_MESSAGE_MAP()
 };
+
+// "Firmware..." of a page: message 1166 first when the firmware was
+// downloaded since the module was loaded (the device still describes the old
+// one), then the dialog for nWhich.
+void ShowFirmwareInfo(BOOL bUpdated, int nWhich);

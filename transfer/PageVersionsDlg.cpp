@@ -123,11 +123,3 @@ void CPageVersionsDlg::OnInfo() {
     CAboutDlg dialog;
     dialog.DoModal();
 }
-
-void CPageVersionsDlg::ShowFirmwareInfo(BOOL bUpdated, int nWhich) {
-    // The device reports the old firmware until the PC restarts.
-    if (bUpdated) AfxMessageBox(IDS_DATA_UPDATED_BEFORE, MB_OK);
-    CFirmwareInfoDlg dialog;
-    dialog.m_nWhich = nWhich;
-    dialog.DoModal();
-}

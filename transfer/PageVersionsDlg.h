@@ -29,5 +29,4 @@ protected:
 private:
     void ShowFpgaRow(DWORD nStatusItem, DWORD nInfoItem, int nFirmwareId, int nUpdateId,
                      int nSaveId);
-    void ShowFirmwareInfo(BOOL bUpdated, int nWhich);
 };

@@ -328,6 +328,113 @@ def versions(size):
     return shapes
 
 
+def rotary_switch(size):
+    """Mode/node switch: a round knob with a pointer and a ring of ticks."""
+    s = size / 32.0
+    c = 16.0 * s
+    shapes = []
+    for i in range(16):
+        a = i * math.pi / 8
+        r0, r1 = 12.5 * s, 15.0 * s
+        w = 0.09
+        shapes.append(Polygon(Paint((60, 64, 72), vga0=GREY),
+                              [(c + r0 * math.cos(a - w), c + r0 * math.sin(a - w)),
+                               (c + r1 * math.cos(a - w), c + r1 * math.sin(a - w)),
+                               (c + r1 * math.cos(a + w), c + r1 * math.sin(a + w)),
+                               (c + r0 * math.cos(a + w), c + r0 * math.sin(a + w))]))
+    shapes.append(Circle(Paint((40, 44, 52), vga0=BLACK), c, c, 11.0 * s))
+    shapes.append(Circle(Paint((120, 170, 230), (30, 80, 160), AQUA, BLUE, diagonal=True),
+                         c, c, 10.0 * s))
+    # The pointer towards "2 o'clock".
+    a = -math.pi / 4
+    px, py = math.cos(a), math.sin(a)
+    qx, qy = -py, px
+    shapes.append(Polygon(Paint((255, 255, 255), vga0=WHITE),
+                          [(c + 8.5 * s * px, c + 8.5 * s * py),
+                           (c + 1.6 * s * qx - 2 * s * px, c + 1.6 * s * qy - 2 * s * py),
+                           (c - 1.6 * s * qx - 2 * s * px, c - 1.6 * s * qy - 2 * s * py)]))
+    return shapes
+
+
+def factory(size):
+    """Factory settings: a factory hall with a saw-tooth roof and a chimney."""
+    s = size / 32.0
+    shapes = []
+    wall = Paint((200, 120, 80), (150, 70, 40), RED, MAROON)
+    dark = Paint((40, 44, 52), vga0=BLACK)
+    shapes.append(RoundRect(dark, (22 * s, 3 * s, 27 * s, 16 * s)))
+    shapes.append(RoundRect(Paint((150, 154, 162), vga0=GREY), (23 * s, 4 * s, 26 * s, 16 * s)))
+    roof = [(3 * s, 29 * s), (3 * s, 14 * s), (9 * s, 9 * s), (9 * s, 14 * s), (15 * s, 9 * s),
+            (15 * s, 14 * s), (21 * s, 9 * s), (21 * s, 14 * s), (29 * s, 14 * s), (29 * s, 29 * s)]
+    shapes.append(Polygon(dark, roof))
+    inner = [(4 * s, 28 * s), (4 * s, 15.5 * s), (8 * s, 12 * s), (8 * s, 15.5 * s),
+             (14 * s, 12 * s), (14 * s, 15.5 * s), (20 * s, 12 * s), (20 * s, 15.5 * s),
+             (28 * s, 15.5 * s), (28 * s, 28 * s)]
+    shapes.append(Polygon(wall, inner))
+    for i in range(3):
+        x = (6 + i * 7) * s
+        shapes.append(RoundRect(Paint((250, 230, 120), vga0=YELLOW), (x, 19 * s, x + 4 * s,
+                                                                        23 * s)))
+    return shapes
+
+
+def leds(size):
+    """LEDs: three round LEDs, red, green and yellow, lit from the top left."""
+    s = size / 32.0
+    shapes = []
+    colours = [((255, 110, 100), (190, 20, 20), RED, MAROON),
+               ((120, 240, 130), (20, 150, 40), LIME, GREEN),
+               ((255, 236, 110), (210, 160, 10), YELLOW, OLIVE)]
+    centres = [(9 * s, 10 * s), (23 * s, 10 * s), (16 * s, 23 * s)]
+    for (cx, cy), (light, dark, vga_light, vga_dark) in zip(centres, colours):
+        shapes.append(Circle(Paint((40, 44, 52), vga0=BLACK), cx, cy, 7.0 * s))
+        shapes.append(Circle(Paint(light, dark, vga_light, vga_dark, diagonal=True), cx, cy,
+                             6.0 * s))
+        shapes.append(Circle(Paint((255, 255, 255), vga0=WHITE, alpha=0.6), cx - 2 * s,
+                             cy - 2 * s, 1.6 * s))
+    return shapes
+
+
+def user(size):
+    """User settings: a person in front of a framed picture (the boot logo)."""
+    s = size / 32.0
+    shapes = []
+    shapes.append(RoundRect(Paint((40, 44, 52), vga0=BLACK), (12 * s, 2 * s, 30 * s, 18 * s),
+                            radius=1.5 * s))
+    shapes.append(RoundRect(Paint((130, 200, 250), (40, 110, 190), AQUA, BLUE),
+                            (13 * s, 3 * s, 29 * s, 17 * s)))
+    shapes.append(Polygon(Paint((60, 150, 70), vga0=GREEN),
+                          [(13 * s, 17 * s), (19 * s, 9 * s), (23 * s, 13 * s), (26 * s, 10 * s),
+                           (29 * s, 14 * s), (29 * s, 17 * s)]))
+    body = Paint((90, 110, 140), (40, 50, 70), NAVY, BLACK)
+    skin = Paint((250, 214, 170), (220, 170, 120), YELLOW, OLIVE)
+    shapes.append(Circle(Paint((40, 44, 52), vga0=BLACK), 10 * s, 14 * s, 5.5 * s))
+    shapes.append(Circle(skin, 10 * s, 14 * s, 4.5 * s))
+    shapes.append(RoundRect(Paint((40, 44, 52), vga0=BLACK), (2 * s, 20 * s, 18 * s, 31 * s),
+                            radius=5 * s))
+    shapes.append(RoundRect(body, (3 * s, 21 * s, 17 * s, 31 * s), radius=4.5 * s))
+    return shapes
+
+
+def ravla(size):
+    """Ravla slots: an expansion card with a chip and a gold edge connector."""
+    s = size / 32.0
+    shapes = []
+    shapes.append(RoundRect(Paint((20, 60, 30), vga0=BLACK), (2 * s, 5 * s, 30 * s, 24 * s),
+                            radius=1.5 * s))
+    shapes.append(RoundRect(Paint((70, 170, 90), (30, 110, 50), GREEN, GREEN, diagonal=True),
+                            (3 * s, 6 * s, 29 * s, 23 * s)))
+    shapes.append(RoundRect(Paint((50, 54, 62), (25, 28, 34), GREY, BLACK),
+                            (8 * s, 9 * s, 19 * s, 19 * s), radius=s))
+    shapes.append(RoundRect(Paint((190, 194, 200), vga0=SILVER), (21 * s, 9 * s, 26 * s,
+                                                                  13 * s)))
+    for i in range(7):
+        x = (5 + i * 3) * s
+        shapes.append(RoundRect(Paint((250, 210, 90), (200, 150, 30), YELLOW, OLIVE),
+                                (x, 24 * s, x + 2 * s, 28 * s)))
+    return shapes
+
+
 # ---------------------------------------------------------------- file formats
 
 def nearest(palette, c):
@@ -498,6 +605,12 @@ def main():
     write_ico(os.path.join(out, "brightness.ico"), sun, [(32, 32), (16, 32), (32, 8), (16, 8)])
     write_ico(os.path.join(out, "contrast.ico"), half_circle,
               [(32, 32), (16, 32), (32, 8), (16, 8)])
+    page_sizes = [(32, 32), (16, 32), (32, 8), (16, 8)]
+    write_ico(os.path.join(out, "switches.ico"), rotary_switch, page_sizes)
+    write_ico(os.path.join(out, "factory.ico"), factory, page_sizes)
+    write_ico(os.path.join(out, "leds.ico"), leds, page_sizes)
+    write_ico(os.path.join(out, "user.ico"), user, page_sizes)
+    write_ico(os.path.join(out, "ravla.ico"), ravla, page_sizes)
     write_arrow_bmp(os.path.join(out, "arrow_down.bmp"), pointing_left=True)
     write_arrow_bmp(os.path.join(out, "arrow_up.bmp"), pointing_left=False)
 

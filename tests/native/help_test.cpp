@@ -1,6 +1,8 @@
 // Finding the help file, the sheet's help entry points and the HTML Help binding.
 #include <cpl.h>
 
+#include <map>
+
 #include "AppletTestEnv.h"
 #include "applet/CplPropertySheet.h"
 #include "applet/Help.h"
@@ -184,12 +186,28 @@ TEST_F(HelpTest, F1ShowsPopupForListedControlsAndAsksForOthers) {
         EXPECT_EQ(topicFile, g_htmlHelpCalls[0].strFile);
         EXPECT_TRUE(headless::MessageBoxes().empty());
 
-        // The topic is the active page's.
-        ASSERT_TRUE(headless::SelectPage(hSheet, 1));
-        headless::SysCommand(hSheet, 0x20);
-        ASSERT_EQ(2u, g_htmlHelpCalls.size());
-        EXPECT_EQ(std::wstring(kSystemHelp) + L"::/html/ZuVereruTemperatures.htm",
-                  g_htmlHelpCalls[1].strFile);
+        // The topic is the active page's, on every page.
+        const std::map<std::wstring, std::wstring> topics = {
+            {L"Display", L"ZuVereruDisplay.htm"},
+            {L"Tasten", L"ZuVereruKeys.htm"},
+            {L"LEDs", L"ZuVereruLeds.htm"},
+            {L"Schalter", L"ZuVereruSwitches.htm"},
+            {L"Ravla", L"ZuVereruRavla.htm"},
+            {L"Temperaturen", L"ZuVereruTemperatures.htm"},
+            {L"Anwendereinstellungen", L"ZuVereruUserSettings.htm"},
+            {L"Fabrikseinstellungen", L"ZuVereruFactorySettings.htm"},
+            {L"Versionen", L"ZuVereruVersions.htm"},
+            {L"Bericht", L"ZuVereruReport.htm"}};
+        std::vector<std::wstring> titles = headless::SheetTabTitles(hSheet);
+        for (size_t i = 1; i < titles.size(); ++i) {
+            ASSERT_TRUE(headless::SelectPage(hSheet, static_cast<int>(i)));
+            g_htmlHelpCalls.clear();
+            headless::SysCommand(hSheet, 0x20);
+            ASSERT_EQ(1u, g_htmlHelpCalls.size()) << titles[i];
+            ASSERT_TRUE(topics.count(titles[i])) << titles[i];
+            EXPECT_EQ(std::wstring(kSystemHelp) + L"::/html/" + topics.at(titles[i]),
+                      g_htmlHelpCalls[0].strFile);
+        }
     });
 }
 

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <cpl.h>
+#include <dlgs.h>
 #include <prsht.h>
 
 #include <cstdarg>
@@ -236,6 +237,30 @@ inline HWND SelectTab(HWND hSheet, int nIndex, DWORD dwTimeoutMs = 15000) {
 inline std::wstring MessageBoxText(HWND hBox) {
     HWND hText = ::GetDlgItem(hBox, 0xFFFF);
     return hText ? WindowText(hText) : std::wstring();
+}
+
+// Wine's Open and Save As dialogs: the file type combo box and a file name
+// field, either the edit edt1 or the combo box cmb13 with an edit inside.
+inline bool IsFileDialog(HWND hWnd) {
+    return ::GetDlgItem(hWnd, cmb1) && (::GetDlgItem(hWnd, cmb13) || ::GetDlgItem(hWnd, edt1));
+}
+
+inline HWND FileNameEdit(HWND hDlg) {
+    HWND hName = ::GetDlgItem(hDlg, cmb13);
+    if (!hName) hName = ::GetDlgItem(hDlg, edt1);
+    if (!hName || ClassName(hName) == L"Edit") return hName;
+    for (HWND hChild : ChildWindows(hName))
+        if (ClassName(hChild) == L"Edit") return hChild;
+    return nullptr;
+}
+
+inline std::wstring ComboItem(HWND hCombo, int nIndex) {
+    wchar_t szText[512] = L"";
+    LRESULT nLength = ::SendMessageW(hCombo, CB_GETLBTEXTLEN, static_cast<WPARAM>(nIndex), 0);
+    if (nLength == CB_ERR || nLength >= static_cast<LRESULT>(_countof(szText))) return L"";
+    ::SendMessageW(hCombo, CB_GETLBTEXT, static_cast<WPARAM>(nIndex),
+                   reinterpret_cast<LPARAM>(szText));
+    return szText;
 }
 
 // Prints what is on the screen of the thread (0: every thread), for failures.

@@ -102,9 +102,6 @@ int ProgressPos(HWND hDlg) {
 bool IsMessageBox(HWND hWnd) {
     return wt::WindowText(hWnd) == kAppName && ::GetDlgItem(hWnd, kIdMessageText) != nullptr;
 }
-bool IsFileDialog(HWND hWnd) {
-    return ::GetDlgItem(hWnd, cmb1) && (::GetDlgItem(hWnd, cmb13) || ::GetDlgItem(hWnd, edt1));
-}
 bool IsTransferDialog(HWND hWnd) {
     return ::GetDlgItem(hWnd, IDC_TRANSFER_BUTTON) && ::GetDlgItem(hWnd, IDC_TRANSFER_PROGRESS);
 }
@@ -113,26 +110,6 @@ bool IsFirmwareInfo(HWND hWnd) {
 }
 bool IsAbout(HWND hWnd) {
     return ::GetDlgItem(hWnd, IDC_ABOUT_MODULES) && ::GetDlgItem(hWnd, IDC_ABOUT_DRIVER);
-}
-
-// The edit a user types the file name into: Wine's file dialogs have either
-// the edit edt1 or the combo box cmb13 with an edit inside.
-HWND FileNameEdit(HWND hDlg) {
-    HWND hName = ::GetDlgItem(hDlg, cmb13);
-    if (!hName) hName = ::GetDlgItem(hDlg, edt1);
-    if (!hName || wt::ClassName(hName) == L"Edit") return hName;
-    for (HWND hChild : wt::ChildWindows(hName))
-        if (wt::ClassName(hChild) == L"Edit") return hChild;
-    return nullptr;
-}
-
-std::wstring ComboItem(HWND hCombo, int nIndex) {
-    wchar_t szText[512] = L"";
-    LRESULT nLength = ::SendMessageW(hCombo, CB_GETLBTEXTLEN, static_cast<WPARAM>(nIndex), 0);
-    if (nLength == CB_ERR || nLength >= static_cast<LRESULT>(_countof(szText))) return L"";
-    ::SendMessageW(hCombo, CB_GETLBTEXT, static_cast<WPARAM>(nIndex),
-                   reinterpret_cast<LPARAM>(szText));
-    return szText;
 }
 
 // The user's side of one sheet run, on its own thread while the main thread
@@ -283,10 +260,10 @@ private:
     // dialog's default button. Checks the proposed name and the first filter.
     bool ChooseFile(const char* pszWhat, const std::wstring& strPath, const wchar_t* pszProposed,
                     const wchar_t* pszFirstFilter) {
-        HWND hDlg = WaitDialog(IsFileDialog, pszWhat);
+        HWND hDlg = WaitDialog(wt::IsFileDialog, pszWhat);
         if (!hDlg) return false;
         m_checks.Note("%s: Wine's dialog \"%s\"", pszWhat, wt::Utf8(wt::WindowText(hDlg)).c_str());
-        HWND hEdit = FileNameEdit(hDlg);
+        HWND hEdit = wt::FileNameEdit(hDlg);
         if (!m_checks.Check(hEdit != nullptr, "%s: a file name field", pszWhat)) {
             wt::DumpWindows(m_checks, m_dwHostThread);
             Answer(hDlg, IDCANCEL);
@@ -298,7 +275,7 @@ private:
                            wt::Utf8(pszProposed).c_str(), wt::Utf8(strName).c_str());
         }
         if (pszFirstFilter) {
-            std::wstring strFilter = ComboItem(::GetDlgItem(hDlg, cmb1), 0);
+            std::wstring strFilter = wt::ComboItem(::GetDlgItem(hDlg, cmb1), 0);
             m_checks.Check(strFilter == pszFirstFilter,
                            "%s: the first filter is \"%s\" (saw \"%s\")", pszWhat,
                            wt::Utf8(pszFirstFilter).c_str(), wt::Utf8(strFilter).c_str());

@@ -1,0 +1,130 @@
+// The applet's sheet: which pages it carries, in which order, and that
+// looking at them changes nothing on the device.
+#include "AppletTestEnv.h"
+#include "applet/CplPropertySheet.h"
+#include "device/TmIvro.h"
+
+namespace {
+
+typedef std::vector<std::wstring> Tabs;
+
+class SheetTest : public AppletTest {
+protected:
+    void SetUp() override {
+        AppletTest::SetUp();
+        LoadModule();
+        m_pApp->m_nDeviceType = 4;
+    }
+
+    // Opens the sheet, runs fn on it and closes it with OK or Cancel.
+    static void Run(const std::function<void(HWND)>& fn, bool bOk = false) {
+        headless::ScopedModalHandler handler([&](HWND hSheet) {
+            fn(hSheet);
+            if (bOk)
+                headless::PressOk(hSheet);
+            else
+                headless::PressCancel(hSheet);
+        });
+        CCplPropertySheet sheet(L"Test", nullptr);
+        sheet.DoModal();
+    }
+    static Tabs TabsOfNewSheet() {
+        Tabs tabs;
+        Run([&](HWND hSheet) {
+            tabs = headless::SheetTabTitles(hSheet);
+            EXPECT_EQ(0, headless::ActivePageIndex(hSheet));
+        });
+        return tabs;
+    }
+
+    // Writes of the pages other than Display (whose rules its own tests keep).
+    static std::vector<std::string> Writes() {
+        std::vector<std::string> writes;
+        for (const std::string& line : TmSimCallLogLines()) {
+            std::string op = line.substr(0, line.find(' '));
+            bool bWrite = op.compare(0, 7, "IvroSet") == 0 || op == "IvroDownloadFile" ||
+                          op == "IvroUploadFile";
+            bool bDisplay = op.find("Brightness") != std::string::npos ||
+                            op.find("Contrast") != std::string::npos;
+            if (bWrite && !bDisplay) writes.push_back(line.substr(0, line.find(" data=")));
+        }
+        return writes;
+    }
+};
+
+TEST_F(SheetTest, PagesFollowTheDevice) {
+    const Tabs marlet = {L"Display",
+                         L"LEDs",
+                         L"Schalter",
+                         L"Ravla",
+                         L"Temperaturen",
+                         L"Anwendereinstellungen",
+                         L"Fabrikseinstellungen",
+                         L"Versionen"};
+    EXPECT_EQ(marlet, TabsOfNewSheet());
+
+    // No LEDs, or a count that cannot be read: no LEDs page, silently.
+    TmSimSet("leds.count", "0");
+    Tabs noLeds = marlet;
+    noLeds.erase(noLeds.begin() + 1);
+    EXPECT_EQ(noLeds, TabsOfNewSheet());
+    TmSimSet("leds.count", "12");
+    TmSimInjectFault("IvroGetLedCount", ERROR_SEM_TIMEOUT, 0, TMSIM_ANY_ITEM);
+    EXPECT_EQ(noLeds, TabsOfNewSheet());
+    TmSimClearFaults();
+
+    // A Ferrow has no Ravla slots; a foreign system gets the Ravla page.
+    m_pApp->m_nDeviceType = 5;
+    Tabs ferrow = marlet;
+    ferrow.erase(ferrow.begin() + 3);
+    EXPECT_EQ(ferrow, TabsOfNewSheet());
+    m_pApp->m_nDeviceType = 3;
+    EXPECT_EQ(marlet, TabsOfNewSheet());
+    EXPECT_TRUE(headless::MessageBoxes().empty());
+}
+
+// The example profiles named in the README give the sheets they promise.
+TEST_F(SheetTest, ExampleProfiles) {
+    const std::pair<const char*, Tabs> examples[] = {
+        {"ferrow.profile",
+         {L"Display", L"LEDs", L"Schalter", L"Temperaturen", L"Anwendereinstellungen",
+          L"Fabrikseinstellungen", L"Versionen"}},
+        {"no-keys-no-leds.profile",
+         {L"Display", L"Schalter", L"Ravla", L"Temperaturen", L"Anwendereinstellungen",
+          L"Fabrikseinstellungen", L"Versionen"}},
+        {"empty-slot.profile",
+         {L"Display", L"LEDs", L"Schalter", L"Ravla", L"Temperaturen", L"Anwendereinstellungen",
+          L"Fabrikseinstellungen", L"Versionen"}}};
+    for (const auto& example : examples) {
+        std::string strPath = std::string(TM_SOURCE_DIR) + "/tests/data/" + example.first;
+        ASSERT_TRUE(TmSimLoadProfileFile(std::wstring(strPath.begin(), strPath.end()).c_str()))
+            << TmSimLastProfileError();
+        DWORD nType = 0;
+        ASSERT_TRUE(IvroGetDeviceType(&nType));
+        m_pApp->m_nDeviceType = nType;
+        EXPECT_EQ(example.second, TabsOfNewSheet()) << example.first;
+    }
+}
+
+TEST_F(SheetTest, LookingAtEveryPageWritesNothing) {
+    TmSimSet("user.led", "3");
+    auto visitAll = [](HWND hSheet) {
+        int nPages = static_cast<int>(headless::SheetTabTitles(hSheet).size());
+        for (int nRound = 0; nRound < 2; ++nRound)
+            for (int i = 0; i < nPages; ++i) EXPECT_TRUE(headless::SelectPage(hSheet, i)) << i;
+    };
+    Run(visitAll, true);
+    EXPECT_EQ(std::vector<std::string>{}, Writes());
+
+    // Cancel puts back what the pages promise: the LED layers and the user LED.
+    TmSimClearCallLog();
+    Run(visitAll);
+    EXPECT_EQ((std::vector<std::string>{
+                  "IvroSetLedMatrix layer=0 size=32", "IvroSetLedMatrix layer=1 size=32",
+                  "IvroSetLedMatrix layer=2 size=32", "IvroSetLedMatrix layer=3 size=32",
+                  "IvroSetUserLed state=3 -> 1 error=0"}),
+              Writes());
+    EXPECT_TRUE(headless::MessageBoxes().empty());
+}
+
+}  // namespace

@@ -1,0 +1,174 @@
+// The "Anwendereinstellungen" page: boot logo, user LED and serial ID.
+#include "PageTestSheet.h"
+#include "simulator/SimTransferFile.h"
+#include "transfer/PageUserDlg.h"
+
+namespace {
+
+class UserTest : public AppletTest {
+protected:
+    void SetUp() override {
+        AppletTest::SetUp();
+        LoadModule();
+        TmSimSet("user.logo_text.0", "\"TMLOGO.BMP 640x480\"");
+        TmSimSet("user.logo_value.1", "0x101");
+        TmSimSet("user.serial_id", "6699");
+        TmSimSet("user.led", "0");
+        TmSimClearCallLog();
+    }
+    void Run(const std::function<void(HWND, HWND)>& fn, bool bOk = false) {
+        RunPageSheet<CPageUserDlg>(fn, bOk, &m_opened);
+    }
+    static bool LedChecked(HWND hPage) {
+        return headless::IsChecked(GetDlgItem(hPage, IDC_USER_LED));
+    }
+    static void Click(HWND hPage, int nId) { ASSERT_TRUE(headless::Click(GetDlgItem(hPage, nId))); }
+    static std::vector<std::string> LedWrites() {
+        std::vector<std::string> writes;
+        for (const std::string& line : CallsOf("IvroSetUserLed"))
+            writes.push_back(line.substr(0, line.find(" ->")));
+        return writes;
+    }
+    std::vector<int> m_opened;
+};
+
+TEST_F(UserTest, ShowsLogoResolutionSerialIdAndLed) {
+    TmSimSet("user.led", "3");
+    Run([](HWND, HWND hPage) {
+        EXPECT_EQ(L"TMLOGO.BMP 640x480", ItemText(hPage, IDC_USER_LOGO_INFO));
+        EXPECT_EQ(L"640x480 (VGA)", ItemText(hPage, IDC_USER_LOGO_RESOLUTION));
+        EXPECT_EQ(L"00001A2B", ItemText(hPage, IDC_USER_SERIAL_ID));
+        EXPECT_TRUE(LedChecked(hPage));
+        for (int nId : {IDC_USER_LOGO_UPDATE, IDC_USER_LOGO_SAVE, IDC_USER_LED})
+            EXPECT_TRUE(ItemEnabled(hPage, nId)) << nId;
+    });
+    const std::pair<const char*, const wchar_t*> modes[] = {{"0x121", L"320x240 (QVGA)"},
+                                                            {"0x103", L"800x600 (SVGA)"},
+                                                            {"0x105", L"1024x768 (XGA)"},
+                                                            {"0x117", L"0117h (unbekannt)"}};
+    for (const auto& mode : modes) {
+        TmSimSet("user.logo_value.1", mode.first);
+        Run([&](HWND, HWND hPage) {
+            EXPECT_EQ(mode.second, ItemText(hPage, IDC_USER_LOGO_RESOLUTION));
+        });
+    }
+    // Looking and cancelling puts back the LED as it was: nothing else is written.
+    for (const std::string& line : LedWrites()) EXPECT_EQ("IvroSetUserLed state=3", line);
+    EXPECT_TRUE(headless::MessageBoxes().empty());
+}
+
+TEST_F(UserTest, UnreadableItemsShowTheirReason) {
+    TmSimInjectFault("IvroGetUserLogoText", ERROR_SEM_TIMEOUT, 0, TMSIM_ANY_ITEM);
+    TmSimInjectFault("IvroGetUserLogoValue", ERROR_BUSY, 0, TMSIM_ANY_ITEM);
+    TmSimInjectFault("IvroGetUserSerialId", ERROR_NOT_SUPPORTED, 0, TMSIM_ANY_ITEM);
+    Run([](HWND, HWND hPage) {
+        EXPECT_EQ(L"Timeout", ItemText(hPage, IDC_USER_LOGO_INFO));
+        EXPECT_EQ(L"Busy", ItemText(hPage, IDC_USER_LOGO_RESOLUTION));
+        EXPECT_EQ(L"(keine)", ItemText(hPage, IDC_USER_SERIAL_ID));
+        // Without logo info nothing to save; a download is still possible.
+        EXPECT_FALSE(ItemEnabled(hPage, IDC_USER_LOGO_SAVE));
+        EXPECT_TRUE(ItemEnabled(hPage, IDC_USER_LOGO_UPDATE));
+    });
+    EXPECT_TRUE(headless::MessageBoxes().empty());
+}
+
+TEST_F(UserTest, UserLedFollowsTheBoxAndCancelPutsItBack) {
+    Run([](HWND, HWND hPage) {
+        EXPECT_FALSE(LedChecked(hPage));
+        Click(hPage, IDC_USER_LED);
+        EXPECT_EQ("3", TmSimGetString("user.led"));
+        Click(hPage, IDC_USER_LED);
+        EXPECT_EQ("0", TmSimGetString("user.led"));
+        Click(hPage, IDC_USER_LED);
+    });
+    EXPECT_EQ((std::vector<std::string>{"IvroSetUserLed state=3", "IvroSetUserLed state=0",
+                                        "IvroSetUserLed state=3", "IvroSetUserLed state=0"}),
+              LedWrites());
+    EXPECT_EQ("0", TmSimGetString("user.led"));
+
+    // OK keeps the last state.
+    Run([](HWND, HWND hPage) { Click(hPage, IDC_USER_LED); }, true);
+    EXPECT_EQ("3", TmSimGetString("user.led"));
+
+    // A refused switch is reported.
+    TmSimInjectFault("IvroSetUserLed", ERROR_SEM_TIMEOUT, 0, TMSIM_ANY_ITEM);
+    Run([](HWND, HWND hPage) { Click(hPage, IDC_USER_LED); });
+    auto boxes = headless::MessageBoxes();
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ(0u, boxes[0].text.find(L"Die User LED kann nicht gesetzt werden.\n"));
+    EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONSTOP), boxes[0].type);
+}
+
+TEST_F(UserTest, WithoutUserLedTheBoxIsGreyAndCancelLeavesTheLed) {
+    TmSimSet("parts.user_led", "no");
+    Run([](HWND, HWND hPage) { EXPECT_FALSE(ItemEnabled(hPage, IDC_USER_LED)); });
+    EXPECT_TRUE(LedWrites().empty());
+
+    // A time-out at the first look: what Cancel restores is the first state read.
+    TmSimSet("parts.user_led", "yes");
+    ASSERT_TRUE(TmSimSet("faults.IvroGetUserLed", "121 times 1"));
+    Run([](HWND hSheet, HWND hPage) {
+        EXPECT_TRUE(ItemEnabled(hPage, IDC_USER_LED));
+        ASSERT_TRUE(headless::SelectPage(hSheet, 1));
+        ASSERT_TRUE(headless::SelectPage(hSheet, 0));
+        Click(hPage, IDC_USER_LED);
+        EXPECT_EQ("3", TmSimGetString("user.led"));
+    });
+    EXPECT_EQ("0", TmSimGetString("user.led"));
+}
+
+TEST_F(UserTest, BootLogoDownloadAndBackupGoThroughTheTransferDialog) {
+    // The policy greys the download only.
+    m_pApp->m_bDisableUserlogoUpdate = TRUE;
+    Run([](HWND, HWND hPage) {
+        EXPECT_FALSE(ItemEnabled(hPage, IDC_USER_LOGO_UPDATE));
+        EXPECT_TRUE(ItemEnabled(hPage, IDC_USER_LOGO_SAVE));
+    });
+    m_pApp->m_bDisableUserlogoUpdate = FALSE;
+
+    // Backup: the name comes from the logo info.
+    fakeplat::AddDirectory(L"C:\\backup");
+    {
+        headless::ScopedFileDialogHandler files(
+            [](const headless::FileDialogRecord&) -> std::optional<std::wstring> {
+                return std::wstring(L"C:\\backup\\TMLOGO.rom");
+            });
+        Run([](HWND, HWND hPage) { Click(hPage, IDC_USER_LOGO_SAVE); });
+    }
+    auto dialogs = headless::FileDialogs();
+    ASSERT_EQ(1u, dialogs.size());
+    EXPECT_TRUE(dialogs[0].save);
+    EXPECT_EQ(L"TMLOGO.rom", dialogs[0].initialFile);
+    EXPECT_EQ(L"rom", dialogs[0].defExt);
+    EXPECT_EQ(std::vector<int>{IDD_TRANSFER}, m_opened);
+    EXPECT_EQ("IvroUploadFile kind=12 path=\"C:\\backup\\TMLOGO.rom\" -> 1 error=0",
+              CallsOf("IvroUploadFile").back());
+    EXPECT_FALSE(m_pApp->m_bUserLogoUpdated);
+
+    // Download of a new logo.
+    fakeplat::AddFile(L"C:\\logo\\new.rom",
+                      tmsim::BuildTransferFile(12, 4, 2, tmsim::SampleTransferData(12, 2, 512)));
+    {
+        headless::ScopedFileDialogHandler files(
+            [](const headless::FileDialogRecord&) -> std::optional<std::wstring> {
+                return std::wstring(L"C:\\logo\\new.rom");
+            });
+        Run([](HWND, HWND hPage) { Click(hPage, IDC_USER_LOGO_UPDATE); });
+    }
+    EXPECT_EQ("IvroDownloadFile kind=12 path=\"C:\\logo\\new.rom\" -> 1 error=0",
+              CallsOf("IvroDownloadFile").back());
+    EXPECT_TRUE(m_pApp->m_bUserLogoUpdated);
+    EXPECT_FALSE(headless::FileDialogs().back().save);
+
+    // Afterwards a backup says first that the device still has the old logo.
+    headless::ClearMessageBoxes();
+    headless::ClearFileDialogs();
+    Run([](HWND, HWND hPage) { Click(hPage, IDC_USER_LOGO_SAVE); });
+    auto boxes = headless::MessageBoxes();
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_NE(std::wstring::npos, boxes[0].text.find(L"bis das System neu gestartet wird"));
+    ASSERT_EQ(1u, headless::FileDialogs().size());
+    EXPECT_EQ(L"userlogo.rom", headless::FileDialogs()[0].initialFile);
+}
+
+}  // namespace
