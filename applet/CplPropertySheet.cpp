@@ -17,6 +17,7 @@ void CCplPropertySheet::AddPages() {
     AddPage(&m_pageDisplay);
     AddPage(&m_pageTemperatures);
     AddPage(&m_pageVersions);
+    AddPage(&m_pageReport);  // always the last page
 }
 
 const wchar_t* CCplPropertySheet::ActivePageTopic() const {
@@ -24,6 +25,7 @@ const wchar_t* CCplPropertySheet::ActivePageTopic() const {
     if (pActive == &m_pageDisplay) return kTopicDisplay;
     if (pActive == &m_pageTemperatures) return kTopicTemperatures;
     if (pActive == &m_pageVersions) return kTopicVersions;
+    if (pActive == &m_pageReport) return kTopicReport;
     return nullptr;
 }
 

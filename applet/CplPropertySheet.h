@@ -4,6 +4,7 @@
 #include "framework/Afx.h"
 #include "pages/PageDisplayDlg.h"
 #include "pages/PageTemperaturesDlg.h"
+#include "report/PageReportDlg.h"
 #include "transfer/PageVersionsDlg.h"
 
 class CCplPropertySheet : public CPropertySheet {
@@ -14,6 +15,7 @@ public:
     CPageDisplayDlg m_pageDisplay;
     CPageTemperaturesDlg m_pageTemperatures;
     CPageVersionsDlg m_pageVersions;
+    CPageReportDlg m_pageReport;
 
     BOOL OnInitDialog() override;
 

@@ -111,7 +111,8 @@ TEST_F(CplAppletTest, DoubleClickCaptionsTheSheetAndNamesTheMessageBoxes) {
     Send(CPL_INIT);
     EXPECT_EQ(1, DoubleClick());
     EXPECT_EQ(L"Eigenschaften von Marlet", m_strCaption);
-    EXPECT_EQ((std::vector<std::wstring>{L"Display", L"Temperaturen", L"Versionen"}), m_tabs);
+    EXPECT_EQ((std::vector<std::wstring>{L"Display", L"Temperaturen", L"Versionen", L"Bericht"}),
+              m_tabs);
     EXPECT_STREQ(L"Control Center (Marlet)", m_pApp->m_pszAppName);
     EXPECT_TRUE(headless::MessageBoxes().empty());
     Send(CPL_EXIT);
