@@ -48,11 +48,27 @@ void BuildReport(const CReportSections& sections, DWORD nDeviceType, CString& rR
     rReport += L"\r\n*** Report end ***\r\n";
 }
 
+namespace {
+
+// Upper-case hex of nValue with at least two digits ("%02X"), appended.
+void AppendHex(CString& rText, size_t nValue) {
+    static const wchar_t kDigits[] = L"0123456789ABCDEF";
+    wchar_t szDigits[2 * sizeof(size_t) + 1];
+    size_t n = 0;
+    do {
+        szDigits[n++] = kDigits[nValue & 0xF];
+        nValue >>= 4;
+    } while (nValue != 0);
+    if (n < 2) szDigits[n++] = L'0';
+    while (n > 0) rText += szDigits[--n];
+}
+
+}  // namespace
+
 void AppendHexDump(const BYTE* pData, size_t nCount, CString& rOutput, BOOL bWithChars) {
     rOutput.Empty();
     CString line;
     CString chars;
-    CString group;
     for (size_t i = 0; i < nCount; ++i) {
         // The blank lands before the pending line: it ends the label's line
         // at the start and trails the previous line later on.
@@ -60,11 +76,13 @@ void AppendHexDump(const BYTE* pData, size_t nCount, CString& rOutput, BOOL bWit
         if (i % 16 == 0) {
             rOutput += line;
             if (bWithChars) rOutput += chars;
-            line.Format(L"\r\n0x%02X:", static_cast<unsigned>(i));
+            line = L"\r\n0x";
+            AppendHex(line, i);
+            line += L':';
             chars = L" ";
         }
-        group.Format(L" %02X", static_cast<unsigned>(pData[i]));
-        line += group;
+        line += L' ';
+        AppendHex(line, pData[i]);
         if (bWithChars) {
             // Printable ASCII without the blank; no locale involved.
             const BYTE b = pData[i];
