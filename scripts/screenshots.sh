@@ -3,8 +3,9 @@
 # virtual desktop, so frames and captions are drawn), saves a PNG of every
 # page, then cancels the sheet.
 # Usage: scripts/screenshots.sh [--docs] [OUTDIR]   (default: build/screenshots)
-#   --docs  also refresh docs/screenshots/sheet-temperatures.png and
-#           docs/screenshots/transfer-dialog.png
+#   --docs  also refresh docs/screenshots/sheet-temperatures.png,
+#           docs/screenshots/transfer-dialog.png, docs/screenshots/report-page.png
+#           and docs/screenshots/report-view.png
 # The device is the simulator's default Marlet, or TMIVRO_PROFILE if set.
 # Needs the x64 build (scripts/build.sh x64).
 set -uo pipefail
@@ -58,6 +59,16 @@ if [ -f "$road" ]; then
     unset TM_ROAD_SHOT
 fi
 
+# The report view of the default Marlet, from report_road_test.
+report=$build/x64/tests/wine/report_road_test.exe
+rm -f "$outdir/report-view.png"
+if [ -f "$report" ]; then
+    export TM_REPORT_SHOT
+    TM_REPORT_SHOT=$(tm_winpath "$shots/report-view.bmp")
+    tm_wine_desktop 120 "$report" 2>/dev/null | tr -d '\r' >"$shots/report.log"
+    unset TM_REPORT_SHOT
+fi
+
 count=0
 for bmp in "$shots"/*.bmp; do
     [ -f "$bmp" ] || continue
@@ -76,6 +87,15 @@ fi
 if [ "$docs" = 1 ] && [ -f "$outdir/transfer-dialog.png" ]; then
     cp "$outdir/transfer-dialog.png" "$root/docs/screenshots/transfer-dialog.png"
     echo "  $root/docs/screenshots/transfer-dialog.png"
+fi
+report_page=$(find "$outdir" -maxdepth 1 -name '[0-9][0-9]-bericht.png' | head -n 1)
+if [ "$docs" = 1 ] && [ -n "$report_page" ]; then
+    cp "$report_page" "$root/docs/screenshots/report-page.png"
+    echo "  $root/docs/screenshots/report-page.png"
+fi
+if [ "$docs" = 1 ] && [ -f "$outdir/report-view.png" ]; then
+    cp "$outdir/report-view.png" "$root/docs/screenshots/report-view.png"
+    echo "  $root/docs/screenshots/report-view.png"
 fi
 if [ "$probe_ok" -ne 0 ] || [ "$count" -eq 0 ]; then
     echo "screenshots: the sheet could not be captured; what the probe saw:" >&2
