@@ -68,7 +68,14 @@ public:
                 WaitGone(hView, "the report view");
             }
         }
-        if (hSheet) ::PostMessageW(hSheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+        if (hSheet) {
+            ::PostMessageW(hSheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+            m_checks.Check(
+                wt::WaitFor(
+                    kWaitMs,
+                    [&] { return ::WaitForSingleObject(m_hDblClkDone, 0) == WAIT_OBJECT_0; }),
+                "Cancel closes the sheet");
+        }
         CloseEverything();
     }
 
@@ -229,8 +236,9 @@ private:
         HWND hEdit = ::GetDlgItem(hView, IDC_REPORT_TEXT);
         // The user adds a line at the end.
         DWORD_PTR nResult = 0;
-        ::SendMessageTimeoutW(hEdit, EM_SETSEL, static_cast<WPARAM>(-1), -1, SMTO_ABORTIFHUNG, 5000,
-                              &nResult);
+        const WPARAM nEnd = wt::LongWindowText(hEdit).size();
+        ::SendMessageTimeoutW(hEdit, EM_SETSEL, nEnd, static_cast<LPARAM>(nEnd), SMTO_ABORTIFHUNG,
+                              5000, &nResult);
         ::SendMessageTimeoutW(hEdit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(kAddedLine),
                               SMTO_ABORTIFHUNG, 5000, &nResult);
         std::wstring strShown = wt::LongWindowText(hEdit);
