@@ -454,11 +454,16 @@ TEST_F(ReportTest, NoSectionGivesTitleHeadAndEnd) {
               text);
     EXPECT_TRUE(TmSimCallLogLines().empty());
 
-    // Any other device type is named as not supported.
-    m_pApp->m_nDeviceType = 7;
+    // Any other device type is named as not supported; an unreadable user
+    // name is replaced by its reason.
+    fakeplat::FailUserName(ERROR_NOT_ENOUGH_MEMORY);
     CString report, fileName;
     BuildReport(CReportSections{}, 7, report, fileName);
-    EXPECT_NE(std::wstring::npos, report.Str().find(L"\r\nDevice type: (not supported)\r\n"));
+    EXPECT_EQ(Lines({L"*** Tolmek Control Center Report ***", L"",
+                     L"Created by Not enough memory resources are available to process this "
+                     L"command. on PANEL01 on Fri Dec 04 11:08:11 2026",
+                     L"Device type: (not supported)", L"", L"*** Report end ***"}),
+              report.Str());
     EXPECT_EQ(L"PANEL01.txt", fileName.Str());
 }
 
