@@ -3,7 +3,8 @@
 # Marlet: natively (an optimised build without sanitizers, in build/bench) and,
 # when the x64 build is there, under Wine. Prints the median of RUNS runs of
 # the report and of the same device calls made bare; their difference is the
-# report's own work (goal: under 5 ms natively). A benchmark, not a test.
+# report's own work with the system queries it makes (goal: under 5 ms
+# natively), then each section's time. A benchmark, not a test.
 # Usage: scripts/bench-report.sh [RUNS]   (default 101)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
