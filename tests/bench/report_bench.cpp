@@ -1,8 +1,9 @@
 // report_bench [RUNS]: the time of a full system report (every section) on
 // the simulated device, as the median of RUNS runs (default 101), beside
 // the median time of the same device calls made bare, so that the report's
-// own work shows, and the time of each section. Natively it runs on the fake platform's default
-// machine; under Wine on the prefix's Windows with the simulator TmIvro.dll.
+// own work shows, and the time of each section. Natively it runs on the fake
+// platform's default machine; under Wine on the prefix's Windows with the
+// simulator TmIvro.dll.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
