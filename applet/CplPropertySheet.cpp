@@ -26,6 +26,7 @@ void CCplPropertySheet::AddPages() {
     AddPage(&m_pageUser);
     AddPage(&m_pageFactory);
     AddPage(&m_pageVersions);
+    AddPage(&m_pageReport);  // always the last page
 }
 
 const wchar_t* CCplPropertySheet::ActivePageTopic() const {
@@ -43,6 +44,7 @@ const wchar_t* CCplPropertySheet::ActivePageTopic() const {
         {&m_pageUser, kTopicUserSettings},
         {&m_pageFactory, kTopicFactorySettings},
         {&m_pageVersions, kTopicVersions},
+        {&m_pageReport, kTopicReport},
     };
     // clang-format on
     const CPropertyPage* pActive = GetActivePage();

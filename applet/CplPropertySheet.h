@@ -7,6 +7,7 @@
 #include "pages/PageLedsDlg.h"
 #include "pages/PageSwitchesDlg.h"
 #include "pages/PageTemperaturesDlg.h"
+#include "report/PageReportDlg.h"
 #include "transfer/PageRavlaDlg.h"
 #include "transfer/PageUserDlg.h"
 #include "transfer/PageVersionsDlg.h"
@@ -24,6 +25,7 @@ public:
     CPageTemperaturesDlg m_pageTemperatures;
     CPageFactoryDlg m_pageFactory;
     CPageVersionsDlg m_pageVersions;
+    CPageReportDlg m_pageReport;
 
     BOOL OnInitDialog() override;
 

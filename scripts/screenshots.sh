@@ -3,8 +3,8 @@
 # virtual desktop, so frames and captions are drawn), saves a PNG of every
 # page, then cancels the sheet.
 # Usage: scripts/screenshots.sh [--docs] [OUTDIR]   (default: build/screenshots)
-#   --docs  also refresh docs/screenshots: page-<tab>.png of every page and
-#           transfer-dialog.png
+#   --docs  also refresh docs/screenshots: page-<tab>.png of every page,
+#           transfer-dialog.png and report-view.png
 # The device is the simulator's default Marlet, or TMIVRO_PROFILE if set.
 # Needs the x64 build (scripts/build.sh x64).
 set -uo pipefail
@@ -15,6 +15,7 @@ if [ "${1:-}" = --docs ]; then
     docs=1
     shift
 fi
+
 outdir=${1:-$build/screenshots}
 probe=$build/x64/tests/wine/sheet_probe.exe
 if [ ! -f "$probe" ]; then
@@ -58,6 +59,16 @@ if [ -f "$road" ]; then
     unset TM_ROAD_SHOT
 fi
 
+# The report view of the default Marlet, from report_road_test.
+report=$build/x64/tests/wine/report_road_test.exe
+rm -f "$outdir/report-view.png"
+if [ -f "$report" ]; then
+    export TM_REPORT_SHOT
+    TM_REPORT_SHOT=$(tm_winpath "$shots/report-view.bmp")
+    tm_wine_desktop 120 "$report" 2>/dev/null | tr -d '\r' >"$shots/report.log"
+    unset TM_REPORT_SHOT
+fi
+
 count=0
 for bmp in "$shots"/*.bmp; do
     [ -f "$bmp" ] || continue
@@ -80,6 +91,10 @@ fi
 if [ "$docs" = 1 ] && [ -f "$outdir/transfer-dialog.png" ]; then
     cp "$outdir/transfer-dialog.png" "$root/docs/screenshots/transfer-dialog.png"
     echo "  $root/docs/screenshots/transfer-dialog.png"
+fi
+if [ "$docs" = 1 ] && [ -f "$outdir/report-view.png" ]; then
+    cp "$outdir/report-view.png" "$root/docs/screenshots/report-view.png"
+    echo "  $root/docs/screenshots/report-view.png"
 fi
 if [ "$probe_ok" -ne 0 ] || [ "$count" -eq 0 ]; then
     echo "screenshots: the sheet could not be captured; what the probe saw:" >&2

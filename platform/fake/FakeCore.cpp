@@ -105,6 +105,7 @@ const std::map<DWORD, std::wstring>& BuiltinMessages() {
         {1450, L"Insufficient system resources exist to complete the requested service.\r\n"},
         {1460, L"This operation returned because the timeout period expired.\r\n"},
         {1784, L"The supplied user buffer is not valid for the requested operation.\r\n"},
+        {1804, L"The specified datatype is invalid.\r\n"},
         {1812, L"The specified image file did not contain a resource section.\r\n"},
         {1813, L"The specified resource type cannot be found in the image file.\r\n"},
         {1814, L"The specified resource name cannot be found in the image file.\r\n"},

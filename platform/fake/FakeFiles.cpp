@@ -28,6 +28,8 @@ struct FsNode {
 std::map<std::wstring, FsNode> g_nodes;  // key: upper-case full path
 std::wstring g_strCurrentDir;
 std::map<std::wstring, DWORD> g_failCreate;
+// Upper-case full path -> (largest size a write may reach, error beyond it).
+std::map<std::wstring, std::pair<ULONGLONG, DWORD>> g_writeLimits;
 
 const wchar_t kDefaultCurrentDir[] = L"C:\\Users\\user";
 
@@ -145,6 +147,7 @@ struct FileHandle : KernelObject {
     bool bRead = false, bWrite = false;
     bool bShareRead = false, bShareWrite = false;
     ULONGLONG ullPos = 0;
+    std::wstring strKey;  // upper-case full path
 
     void OnCloseLocked() override {
         if (!pFile) return;
@@ -252,6 +255,7 @@ namespace detail {
 void ResetFilesLocked() {
     g_nodes.clear();
     g_failCreate.clear();
+    g_writeLimits.clear();
     g_strCurrentDir = kDefaultCurrentDir;
     AddDirsLocked(L"C:\\Windows\\system32");
     AddDirsLocked(L"C:\\Windows\\Help");
@@ -314,6 +318,15 @@ void FailCreateFile(const std::wstring& strPath, DWORD dwError) {
         g_failCreate[strKey] = dwError;
     else
         g_failCreate.erase(strKey);
+}
+
+void FailWriteFile(const std::wstring& strPath, ULONGLONG ullMaxSize, DWORD dwError) {
+    Lock lock(StateMutex());
+    const std::wstring strKey = Upper(FullPathLocked(strPath));
+    if (dwError)
+        g_writeLimits[strKey] = {ullMaxSize, dwError};
+    else
+        g_writeLimits.erase(strKey);
 }
 
 void SetCurrentDirectory(const std::wstring& strPath) {
@@ -411,6 +424,7 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwSha
         return INVALID_HANDLE_VALUE;
     }
     auto pHandle = std::make_shared<FileHandle>();
+    pHandle->strKey = Upper(strFull);
     pHandle->bRead = (dwDesiredAccess & (GENERIC_READ | GENERIC_ALL | FILE_READ_DATA)) != 0;
     pHandle->bWrite =
         (dwDesiredAccess & (GENERIC_WRITE | GENERIC_ALL | FILE_WRITE_DATA | FILE_APPEND_DATA)) != 0;
@@ -538,6 +552,16 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
         return FALSE;
     }
     auto& bytes = pHandle->pFile->bytes;
+    // A full disk takes what fits, then fails.
+    DWORD dwError = ERROR_SUCCESS;
+    auto limit = g_writeLimits.find(pHandle->strKey);
+    if (limit != g_writeLimits.end() &&
+        pHandle->ullPos + nNumberOfBytesToWrite > limit->second.first) {
+        dwError = limit->second.second;
+        nNumberOfBytesToWrite = pHandle->ullPos < limit->second.first
+                                    ? static_cast<DWORD>(limit->second.first - pHandle->ullPos)
+                                    : 0;
+    }
     const ULONGLONG ullEnd = pHandle->ullPos + nNumberOfBytesToWrite;
     if (ullEnd > bytes.size()) bytes.resize(static_cast<size_t>(ullEnd));
     if (nNumberOfBytesToWrite)
@@ -545,6 +569,10 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
     pHandle->ullPos = ullEnd;
     pHandle->pFile->ftLastWrite = ToFileTime(NowFileTimeLocked());
     *lpNumberOfBytesWritten = nNumberOfBytesToWrite;
+    if (dwError != ERROR_SUCCESS) {
+        SetLastError(dwError);
+        return FALSE;
+    }
     return TRUE;
 }
 

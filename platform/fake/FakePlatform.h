@@ -86,6 +86,9 @@ std::optional<std::vector<BYTE>> FileContents(const std::wstring& strPath);
 bool SetFileWriteTime(const std::wstring& strPath, const SYSTEMTIME& stUtc);
 // CreateFileW of that path fails with dwError (0 removes the injection).
 void FailCreateFile(const std::wstring& strPath, DWORD dwError);
+// Writes to that path that would make the file larger than ullMaxSize write
+// what fits and fail with dwError, as on a full disk (0 removes the limit).
+void FailWriteFile(const std::wstring& strPath, ULONGLONG ullMaxSize, DWORD dwError);
 // No existence check, unlike SetCurrentDirectoryW.
 void SetCurrentDirectory(const std::wstring& strPath);
 // Kernel handles not yet closed: files, tokens, threads, events.

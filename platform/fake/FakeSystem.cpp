@@ -346,6 +346,35 @@ void WINAPI GetLocalTime(LPSYSTEMTIME lpSystemTime) {
     FileTimeToSystemTime(&ftLocal, lpSystemTime);
 }
 
+time_t _time64(time_t* pTime) {
+    FILETIME ft;
+    GetSystemTimeAsFileTime(&ft);
+    const ULONGLONG ullEpoch = 116444736000000000ULL;  // 1970-01-01 in 100 ns since 1601
+    const ULONGLONG ull = FromFileTime(ft);
+    const time_t t = ull >= ullEpoch ? static_cast<time_t>((ull - ullEpoch) / kTicksPerSecond) : 0;
+    if (pTime) *pTime = t;
+    return t;
+}
+
+wchar_t* _wctime64(const time_t* pTime) {
+    thread_local wchar_t s_szText[26];
+    if (!pTime || *pTime < 0) return nullptr;
+    const ULONGLONG ullEpoch = 116444736000000000ULL;
+    FILETIME ft = ToFileTime(ullEpoch + static_cast<ULONGLONG>(*pTime) * kTicksPerSecond);
+    FILETIME ftLocal;
+    SYSTEMTIME st;
+    if (!FileTimeToLocalFileTime(&ft, &ftLocal) || !FileTimeToSystemTime(&ftLocal, &st))
+        return nullptr;
+    static const wchar_t* const kDays[] = {L"Sun", L"Mon", L"Tue", L"Wed", L"Thu", L"Fri", L"Sat"};
+    static const wchar_t* const kMonths[] = {L"Jan", L"Feb", L"Mar", L"Apr", L"May", L"Jun",
+                                             L"Jul", L"Aug", L"Sep", L"Oct", L"Nov", L"Dec"};
+    std::swprintf(s_szText, 26, L"%ls %ls %02u %02u:%02u:%02u %04u\n", kDays[st.wDayOfWeek % 7],
+                  kMonths[(st.wMonth + 11) % 12], static_cast<unsigned>(st.wDay),
+                  static_cast<unsigned>(st.wHour), static_cast<unsigned>(st.wMinute),
+                  static_cast<unsigned>(st.wSecond), static_cast<unsigned>(st.wYear));
+    return s_szText;
+}
+
 DWORD WINAPI GetTickCount(void) {
     return static_cast<DWORD>(TickMs());
 }

@@ -435,6 +435,28 @@ def ravla(size):
     return shapes
 
 
+def report(size):
+    """The system report: a sheet of paper with a folded corner and text lines."""
+    s = size / 32.0
+    shapes = []
+    edge = Paint((70, 74, 82), vga0=GREY)
+    paper = Paint((255, 255, 255), (222, 228, 236), WHITE, SILVER)
+    shapes.append(Polygon(edge, [(5 * s, 2 * s), (21 * s, 2 * s), (27 * s, 8 * s),
+                                 (27 * s, 30 * s), (5 * s, 30 * s)]))
+    shapes.append(Polygon(paper, [(6 * s, 3 * s), (20.5 * s, 3 * s), (26 * s, 8.5 * s),
+                                  (26 * s, 29 * s), (6 * s, 29 * s)]))
+    shapes.append(Polygon(Paint((200, 206, 216), vga0=SILVER),
+                          [(20.5 * s, 3 * s), (20.5 * s, 8.5 * s), (26 * s, 8.5 * s)]))
+    # Text lines; the first one is a blue heading.
+    for i, width in enumerate((10, 16, 13, 16, 9, 14)):
+        y = round((7 + i * 3.6) * s)
+        paint = (Paint((40, 100, 200), vga0=BLUE) if i == 0
+                 else Paint((90, 96, 108), vga0=GREY))
+        shapes.append(RoundRect(paint, (round(9 * s), y, round(9 * s) + width * s,
+                                        y + max(1, round(1.4 * s)))))
+    return shapes
+
+
 # ---------------------------------------------------------------- file formats
 
 def nearest(palette, c):
@@ -611,6 +633,7 @@ def main():
     write_ico(os.path.join(out, "leds.ico"), leds, page_sizes)
     write_ico(os.path.join(out, "user.ico"), user, page_sizes)
     write_ico(os.path.join(out, "ravla.ico"), ravla, page_sizes)
+    write_ico(os.path.join(out, "report.ico"), report, page_sizes)
     write_arrow_bmp(os.path.join(out, "arrow_down.bmp"), pointing_left=True)
     write_arrow_bmp(os.path.join(out, "arrow_up.bmp"), pointing_left=False)
 

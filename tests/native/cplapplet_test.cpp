@@ -113,7 +113,7 @@ TEST_F(CplAppletTest, DoubleClickCaptionsTheSheetAndNamesTheMessageBoxes) {
     EXPECT_EQ(L"Eigenschaften von Marlet", m_strCaption);
     EXPECT_EQ((std::vector<std::wstring>{L"Display", L"LEDs", L"Schalter", L"Ravla",
                                          L"Temperaturen", L"Anwendereinstellungen",
-                                         L"Fabrikseinstellungen", L"Versionen"}),
+                                         L"Fabrikseinstellungen", L"Versionen", L"Bericht"}),
               m_tabs);
     EXPECT_STREQ(L"Control Center (Marlet)", m_pApp->m_pszAppName);
     EXPECT_TRUE(headless::MessageBoxes().empty());

@@ -322,3 +322,39 @@ TEST_F(HelpTest, MissingHtmlHelpControlFailsSilentlyAndOnce) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(HelpTest, ReportPageAndReportViewShowTheirTopics) {
+    fakeplat::AddFile(kSystemHelp);
+    LoadModule();
+    const std::wstring base(kSystemHelp);
+    HWND hViewSeen = nullptr;
+    WithSheet([&](HWND hSheet) {
+        const int nLast = static_cast<int>(headless::SheetTabTitles(hSheet).size()) - 1;
+        ASSERT_TRUE(headless::SelectPage(hSheet, nLast));
+        headless::SysCommand(hSheet, 0x20);
+        ASSERT_EQ(1u, g_htmlHelpCalls.size());
+        EXPECT_EQ(base + L"::/html/ZuVereruReport.htm", g_htmlHelpCalls[0].strFile);
+
+        HWND hPage = headless::ActivePage(hSheet);
+        headless::Click(GetDlgItem(hPage, 1263));
+        headless::ScopedModalHandler view([&](HWND hView) {
+            hViewSeen = hView;
+            headless::PressF1(GetDlgItem(hView, 1266));
+            HELPINFO other = HelpFor(1110, hView);
+            headless::ScopedMessageBoxHandler yes(
+                [](const headless::MessageBoxRecord&) { return IDYES; });
+            SendMessageW(hView, WM_HELP, 0, reinterpret_cast<LPARAM>(&other));
+            headless::PressOk(hView);
+        });
+        headless::Click(GetDlgItem(hPage, 1264));
+    });
+    ASSERT_EQ(3u, g_htmlHelpCalls.size());
+    EXPECT_EQ(base + L"::/TmRoveVodoreHelp.txt", g_htmlHelpCalls[1].strFile);
+    EXPECT_EQ(0x11u, g_htmlHelpCalls[1].uCommand);
+    EXPECT_EQ(hViewSeen, g_htmlHelpCalls[2].hWnd);
+    EXPECT_EQ(base + L"::/html/ZuVereruReport.htm#ReportDlg", g_htmlHelpCalls[2].strFile);
+}
+
+}  // namespace

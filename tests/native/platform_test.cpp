@@ -300,3 +300,36 @@ TEST_F(PlatformTest, ThreadsRunAndReportTheirExitCode) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(PlatformTest, RuntimeClockAndFullDisksBehaveAsOnWindows) {
+    SYSTEMTIME st = {};
+    st.wYear = 2026;
+    st.wMonth = 3;
+    st.wDay = 1;
+    st.wHour = 23;
+    st.wMinute = 30;
+    fakeplat::SetNow(st);
+    fakeplat::SetTimeZoneBias(-120);  // two hours east: already 2 March
+    time_t now = 0;
+    EXPECT_EQ(_time64(&now), now);
+    // The Windows runtime writes a two-digit day.
+    EXPECT_STREQ(L"Mon Mar 02 01:30:00 2026\n", _wctime64(&now));
+    now = -1;
+    EXPECT_EQ(nullptr, _wctime64(&now));
+
+    const wchar_t kPath[] = L"C:\\Users\\user\\full.txt";
+    fakeplat::FailWriteFile(kPath, 5, ERROR_DISK_FULL);
+    HANDLE h = CreateFileW(kPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    DWORD cbWritten = 0;
+    EXPECT_TRUE(WriteFile(h, "abc", 3, &cbWritten, nullptr));
+    EXPECT_FALSE(WriteFile(h, "defg", 4, &cbWritten, nullptr));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_DISK_FULL), GetLastError());
+    EXPECT_EQ(2u, cbWritten);
+    CloseHandle(h);
+    EXPECT_EQ(std::vector<BYTE>({'a', 'b', 'c', 'd', 'e'}), *fakeplat::FileContents(kPath));
+}
+
+}  // namespace

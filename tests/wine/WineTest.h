@@ -104,6 +104,21 @@ inline std::wstring WindowText(HWND hWnd) {
     return szText;
 }
 
+// The whole text of a window, however long (an edit holding a report).
+inline std::wstring LongWindowText(HWND hWnd) {
+    DWORD_PTR nLength = 0;
+    if (!::SendMessageTimeoutW(hWnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &nLength))
+        return std::wstring();
+    std::wstring strText(nLength + 1, L'\0');
+    DWORD_PTR nCopied = 0;
+    if (!::SendMessageTimeoutW(hWnd, WM_GETTEXT, strText.size(),
+                               reinterpret_cast<LPARAM>(&strText[0]), SMTO_ABORTIFHUNG, 5000,
+                               &nCopied))
+        return std::wstring();
+    strText.resize(nCopied < nLength ? nCopied : nLength);
+    return strText;
+}
+
 inline std::wstring ClassName(HWND hWnd) {
     wchar_t szClass[256] = L"";
     ::GetClassNameW(hWnd, szClass, _countof(szClass));
@@ -392,6 +407,62 @@ inline void ShowForShot(HWND hWnd) {
     ::RedrawWindow(hWnd, nullptr, nullptr,
                    RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
     ::Sleep(400);
+}
+
+inline std::vector<BYTE> ReadWholeFile(const std::wstring& strPath) {
+    std::vector<BYTE> abData;
+    HANDLE hFile = ::CreateFileW(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (hFile == INVALID_HANDLE_VALUE) return abData;
+    BYTE abChunk[65536];
+    DWORD cbRead = 0;
+    while (::ReadFile(hFile, abChunk, sizeof(abChunk), &cbRead, nullptr) && cbRead > 0)
+        abData.insert(abData.end(), abChunk, abChunk + cbRead);
+    ::CloseHandle(hFile);
+    return abData;
+}
+
+// A text for the one-line check output: line breaks shown as \r and \n.
+inline std::string OneLine(const std::wstring& strText) {
+    std::string strOut;
+    for (char ch : Utf8(strText)) {
+        if (ch == '\r')
+            strOut += "\\r";
+        else if (ch == '\n')
+            strOut += "\\n";
+        else
+            strOut += ch;
+    }
+    return strOut;
+}
+
+inline bool HasVisibleButton(HWND hDlg, int nId) {
+    HWND hButton = ::GetDlgItem(hDlg, nId);
+    return hButton && ::IsWindowVisible(hButton);
+}
+
+// Wine's Open and Save As dialogs.
+inline bool IsFileDialog(HWND hWnd) {
+    return ::GetDlgItem(hWnd, cmb1) && (::GetDlgItem(hWnd, cmb13) || ::GetDlgItem(hWnd, edt1));
+}
+// The edit a user types the file name into: Wine's file dialogs have either
+// the edit edt1 or the combo box cmb13 with an edit inside.
+inline HWND FileNameEdit(HWND hDlg) {
+    HWND hName = ::GetDlgItem(hDlg, cmb13);
+    if (!hName) hName = ::GetDlgItem(hDlg, edt1);
+    if (!hName || ClassName(hName) == L"Edit") return hName;
+    for (HWND hChild : ChildWindows(hName))
+        if (ClassName(hChild) == L"Edit") return hChild;
+    return nullptr;
+}
+
+inline std::wstring ComboItem(HWND hCombo, int nIndex) {
+    wchar_t szText[512] = L"";
+    LRESULT nLength = ::SendMessageW(hCombo, CB_GETLBTEXTLEN, static_cast<WPARAM>(nIndex), 0);
+    if (nLength == CB_ERR || nLength >= static_cast<LRESULT>(_countof(szText))) return L"";
+    ::SendMessageW(hCombo, CB_GETLBTEXT, static_cast<WPARAM>(nIndex),
+                   reinterpret_cast<LPARAM>(szText));
+    return szText;
 }
 
 // The applet's entry point.

@@ -58,38 +58,6 @@ using wt::CLibrary;
 using wt::CSimulator;
 using wt::CWindow;
 
-std::vector<BYTE> ReadWholeFile(const std::wstring& strPath) {
-    std::vector<BYTE> abData;
-    HANDLE hFile = ::CreateFileW(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (hFile == INVALID_HANDLE_VALUE) return abData;
-    BYTE abChunk[65536];
-    DWORD cbRead = 0;
-    while (::ReadFile(hFile, abChunk, sizeof(abChunk), &cbRead, nullptr) && cbRead > 0)
-        abData.insert(abData.end(), abChunk, abChunk + cbRead);
-    ::CloseHandle(hFile);
-    return abData;
-}
-
-// A text for the one-line check output: line breaks shown as \r and \n.
-std::string OneLine(const std::wstring& strText) {
-    std::string strOut;
-    for (char ch : wt::Utf8(strText)) {
-        if (ch == '\r')
-            strOut += "\\r";
-        else if (ch == '\n')
-            strOut += "\\n";
-        else
-            strOut += ch;
-    }
-    return strOut;
-}
-
-bool HasVisibleButton(HWND hDlg, int nId) {
-    HWND hButton = ::GetDlgItem(hDlg, nId);
-    return hButton && ::IsWindowVisible(hButton);
-}
-
 int ProgressPos(HWND hDlg) {
     DWORD_PTR nPos = 0;
     if (!::SendMessageTimeoutW(::GetDlgItem(hDlg, IDC_TRANSFER_PROGRESS), PBM_GETPOS, 0, 0,
@@ -194,7 +162,7 @@ private:
         if (!hBox) return false;
         std::wstring strText = wt::ControlText(hBox, kIdMessageText);
         bool bText = m_checks.Check(strText == pszText, "%s: text (saw \"%s\")", pszWhat,
-                                    OneLine(strText).c_str());
+                                    wt::OneLine(strText).c_str());
         Answer(hBox, nAnswer);
         return WaitGone(hBox, pszWhat) && bText;
     }
@@ -243,15 +211,16 @@ private:
         std::wstring strDriver = wt::ControlText(hAbout, IDC_ABOUT_DRIVER);
         m_checks.Check(strDriver == L"Ivronet\nVersion 1.0 (Simulator)",
                        "about: the driver version from the registry (saw \"%s\")",
-                       OneLine(strDriver).c_str());
+                       wt::OneLine(strDriver).c_str());
         std::wstring strApplet = wt::ControlText(hAbout, IDC_ABOUT_APPLET);
         m_checks.Check(strApplet.find(L"(TmRoveVodore.cpl) 2.01\r\n") != std::wstring::npos,
-                       "about: the applet's own version (saw \"%s\")", OneLine(strApplet).c_str());
+                       "about: the applet's own version (saw \"%s\")",
+                       wt::OneLine(strApplet).c_str());
         std::wstring strModules = wt::ControlText(hAbout, IDC_ABOUT_MODULES);
         m_checks.Check(
             strModules.compare(0, wcslen(kSimulatorModuleLines), kSimulatorModuleLines) == 0,
             "about: the module list names TmIvro.dll a simulator (saw \"%s\")",
-            OneLine(strModules).c_str());
+            wt::OneLine(strModules).c_str());
         Click(hAbout, IDOK);
         WaitGone(hAbout, "about: OK");
     }
@@ -429,8 +398,8 @@ private:
         if (!ChooseFile("backup: the Save As dialog", m_strBackupPath, L"fpga_1.pci", nullptr))
             return false;
         if (!FinishTransfer("backup", false)) return false;
-        std::vector<BYTE> abBackup = ReadWholeFile(m_strBackupPath);
-        std::vector<BYTE> abDemo = ReadWholeFile(m_strDemoPath);
+        std::vector<BYTE> abBackup = wt::ReadWholeFile(m_strBackupPath);
+        std::vector<BYTE> abDemo = wt::ReadWholeFile(m_strDemoPath);
         return m_checks.Check(!abBackup.empty() && abBackup == abDemo,
                               "backup: the file holds what was downloaded (%u bytes)",
                               static_cast<unsigned>(abBackup.size()));
@@ -454,9 +423,10 @@ private:
         m_checks.Check(!::IsWindow(hSheet), "%s: the sheet is gone when 1016 is asked", pszWhat);
         std::wstring strText = wt::ControlText(hBox, kIdMessageText);
         m_checks.Check(strText == kAskRestart, "%s: 1016 text (saw \"%s\")", pszWhat,
-                       OneLine(strText).c_str());
-        m_checks.Check(HasVisibleButton(hBox, IDYES) && HasVisibleButton(hBox, IDNO) &&
-                           !HasVisibleButton(hBox, IDOK) && !HasVisibleButton(hBox, IDCANCEL),
+                       wt::OneLine(strText).c_str());
+        m_checks.Check(wt::HasVisibleButton(hBox, IDYES) && wt::HasVisibleButton(hBox, IDNO) &&
+                           !wt::HasVisibleButton(hBox, IDOK) &&
+                           !wt::HasVisibleButton(hBox, IDCANCEL),
                        "%s: 1016 has Yes and No", pszWhat);
         Answer(hBox, IDNO);
         WaitGone(hBox, (std::string(pszWhat) + ": 1016 answered No").c_str());
@@ -476,7 +446,7 @@ private:
                 if (wt::IsSheet(hWnd))
                     ::PostMessageW(hWnd, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
                 else
-                    Answer(hWnd, HasVisibleButton(hWnd, IDNO) ? IDNO : IDCANCEL);
+                    Answer(hWnd, wt::HasVisibleButton(hWnd, IDNO) ? IDNO : IDCANCEL);
                 ::Sleep(500);
             }
             return false;

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdarg>
+#include <ctime>
 
 #include "tmfake/types.h"
 
@@ -388,6 +389,14 @@ ULONGLONG WINAPI GetTickCount64(void);
 BOOL WINAPI QueryPerformanceCounter(LARGE_INTEGER* lpPerformanceCount);
 BOOL WINAPI QueryPerformanceFrequency(LARGE_INTEGER* lpFrequency);
 void WINAPI Sleep(DWORD dwMilliseconds);
+
+// The Windows C runtime's 64-bit time functions, on the fake clock: seconds
+// since 1970 (UTC), and the local time (fake time-zone bias) in the runtime's
+// ctime form "Fri Dec 04 10:08:11 2026\n" (two-digit day, as on Windows).
+// The text lives in one buffer per thread until the next call; nullptr for a
+// time before 1970.
+time_t _time64(time_t* pTime);
+wchar_t* _wctime64(const time_t* pTime);
 
 // ---------------------------------------------------------------- system information
 

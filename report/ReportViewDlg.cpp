@@ -1,0 +1,100 @@
+#include "report/ReportViewDlg.h"
+
+#include <vector>
+
+#include "applet/CplApp.h"
+#include "applet/ErrorText.h"
+#include "applet/Help.h"
+#include "framework/AfxDlgs.h"
+#include "framework/AfxHandles.h"
+#include "res/resource.h"
+
+namespace {
+
+// The text as 16-bit little-endian code units; wider characters (where
+// wchar_t has 32 bits) become surrogate pairs.
+std::vector<BYTE> ToUtf16Le(const CString& text) {
+    std::vector<BYTE> bytes;
+    bytes.reserve(static_cast<size_t>(text.GetLength()) * 2);
+    auto put = [&bytes](unsigned nUnit) {
+        bytes.push_back(static_cast<BYTE>(nUnit & 0xFF));
+        bytes.push_back(static_cast<BYTE>((nUnit >> 8) & 0xFF));
+    };
+    for (int i = 0; i < text.GetLength(); ++i) {
+        const auto ch = static_cast<unsigned long>(text[i]);
+        if (ch > 0xFFFF && ch <= 0x10FFFF) {
+            put(0xD800 + ((ch - 0x10000) >> 10));
+            put(0xDC00 + ((ch - 0x10000) & 0x3FF));
+        } else {
+            put(static_cast<unsigned>(ch & 0xFFFF));
+        }
+    }
+    return bytes;
+}
+
+}  // namespace
+
+BOOL SaveReportText(const wchar_t* pszPath, const CString& text) {
+    HANDLE hFile = ::CreateFileW(pszPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (hFile == INVALID_HANDLE_VALUE) {
+        ShowDeviceError(IDS_CANNOT_CREATE_FILE);
+        return FALSE;
+    }
+    CHandle file(hFile);
+    const std::vector<BYTE> bytes = ToUtf16Le(text);
+    const auto cbTotal = static_cast<DWORD>(bytes.size());
+    DWORD cbWritten = 0;
+    BOOL bOk = ::WriteFile(file.Get(), bytes.data(), cbTotal, &cbWritten, nullptr);
+    if (bOk && cbWritten != cbTotal) {
+        bOk = FALSE;
+        ::SetLastError(ERROR_DISK_FULL);
+    }
+    // Data still held back by the system can fail at closing too.
+    if (bOk) bOk = ::CloseHandle(file.Release());
+    if (bOk) return TRUE;
+
+    // A cut report would look complete to whoever opens it later.
+    const DWORD dwError = ::GetLastError();
+    file.Reset();
+    ::DeleteFileW(pszPath);
+    ::SetLastError(dwError);
+    ShowDeviceError(IDS_CANNOT_WRITE_FILE);
+    return FALSE;
+}
+
+CReportViewDlg::CReportViewDlg() : CDialog(IDD_REPORT_VIEW), m_pszDefaultFileName(nullptr) {}
+
+void CReportViewDlg::DoDataExchange(CDataExchange* pDX) {
+    CDialog::DoDataExchange(pDX);
+    DDX_Text(pDX, IDC_REPORT_TEXT, m_strReport);
+}
+
+BOOL CReportViewDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    if (GetCplApp().m_bHelpAvailable) ModifyStyleEx(0, WS_EX_CONTEXTHELP, SWP_FRAMECHANGED);
+    // Focus on OK, so the report is not shown all selected.
+    GetDlgItem(IDOK)->SetFocus();
+    return FALSE;
+}
+
+BEGIN_MESSAGE_MAP(CReportViewDlg, CDialog)
+ON_BN_CLICKED(IDC_REPORT_SAVE_AS, OnSaveAs)
+ON_WM_HELPINFO()
+END_MESSAGE_MAP()
+
+void CReportViewDlg::OnSaveAs() {
+    CString filter;
+    filter.LoadString(IDS_FILTER_TXT);
+    CFileDialog dialog(FALSE, L"txt", m_pszDefaultFileName, OFN_OVERWRITEPROMPT, filter);
+    if (dialog.DoModal() != IDOK) return;
+    // The box's text as it is now: the user was told the report can be
+    // edited and saved.
+    UpdateData(TRUE);
+    SaveReportText(dialog.GetPathName(), m_strReport);
+}
+
+BOOL CReportViewDlg::OnHelpInfo(HELPINFO* pHelpInfo) {
+    ShowHelp(m_hWnd, pHelpInfo, kTopicReportView);
+    return static_cast<BOOL>(Default());
+}

@@ -1,0 +1,328 @@
+// End-to-end road of the system report under Wine: the main thread plays the
+// Control Panel host of the real TmRoveVodore.cpl; a driver thread opens the
+// last tab, "Bericht", shows the report of the simulated Marlet, edits it
+// and saves it twice through Wine's Save As dialog (the second time over the
+// first file), then checks the files byte by byte.
+// TM_REPORT_SHOT=path.bmp saves a picture of the report view.
+#include <windows.h>
+#include <commctrl.h>
+#include <cpl.h>
+#include <dlgs.h>
+#include <prsht.h>
+
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "res/resource.h"
+#include "simulator/TmIvroSim.h"
+#include "tests/wine/WineTest.h"
+
+namespace {
+
+const wchar_t kAppletPath[] = L"C:\\windows\\system32\\TmRoveVodore.cpl";
+const DWORD kWaitMs = 20000;
+const int kIdMessageText = 0xFFFF;
+const wchar_t kAddedLine[] = L"Checked by the service team.\r\n";
+const wchar_t kShortReport[] = L"*** short ***";
+
+using wt::CEvent;
+using wt::CLibrary;
+using wt::CSimulator;
+using wt::CWindow;
+using wt::PFN_CPLAPPLET;
+
+bool IsReportView(HWND hWnd) {
+    return ::GetDlgItem(hWnd, IDC_REPORT_TEXT) && ::GetDlgItem(hWnd, IDC_REPORT_SAVE_AS);
+}
+
+bool IsMessageBox(HWND hWnd) {
+    return ::GetDlgItem(hWnd, kIdMessageText) != nullptr && !wt::IsFileDialog(hWnd);
+}
+
+// The saved file decoded as UTF-16LE, and whether it has exactly 2n bytes.
+std::wstring Utf16Text(const std::vector<BYTE>& abFile) {
+    std::wstring strText;
+    for (size_t i = 0; i + 1 < abFile.size(); i += 2)
+        strText += static_cast<wchar_t>(abFile[i] | (abFile[i + 1] << 8));
+    return strText;
+}
+
+class CReportDriver {
+public:
+    CReportDriver(wt::CChecks& checks, DWORD dwHostThread, HANDLE hDblClkDone,
+                  std::wstring strSavePath)
+        : m_checks(checks),
+          m_dwHostThread(dwHostThread),
+          m_hDblClkDone(hDblClkDone),
+          m_strSavePath(std::move(strSavePath)) {}
+
+    void Run() {
+        HWND hSheet = WaitSheet();
+        if (hSheet && OpenReportPage(hSheet)) {
+            HWND hView = ShowReport();
+            if (hView) {
+                SaveEditedReport(hView);
+                Click(hView, IDOK);
+                WaitGone(hView, "the report view");
+            }
+        }
+        if (hSheet) {
+            ::PostMessageW(hSheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+            m_checks.Check(
+                wt::WaitFor(
+                    kWaitMs,
+                    [&] { return ::WaitForSingleObject(m_hDblClkDone, 0) == WAIT_OBJECT_0; }),
+                "Cancel closes the sheet");
+        }
+        CloseEverything();
+    }
+
+private:
+    static void Click(HWND hDlg, int nId) {
+        ::PostMessageW(::GetDlgItem(hDlg, nId), BM_CLICK, 0, 0);
+    }
+
+    HWND FindHostDialog(bool (*pfnIs)(HWND)) const {
+        for (HWND hWnd : wt::TopLevelWindows(m_dwHostThread))
+            if (wt::IsDialog(hWnd) && !wt::IsSheet(hWnd) && pfnIs(hWnd)) return hWnd;
+        return nullptr;
+    }
+
+    HWND WaitDialog(bool (*pfnIs)(HWND), const char* pszWhat) {
+        HWND hDlg = nullptr;
+        bool bShown = wt::WaitFor(kWaitMs, [&] { return (hDlg = FindHostDialog(pfnIs)); });
+        if (!m_checks.Check(bShown, "%s appears", pszWhat)) wt::DumpWindows(m_checks, 0);
+        return bShown ? hDlg : nullptr;
+    }
+
+    bool WaitGone(HWND hWnd, const char* pszWhat) {
+        return m_checks.Check(wt::WaitFor(kWaitMs, [&] { return !::IsWindow(hWnd); }), "%s closes",
+                              pszWhat);
+    }
+
+    HWND WaitSheet() {
+        HWND hSheet = nullptr;
+        bool bShown = wt::WaitFor(
+            kWaitMs, [&] { return (hSheet = wt::FindDialog(m_dwHostThread, true, nullptr)); });
+        if (!m_checks.Check(bShown, "the sheet opens")) wt::DumpWindows(m_checks, m_dwHostThread);
+        return bShown ? hSheet : nullptr;
+    }
+
+    bool OpenReportPage(HWND hSheet) {
+        std::vector<std::wstring> titles = wt::TabTitles(hSheet);
+        if (!m_checks.Check(!titles.empty() && titles.back() == L"Bericht",
+                            "the last tab is \"Bericht\" (tabs: %s)",
+                            wt::JoinTitles(titles).c_str()))
+            return false;
+        ::SendMessageW(hSheet, PSM_SETCURSEL, titles.size() - 1, 0);
+        bool bShown = wt::WaitFor(kWaitMs, [&] {
+            m_hPage = wt::CurrentPage(hSheet);
+            return m_hPage && ::GetDlgItem(m_hPage, IDC_REPORT_SHOW);
+        });
+        if (!m_checks.Check(bShown, "the report page is shown")) return false;
+        bool bAllChecked = true;
+        for (int nId = IDC_REPORT_CPU; nId <= IDC_REPORT_KEY_CONFIG; ++nId)
+            bAllChecked = bAllChecked && ::SendMessageW(::GetDlgItem(m_hPage, nId), BM_GETCHECK, 0,
+                                                        0) == BST_CHECKED;
+        m_checks.Check(bAllChecked && ::SendMessageW(::GetDlgItem(m_hPage, IDC_REPORT_TEMPERATURES),
+                                                     BM_GETCHECK, 0, 0) == BST_CHECKED,
+                       "a Marlet's report page starts with all fourteen boxes set");
+        m_checks.Check(::IsWindowEnabled(::GetDlgItem(m_hPage, IDC_REPORT_RAVLA)) != FALSE,
+                       "the Ravla box is usable on a Marlet");
+        return true;
+    }
+
+    HWND ShowReport() {
+        Click(m_hPage, IDC_REPORT_SHOW);
+        HWND hView = WaitDialog(IsReportView, "\"Bericht anzeigen...\": the report view");
+        if (!hView) return nullptr;
+        m_checks.Check(wt::WindowText(hView) == L"Bericht", "the view is captioned \"Bericht\"");
+        HWND hEdit = ::GetDlgItem(hView, IDC_REPORT_TEXT);
+        std::wstring strText = wt::LongWindowText(hEdit);
+        const std::wstring strEnd = L"\r\n*** Report end ***\r\n";
+        m_checks.Check(strText.compare(0, 51,
+                                       L"*** Tolmek Control Center Report ***\r\n\r\nCreated "
+                                       L"by ") == 0,
+                       "the report starts with its title and head");
+        m_checks.Check(
+            strText.size() > strEnd.size() &&
+                strText.compare(strText.size() - strEnd.size(), strEnd.size(), strEnd) == 0,
+            "the report ends with its end line");
+        for (const wchar_t* pszPart :
+             {L"\r\nDevice type: Marlet K2\r\n",
+              L"\r\n--- FPGA Firmware ---\r\n\r\nInfo: FPGA MRL 1.07\r\n",
+              L"\r\nBoot status: 5 = Boot OK\r\n", L"\r\n--- Ravla Slot 2 ---\r\n\r\n",
+              L"\r\nModel number: RDIO-0112\r\n", L"\r\nUser serial ID: 00001A2Bh\r\n",
+              L"\r\nSettings data:    \r\n0x00: 54 4D 53 45 54 55 50 00 06 01 50 32 00 01 00 00 "
+              L"TMSETUP...P2....  \r\n",
+              L"\r\nModules:\r\nC:\\windows\\system32\\TmRoveVodore.cpl\r\n  File version: "
+              L"2.01\r\n"}) {
+            m_checks.Check(strText.find(pszPart) != std::wstring::npos, "the report holds \"%s\"",
+                           wt::OneLine(pszPart).c_str());
+        }
+        if (strText.find(L"Modules:") != std::wstring::npos)
+            m_checks.Note("module part: %s",
+                          wt::OneLine(strText.substr(strText.find(L"Modules:"), 400)).c_str());
+        GUITHREADINFO gui = {};
+        gui.cbSize = sizeof(gui);
+        ::GetGUIThreadInfo(m_dwHostThread, &gui);
+        m_checks.Check(gui.hwndFocus == ::GetDlgItem(hView, IDOK), "the focus is on OK");
+
+        const char* pszShot = std::getenv("TM_REPORT_SHOT");
+        if (pszShot && *pszShot) {
+            wt::ShowForShot(hView);
+            m_checks.Check(wt::SaveWindowBitmap(hView, wt::Wide(pszShot)), "screenshot %s",
+                           pszShot);
+        }
+        return hView;
+    }
+
+    // Types the path into Wine's Save As dialog; with bReplace, confirms
+    // that the existing file is replaced.
+    bool ChooseSavePath(bool bReplace, const char* pszWhat) {
+        HWND hDlg = WaitDialog(wt::IsFileDialog, pszWhat);
+        if (!hDlg) return false;
+        HWND hEdit = wt::FileNameEdit(hDlg);
+        if (!m_checks.Check(hEdit != nullptr, "%s: a file name field", pszWhat)) return false;
+        wchar_t szComputer[MAX_COMPUTERNAME_LENGTH + 1] = L"";
+        DWORD nComputer = _countof(szComputer);
+        ::GetComputerNameW(szComputer, &nComputer);
+        std::wstring strProposed = std::wstring(szComputer) + L".txt";
+        std::wstring strName = wt::WindowText(hEdit);
+        m_checks.Check(strName == strProposed, "%s: proposes \"%s\" (saw \"%s\")", pszWhat,
+                       wt::Utf8(strProposed).c_str(), wt::Utf8(strName).c_str());
+        std::wstring strFilter = wt::ComboItem(::GetDlgItem(hDlg, cmb1), 0);
+        m_checks.Check(strFilter == L"Textdateien (*.txt)",
+                       "%s: the first filter is \"Textdateien (*.txt)\" (saw \"%s\")", pszWhat,
+                       wt::Utf8(strFilter).c_str());
+        DWORD_PTR nResult = 0;
+        ::SendMessageTimeoutW(hEdit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(m_strSavePath.c_str()),
+                              SMTO_ABORTIFHUNG, 5000, &nResult);
+        Click(hDlg, IDOK);
+        if (bReplace) {
+            // The overwrite question belongs to the file dialog.
+            HWND hAsk = nullptr;
+            bool bAsked = wt::WaitFor(kWaitMs, [&] {
+                for (HWND hWnd : wt::TopLevelWindows(m_dwHostThread))
+                    if (wt::IsDialog(hWnd) && hWnd != hDlg && wt::HasVisibleButton(hWnd, IDYES))
+                        return (hAsk = hWnd) != nullptr;
+                return false;
+            });
+            if (m_checks.Check(bAsked, "%s: asks before replacing the file", pszWhat))
+                Click(hAsk, IDYES);
+        }
+        return WaitGone(hDlg, pszWhat);
+    }
+
+    // The file of exactly twice the characters, starting 2A 00, as shown.
+    void CheckSavedFile(const std::wstring& strShown, const char* pszWhat) {
+        std::vector<BYTE> abFile;
+        bool bWritten = wt::WaitFor(kWaitMs, [&] {
+            abFile = wt::ReadWholeFile(m_strSavePath);
+            return abFile.size() == strShown.size() * 2;
+        });
+        m_checks.Check(bWritten, "%s: the file has %u bytes, twice the characters (saw %u)",
+                       pszWhat, static_cast<unsigned>(strShown.size() * 2),
+                       static_cast<unsigned>(abFile.size()));
+        m_checks.Check(abFile.size() >= 2 && abFile[0] == 0x2A && abFile[1] == 0x00,
+                       "%s: the file starts with 2A 00", pszWhat);
+        m_checks.Check(Utf16Text(abFile) == strShown, "%s: the file holds what the box shows",
+                       pszWhat);
+    }
+
+    void SaveEditedReport(HWND hView) {
+        HWND hEdit = ::GetDlgItem(hView, IDC_REPORT_TEXT);
+        // The user adds a line at the end.
+        DWORD_PTR nResult = 0;
+        const WPARAM nEnd = wt::LongWindowText(hEdit).size();
+        ::SendMessageTimeoutW(hEdit, EM_SETSEL, nEnd, static_cast<LPARAM>(nEnd), SMTO_ABORTIFHUNG,
+                              5000, &nResult);
+        ::SendMessageTimeoutW(hEdit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(kAddedLine),
+                              SMTO_ABORTIFHUNG, 5000, &nResult);
+        std::wstring strShown = wt::LongWindowText(hEdit);
+        m_checks.Check(
+            strShown.size() > 100 && strShown.compare(strShown.size() - wcslen(kAddedLine),
+                                                      std::wstring::npos, kAddedLine) == 0,
+            "the edit adds a line to the box");
+        Click(hView, IDC_REPORT_SAVE_AS);
+        if (ChooseSavePath(false, "first save")) CheckSavedFile(strShown, "first save");
+
+        // A much shorter text saved over it replaces the file whole.
+        ::SendMessageTimeoutW(hEdit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(kShortReport),
+                              SMTO_ABORTIFHUNG, 5000, &nResult);
+        Click(hView, IDC_REPORT_SAVE_AS);
+        if (ChooseSavePath(true, "second save")) CheckSavedFile(kShortReport, "second save");
+        m_checks.Check(FindHostDialog(IsMessageBox) == nullptr, "no message box after saving");
+    }
+
+    void CloseEverything() {
+        bool bDone = wt::WaitFor(kWaitMs, [&] {
+            if (::WaitForSingleObject(m_hDblClkDone, 0) == WAIT_OBJECT_0) return true;
+            for (HWND hWnd : wt::TopLevelWindows(m_dwHostThread)) {
+                if (!wt::IsDialog(hWnd)) continue;
+                m_checks.Check(false, "unexpected window \"%s\" is open; closing it",
+                               wt::Utf8(wt::WindowText(hWnd)).c_str());
+                wt::DumpWindows(m_checks, m_dwHostThread);
+                if (wt::IsSheet(hWnd))
+                    ::PostMessageW(hWnd, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+                else
+                    ::PostMessageW(hWnd, WM_COMMAND, IDCANCEL, 0);
+                ::Sleep(500);
+            }
+            return false;
+        });
+        if (!bDone) {
+            m_checks.Check(false, "CPL_DBLCLK did not return");
+            std::_Exit(m_checks.Finish());
+        }
+    }
+
+    wt::CChecks& m_checks;
+    DWORD m_dwHostThread;
+    HANDLE m_hDblClkDone;
+    std::wstring m_strSavePath;
+    HWND m_hPage = nullptr;
+};
+
+}  // namespace
+
+int wmain() {
+    wt::CChecks checks;
+    CLibrary applet(kAppletPath);
+    if (!checks.Check(applet.Get() != nullptr, "LoadLibraryW(%s) (last error %lu)",
+                      wt::Utf8(kAppletPath).c_str(), static_cast<unsigned long>(applet.Error())))
+        return checks.Finish();
+    auto pfnApplet = reinterpret_cast<PFN_CPLAPPLET>(
+        reinterpret_cast<void*>(::GetProcAddress(applet.Get(), "CPlApplet")));
+    CSimulator simulator;
+    if (!checks.Check(pfnApplet && simulator.Bind(),
+                      "CPlApplet and the simulator's control functions"))
+        return checks.Finish();
+    simulator.m_pfnReset();
+    checks.Check(simulator.Set("temperature.drift", "0"), "simulator set up");
+
+    std::wstring strDir = L"C:\\Reports";
+    ::CreateDirectoryW(strDir.c_str(), nullptr);
+    const std::wstring strSavePath = strDir + L"\\panel-report.txt";
+    ::DeleteFileW(strSavePath.c_str());
+    CWindow host(::CreateWindowExW(0, L"STATIC", L"Control Panel", WS_OVERLAPPEDWINDOW, 0, 0, 200,
+                                   100, nullptr, nullptr, nullptr, nullptr));
+
+    checks.Check(pfnApplet(host.Get(), CPL_INIT, 0, 0) == 1, "CPL_INIT gives 1");
+    CEvent done;
+    CReportDriver driver(checks, ::GetCurrentThreadId(), done.Get(), strSavePath);
+    std::thread thread([&] { driver.Run(); });
+    LONG nResult = pfnApplet(host.Get(), CPL_DBLCLK, 0, 0);
+    ::SetEvent(done.Get());
+    thread.join();
+    checks.Check(nResult == 1, "CPL_DBLCLK returns 1 (saw %ld)", static_cast<long>(nResult));
+    checks.Check(pfnApplet(host.Get(), CPL_EXIT, 0, 0) == 1, "CPL_EXIT gives 1");
+
+    ::DeleteFileW(strSavePath.c_str());
+    wchar_t szSystem[MAX_PATH] = L"";
+    if (::GetSystemDirectoryW(szSystem, MAX_PATH)) ::SetCurrentDirectoryW(szSystem);
+    checks.Check(::RemoveDirectoryW(strDir.c_str()) != FALSE, "report folder removed");
+    return checks.Finish();
+}
