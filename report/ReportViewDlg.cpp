@@ -96,5 +96,6 @@ void CReportViewDlg::OnSaveAs() {
 
 BOOL CReportViewDlg::OnHelpInfo(HELPINFO* pHelpInfo) {
     ShowHelp(m_hWnd, pHelpInfo, kTopicReportView);
-    return static_cast<BOOL>(Default());
+    // Not passed on: the sheet behind would answer it again with its own topic.
+    return TRUE;
 }

@@ -125,7 +125,7 @@ TEST_F(CplAppletTest, DoubleClickCaptionsTheSheetAndNamesTheMessageBoxes) {
     EXPECT_EQ(L"Eigenschaften von Ferrow", m_strCaption);
     EXPECT_EQ((std::vector<std::wstring>{L"Display", L"LEDs", L"Schalter", L"Temperaturen",
                                          L"Anwendereinstellungen", L"Fabrikseinstellungen",
-                                         L"Versionen"}),
+                                         L"Versionen", L"Bericht"}),
               m_tabs);
     EXPECT_STREQ(L"Control Center (Ferrow)", m_pApp->m_pszAppName);
 }

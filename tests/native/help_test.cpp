@@ -350,7 +350,9 @@ TEST_F(HelpTest, ReportPageAndReportViewShowTheirTopics) {
         });
         headless::Click(GetDlgItem(hPage, 1264));
     });
-    ASSERT_EQ(3u, g_htmlHelpCalls.size());
+    // Each request answered once; the sheet's end closes the help windows.
+    ASSERT_EQ(4u, g_htmlHelpCalls.size());
+    EXPECT_EQ(0x12u, g_htmlHelpCalls[3].uCommand);
     EXPECT_EQ(base + L"::/TmRoveVodoreHelp.txt", g_htmlHelpCalls[1].strFile);
     EXPECT_EQ(0x11u, g_htmlHelpCalls[1].uCommand);
     EXPECT_EQ(hViewSeen, g_htmlHelpCalls[2].hWnd);

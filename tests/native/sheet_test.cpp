@@ -58,7 +58,8 @@ TEST_F(SheetTest, PagesFollowTheDevice) {
                          L"Temperaturen",
                          L"Anwendereinstellungen",
                          L"Fabrikseinstellungen",
-                         L"Versionen"};
+                         L"Versionen",
+                         L"Bericht"};
     EXPECT_EQ(marlet, TabsOfNewSheet());
 
     // No LEDs, or a count that cannot be read: no LEDs page, silently.
@@ -86,13 +87,13 @@ TEST_F(SheetTest, ExampleProfiles) {
     const std::pair<const char*, Tabs> examples[] = {
         {"ferrow.profile",
          {L"Display", L"LEDs", L"Schalter", L"Temperaturen", L"Anwendereinstellungen",
-          L"Fabrikseinstellungen", L"Versionen"}},
+          L"Fabrikseinstellungen", L"Versionen", L"Bericht"}},
         {"no-keys-no-leds.profile",
          {L"Display", L"Schalter", L"Ravla", L"Temperaturen", L"Anwendereinstellungen",
-          L"Fabrikseinstellungen", L"Versionen"}},
+          L"Fabrikseinstellungen", L"Versionen", L"Bericht"}},
         {"empty-slot.profile",
          {L"Display", L"LEDs", L"Schalter", L"Ravla", L"Temperaturen", L"Anwendereinstellungen",
-          L"Fabrikseinstellungen", L"Versionen"}}};
+          L"Fabrikseinstellungen", L"Versionen", L"Bericht"}}};
     for (const auto& example : examples) {
         std::string strPath = std::string(TM_SOURCE_DIR) + "/tests/data/" + example.first;
         ASSERT_TRUE(TmSimLoadProfileFile(std::wstring(strPath.begin(), strPath.end()).c_str()))
