@@ -85,6 +85,7 @@ CTransferDlg::CTransferDlg()
       m_hWndQuestionOwner(nullptr),
       m_bFinishedShown(false),
       m_bWaiting(false),
+      m_bEnding(false),
       m_nErrorCode(0),
       m_bCancelRequested(FALSE),
       m_bDone(FALSE),
@@ -187,6 +188,7 @@ BEGIN_MESSAGE_MAP(CTransferDlg, CDialog)
 ON_WM_HELPINFO()
 ON_WM_TIMER()
 ON_WM_CTLCOLOR()
+ON_MESSAGE(WM_SETCURSOR, OnSetCursor)
 ON_BN_CLICKED(IDC_TRANSFER_BUTTON, OnTransferButton)
 END_MESSAGE_MAP()
 
@@ -201,7 +203,7 @@ void CTransferDlg::OnTimer(UINT_PTR nIDEvent) {
         Default();
         return;
     }
-    if (m_bCancelRequested) return;
+    if (m_bCancelRequested || m_bEnding) return;
 
     // After m_bDone the worker has stored everything it will store.
     const bool bDone = m_bDone.load(std::memory_order_acquire) != FALSE;
@@ -221,10 +223,10 @@ void CTransferDlg::OnTimer(UINT_PTR nIDEvent) {
     }
 
     CWnd* pButton = GetDlgItem(IDC_TRANSFER_BUTTON);
-    const BOOL bWriting = m_bWriting;
-    if ((pButton->IsWindowEnabled() != FALSE) == (bWriting != FALSE)) {
-        pButton->EnableWindow(!bWriting);
-        if (!bWriting) SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(pButton->m_hWnd), TRUE);
+    const bool bRefused = CancelRefused();
+    if ((pButton->IsWindowEnabled() != FALSE) == bRefused) {
+        pButton->EnableWindow(!bRefused);
+        if (!bRefused) SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(pButton->m_hWnd), TRUE);
     }
     ShowRemainingTime();
 
@@ -240,6 +242,15 @@ HBRUSH CTransferDlg::OnCtlColor(HDC hDC, CWnd* pWnd, UINT nCtlColor) {
         m_bWriting)
         ::SetTextColor(hDC, kWritingColor);
     return hBrush;
+}
+
+LRESULT CTransferDlg::OnSetCursor(WPARAM, LPARAM lParam) {
+    // The wait pumps messages: without this the first mouse move over the
+    // dialog would bring back the arrow. HTERROR (a question is open) keeps
+    // its default handling.
+    if (!m_bWaiting || static_cast<short>(LOWORD(lParam)) == HTERROR) return Default();
+    ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+    return TRUE;
 }
 
 void CTransferDlg::OnTransferButton() {
@@ -278,17 +289,16 @@ BOOL CALLBACK CTransferDlg::TransferProgressProc(DWORD dwPercent, void* pContext
 
 BOOL CTransferDlg::OnProgress(DWORD dwPercent) {
     m_nPercent = dwPercent > 100 ? 100 : dwPercent;
-    bool bMidWrite = false;
+    // An earlier report of the write step was answered with "go on": the
+    // device is being changed, and nothing may stop the library any more.
+    const bool bWriteBegun = m_bWriteStarted != FALSE;
     DWORD nStep = 0;
     // The write state changes before the step text, so that the timer never
     // shows the write step with "Abbrechen" still usable.
     if (m_bDownload) {
         if (ReadTransferInfo(kInfoDownloadStep, nStep)) {
             if (nStep == kStepWriteDevice) {
-                if (!m_bWriting.exchange(TRUE))
-                    ::Sleep(kWriteStartPauseMs);
-                else
-                    bMidWrite = true;
+                if (!m_bWriting.exchange(TRUE)) ::Sleep(kWriteStartPauseMs);
                 m_bWriteStarted = TRUE;
             } else {
                 m_bWriting = FALSE;
@@ -301,15 +311,17 @@ BOOL CTransferDlg::OnProgress(DWORD dwPercent) {
     }
 
     // A stop asked for before the write began still counts at the write's
-    // first report; once the device is being written, nothing stops it.
-    BOOL bContinue = bMidWrite || !m_bCancelRequested;
+    // first report; after that the device is changed and must be finished,
+    // also through compare, reload and close.
+    BOOL bContinue = bWriteBegun || !m_bCancelRequested;
 
     DWORD nCheck = 0;
     if (m_bDownload && !m_bOlderVersionAsked && ReadTransferInfo(kInfoDownloadCheck, nCheck) &&
         nCheck == kCheckOlderVersion) {
         m_bOlderVersionAsked = TRUE;
-        // Pointless once the user has cancelled.
-        if (bContinue) {
+        // Pointless once the user has cancelled, and too late once the
+        // device is being written.
+        if (bContinue && !bWriteBegun) {
             const DWORD nAsked = Now();
             // Owned by the dialog, so it stays in front of it; the dialog's
             // thread keeps serving it, also while a cancel waits.
@@ -403,9 +415,14 @@ void CTransferDlg::ReadRestartNeeds() {
     if (ReadTransferInfo(kInfoRestart, nValue)) m_bRestartNeeded = nValue != 0;
 }
 
+bool CTransferDlg::CancelRefused() const {
+    return m_bWriting || m_bWriteStarted;
+}
+
 void CTransferDlg::CancelOperation() {
-    // Clicks, Esc and the close box that arrive while the cancel waits.
-    if (m_bWaiting) return;
+    // Clicks, Esc and the close box that arrive while the cancel waits or
+    // while the failure is shown (a tick inside that message box too).
+    if (m_bWaiting || m_bEnding) return;
     if (!m_hWorker) {
         // The timer or the worker never started: nothing to wait for.
         StopTimer();
@@ -426,7 +443,9 @@ void CTransferDlg::CancelOperation() {
         CDialog::OnOK();
         return;
     }
-    if (m_bWriting) return;
+    // From the write on, the download ends as finished (restart needs,
+    // updated flag) or failed with its warning; never silently.
+    if (CancelRefused()) return;
 
     CWaitCursor wait;
     m_bCancelRequested = TRUE;
@@ -447,6 +466,9 @@ void CTransferDlg::CancelOperation() {
 }
 
 void CTransferDlg::EndFailed(DWORD nErrorCode) {
+    // One failure, one message: no tick and no press shows it again.
+    m_bEnding = true;
+    StopTimer();
     if (nErrorCode == ERROR_CANCELLED) {
         EndDialog(IDCANCEL);
         return;

@@ -37,6 +37,7 @@ protected:
     BOOL OnHelpInfo(HELPINFO* pHelpInfo);
     void OnTimer(UINT_PTR nIDEvent);
     HBRUSH OnCtlColor(HDC hDC, CWnd* pWnd, UINT nCtlColor);
+    LRESULT OnSetCursor(WPARAM wParam, LPARAM lParam);
     void OnTransferButton();
     DECLARE_MESSAGE_MAP()
 
@@ -54,6 +55,7 @@ private:
     void EndFailed(DWORD nErrorCode);
     void WaitForWorker();
     void ReadRestartNeeds();
+    bool CancelRefused() const;
     void StopTimer();
     // Seconds of the wall clock (since 1970, wrapping in 2106).
     static DWORD Now();
@@ -67,17 +69,19 @@ private:
     CString m_strOlderVersionQuestion;
     bool m_bFinishedShown;
     bool m_bWaiting;  // the cancel operation waits for the worker
+    bool m_bEnding;   // the failure is being shown; the dialog ends after it
 
     // Shared with the worker thread. The worker publishes m_bDone last
-    // (release); m_nErrorCode and m_bWriteStarted are read only after
-    // m_bDone was seen (acquire).
+    // (release); m_nErrorCode is read only after m_bDone was seen (acquire).
     DWORD m_nErrorCode;
     std::atomic<BOOL> m_bCancelRequested;
     std::atomic<BOOL> m_bDone;
     std::atomic<DWORD> m_nPercent;
     std::atomic<UINT> m_nStepTextId;
     std::atomic<BOOL> m_bWriting;
-    BOOL m_bWriteStarted;
+    // Set while m_bWriting is still TRUE: from the first write on, the
+    // user-interface thread sees at least one of the two.
+    std::atomic<BOOL> m_bWriteStarted;
     BOOL m_bOlderVersionAsked;       // worker only
     std::atomic<DWORD> m_timeStart;  // Now() at the start, moved on by the question's time
 

@@ -64,6 +64,12 @@ bool IsModalEnded(HWND hwnd);  // EndDialog called / sheet closed (or window gon
 
 int PumpMessages();  // delivers every queued message; returns how many
 size_t PendingMessages();
+// The mouse moves over the window; any thread. Queued like a posted message;
+// when taken from the queue, the window sets the cursor first: WM_SETCURSOR
+// (HTCLIENT, or HTERROR if its top-level window is disabled; a disabled child
+// leaves it to its parent), then WM_MOUSEMOVE unless disabled. DefWindowProc
+// asks a child's parent first, then sets the class cursor. False if no window.
+bool MouseMove(HWND hwnd);
 
 // ---------------------------------------------------------------- message boxes
 

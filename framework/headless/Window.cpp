@@ -24,6 +24,7 @@ struct Posted {
     UINT msg;
     WPARAM wParam;
     LPARAM lParam;
+    bool mouse = false;  // mouse input (MouseMove), not a posted message
 };
 
 struct State {
@@ -140,6 +141,35 @@ void SendNcDestroy(HWND hwnd) {
     for (HWND k : kids) SendNcDestroy(k);
     if (Find(hwnd)) SendMessageW(hwnd, WM_NCDESTROY, 0, 0);
     RemoveWindow(hwnd);
+}
+
+// The cursor a window shows over its client area: its class's.
+HCURSOR ClassCursor(const Window& w) {
+    auto it = S().classes.find(Lower(w.className));
+    if (it != S().classes.end()) return it->second.hCursor;
+    return LoadCursorW(nullptr, w.kind == Kind::Edit ? IDC_IBEAM : IDC_ARROW);
+}
+
+// Mouse input on its way out of the queue, as the system handles it: the
+// window under the mouse sets the cursor (WM_SETCURSOR) before the mouse
+// message is delivered. A disabled child leaves the input to its parent; a
+// disabled top-level window gets HTERROR and no mouse message.
+bool TakeMouse(Posted& p) {
+    Window* w = Find(p.hwnd);
+    if (!w) return false;
+    Window* root = Find(RootOf(p.hwnd));
+    if (root && (root->style & WS_DISABLED)) {
+        w = root;
+    } else {
+        while ((w->style & WS_CHILD) && (w->style & WS_DISABLED) && Find(w->parent))
+            w = Find(w->parent);
+    }
+    const bool disabled = (w->style & WS_DISABLED) != 0;
+    p.hwnd = w->hwnd;
+    const WORD hit = static_cast<WORD>(disabled ? HTERROR : HTCLIENT);
+    SendMessageW(p.hwnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(p.hwnd),
+                 MAKELPARAM(hit, static_cast<WORD>(p.msg)));
+    return !disabled && Find(p.hwnd);
 }
 
 WNDPROC BuiltinProc(Kind kind) {
@@ -312,6 +342,7 @@ void DeliverPosted() {
             p = g_posted.front();
             g_posted.pop_front();
         }
+        if (p.mouse && !TakeMouse(p)) continue;
         if (!p.hwnd || Find(p.hwnd)) {
             MSG m{p.hwnd, p.msg, p.wParam, p.lParam, 0, {0, 0}};
             if (p.hwnd) DispatchMessageW(&m);
@@ -423,15 +454,23 @@ void WINAPI PostQuitMessage(int code) {
 }
 
 BOOL WINAPI PeekMessageW(LPMSG msg, HWND hwnd, UINT first, UINT last, UINT remove) {
-    std::lock_guard<std::mutex> lock(g_postMutex);
-    for (auto it = g_posted.begin(); it != g_posted.end(); ++it) {
-        if (hwnd && it->hwnd != hwnd) continue;
-        if ((first || last) && (it->msg < first || it->msg > last)) continue;
-        if (msg) *msg = MSG{it->hwnd, it->msg, it->wParam, it->lParam, 0, {0, 0}};
-        if (remove & PM_REMOVE) g_posted.erase(it);
+    for (;;) {
+        Posted p;
+        {
+            std::lock_guard<std::mutex> lock(g_postMutex);
+            auto it = std::find_if(g_posted.begin(), g_posted.end(), [&](const Posted& q) {
+                if (hwnd && q.hwnd != hwnd) return false;
+                return !(first || last) || (q.msg >= first && q.msg <= last);
+            });
+            if (it == g_posted.end()) return FALSE;
+            p = *it;
+            if (remove & PM_REMOVE) g_posted.erase(it);
+        }
+        // WM_SETCURSOR is sent outside the queue's lock.
+        if (p.mouse && (remove & PM_REMOVE) && !TakeMouse(p)) continue;
+        if (msg) *msg = MSG{p.hwnd, p.msg, p.wParam, p.lParam, 0, {0, 0}};
         return TRUE;
     }
-    return FALSE;
 }
 
 BOOL WINAPI TranslateMessage(const MSG*) {
@@ -496,6 +535,23 @@ LRESULT WINAPI DefWindowProcW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
                     break;
             }
             return 0;
+        case WM_SETCURSOR: {
+            // A child lets its parent choose first.
+            if ((w->style & WS_CHILD) && w->parent &&
+                SendMessageW(w->parent, WM_SETCURSOR, wParam, lParam))
+                return TRUE;
+            w = Find(hwnd);
+            // A parent asked for its child's cursor leaves it to the child.
+            if (!w || reinterpret_cast<HWND>(wParam) != hwnd) return FALSE;
+            const short hit = static_cast<short>(LOWORD(lParam));
+            const UINT mouse = HIWORD(lParam);
+            if (hit == HTERROR && (mouse == WM_LBUTTONDOWN || mouse == WM_RBUTTONDOWN))
+                MessageBeep(0);
+            HCURSOR cursor = hit == HTCLIENT ? ClassCursor(*w) : LoadCursorW(nullptr, IDC_ARROW);
+            if (!cursor) return FALSE;
+            SetCursor(cursor);
+            return TRUE;
+        }
         case WM_HELP:
         case WM_CONTEXTMENU: {
             // Children pass help up to their parent, top-level windows to their owner.
@@ -1153,6 +1209,15 @@ int PumpMessages() {
         if (m.hwnd) DispatchMessageW(&m);
     }
     return n;
+}
+
+bool MouseMove(HWND hwnd) {
+    std::lock_guard<std::mutex> lock(g_postMutex);
+    if (!g_liveHandles.count(hwnd)) return false;
+    Posted p{hwnd, WM_MOUSEMOVE, 0, 0};
+    p.mouse = true;
+    g_posted.push_back(p);
+    return true;
 }
 
 size_t PendingMessages() {

@@ -22,6 +22,7 @@ std::vector<std::string> g_log;
 bool g_refuseLeave[3];
 bool g_refuseCancel;
 bool g_stubbornBox;
+bool g_waitCursor;
 WNDPROC g_oldProc;
 
 void Log(const std::string& s) {
@@ -69,6 +70,17 @@ INT_PTR CALLBACK LoggingProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
             return TRUE;
         case WM_TIMER:
             Log("timer" + std::to_string(wParam));
+            return TRUE;
+        case WM_SETCURSOR:
+            Log(std::string("setcursor-") +
+                (reinterpret_cast<HWND>(wParam) == hwnd ? "self" : "child") +
+                std::to_string(static_cast<short>(LOWORD(lParam))));
+            if (!g_waitCursor) return FALSE;
+            SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+            SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, TRUE);
+            return TRUE;
+        case WM_MOUSEMOVE:
+            Log("mousemove");
             return TRUE;
         case WM_CTLCOLORSTATIC:
             SetTextColor(reinterpret_cast<HDC>(wParam), RGB(255, 0, 0));
@@ -120,7 +132,7 @@ protected:
         headless::SetResourceScript(TM_SOURCE_DIR "/tests/data/headless/test.rc");
         g_log.clear();
         g_refuseLeave[0] = g_refuseLeave[1] = g_refuseLeave[2] = false;
-        g_refuseCancel = g_stubbornBox = false;
+        g_refuseCancel = g_stubbornBox = g_waitCursor = false;
     }
     void TearDown() override { headless::Reset(); }
 
@@ -435,6 +447,43 @@ TEST_F(Headless, TimersDieWithTheirWindow) {
     DestroyWindow(m_hBox);  // the page and its edit go with it
     EXPECT_TRUE(headless::Timers().empty());
     EXPECT_FALSE(headless::FireTimer(edit, 5));
+}
+
+TEST_F(Headless, MouseMoveLetsTheParentChooseTheCursorFirst) {
+    HWND box = CreateDialogParamW(nullptr, MAKEINTRESOURCEW(IDD_BOX), nullptr, LoggingProc, 0);
+    HWND edit = GetDlgItem(box, IDC_EDIT);
+    HWND cancel = GetDlgItem(box, IDCANCEL);
+    const HCURSOR arrow = LoadCursorW(nullptr, IDC_ARROW);
+    const HCURSOR wait = LoadCursorW(nullptr, IDC_WAIT);
+    g_log.clear();
+    // Input waits in the queue; the cursor changes when it is taken out.
+    EXPECT_TRUE(headless::MouseMove(edit));
+    EXPECT_EQ(GetCursor(), nullptr);
+    EXPECT_EQ(headless::PumpMessages(), 1);
+    EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_IBEAM));
+    headless::MouseMove(cancel);
+    headless::PumpMessages();
+    EXPECT_EQ(GetCursor(), arrow);
+    // The parent's answer wins over the child's class cursor.
+    g_waitCursor = true;
+    headless::MouseMove(edit);
+    headless::PumpMessages();
+    EXPECT_EQ(GetCursor(), wait);
+    g_waitCursor = false;
+    // A disabled child leaves the mouse to its parent.
+    EnableWindow(cancel, FALSE);
+    headless::MouseMove(cancel);
+    headless::PumpMessages();
+    EXPECT_EQ(GetCursor(), arrow);
+    // A disabled window gets HTERROR and no mouse message.
+    EnableWindow(box, FALSE);
+    headless::MouseMove(edit);
+    EXPECT_EQ(headless::PumpMessages(), 0);
+    EXPECT_EQ(g_log,
+              (std::vector<std::string>{"setcursor-child1", "setcursor-child1", "setcursor-child1",
+                                        "setcursor-self1", "mousemove", "setcursor-self-2"}));
+    DestroyWindow(box);
+    EXPECT_FALSE(headless::MouseMove(box));
 }
 
 TEST_F(Headless, DestroyedWindowsAreStaleHandles) {

@@ -122,19 +122,76 @@ protected:
     }
 };
 
+// Waits, bounded, until the user-interface thread has taken every queued
+// message, which it does only inside the cancel's wait.
+bool WaitUntilPumped() {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (headless::PendingMessages() > 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return headless::PendingMessages() == 0;
+}
+
 // Presses the transfer button from the user-interface thread while another
-// thread waits until the cancel's wait pumps messages, then calls release.
-void ClickWhileWaiting(HWND hDlg, const std::function<void()>& release, bool* pbPumped) {
+// thread waits until the cancel's wait pumps messages, runs duringWait there
+// (its messages are pumped too), then calls release.
+void ClickWhileWaiting(HWND hDlg, const std::function<void()>& release, bool* pbPumped,
+                       const std::function<void()>& duringWait = nullptr) {
     std::thread helper([&] {
         PostMessageW(hDlg, WM_NULL, 0, 0);
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        while (headless::PendingMessages() > 0 && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        *pbPumped = headless::PendingMessages() == 0;
+        *pbPumped = WaitUntilPumped();
+        if (duringWait) {
+            duringWait();
+            *pbPumped = *pbPumped && WaitUntilPumped();
+        }
         release();
     });
     headless::Click(GetDlgItem(hDlg, IDC_TRANSFER_BUTTON));
     helper.join();
+}
+
+// Runs the presses on this thread and tells whether one of them started the
+// cancel's wait. A helper watches for the wait's pumping and then lets the
+// held transfer go on, so that a wrong wait fails the test instead of hanging it.
+bool PressesWait(HWND hDlg, const std::function<void()>& presses) {
+    std::atomic<bool> bPressed{false};
+    std::atomic<bool> bWaited{false};
+    PostMessageW(hDlg, WM_NULL, 0, 0);
+    std::thread helper([&] {
+        while (!bPressed) {
+            if (headless::PendingMessages() == 0) {
+                bWaited = true;
+                TmSimSet("transfer.hold_step", "0");
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+    presses();
+    bPressed = true;
+    helper.join();
+    headless::PumpMessages();  // the probe nobody took
+    return bWaited;
+}
+
+// Records on the user-interface thread which cursor is set when its message
+// WM_APP + n arrives.
+HCURSOR g_probedCursors[2];
+LRESULT CALLBACK CursorProbeProc(HWND hWnd, UINT nMessage, WPARAM wParam, LPARAM lParam) {
+    if (nMessage == WM_APP || nMessage == WM_APP + 1) {
+        g_probedCursors[nMessage - WM_APP] = GetCursor();
+        return 0;
+    }
+    return DefWindowProcW(hWnd, nMessage, wParam, lParam);
+}
+
+HWND MakeCursorProbe() {
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = &CursorProbeProc;
+    wc.lpszClassName = L"TmCursorProbe";
+    RegisterClassW(&wc);
+    g_probedCursors[0] = g_probedCursors[1] = nullptr;
+    return CreateWindowExW(0, L"TmCursorProbe", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                           nullptr, nullptr);
 }
 
 TEST_F(TransferThreadTest, DownloadShowsEveryStepAndRefusesCancelWhileWriting) {
@@ -160,7 +217,8 @@ TEST_F(TransferThreadTest, DownloadShowsEveryStepAndRefusesCancelWhileWriting) {
             ASSERT_TRUE(TickUntilStep(hDlg, steps[nStep - 1])) << nStep;
             headless::FireTimer(hDlg, 1);
             bool bWriting = nStep == 5;
-            EXPECT_EQ(!bWriting, IsWindowEnabled(hButton) != FALSE) << nStep;
+            // From the write on the device must get its restart: no cancel.
+            EXPECT_EQ(nStep < 5, IsWindowEnabled(hButton) != FALSE) << nStep;
             EXPECT_EQ(bWriting, StepTextColor(hDlg) == RGB(255, 0, 0)) << nStep;
             std::wstring strPercent =
                 std::to_wstring(headless::ProgressPos(Item(hDlg, IDC_TRANSFER_PROGRESS))) +
@@ -221,36 +279,133 @@ TEST_F(TransferThreadTest, UploadShowsItsStepsAndNeverAsksForARestart) {
 
 TEST_F(TransferThreadTest, CancelOutsideTheWritePhaseWaitsForTheWorkerAndEndsSilently) {
     HCURSOR hCursor = GetCursor();
-    Hold(3);
+    const HCURSOR hWait = LoadCursorW(nullptr, IDC_WAIT);
+    HWND hProbe = MakeCursorProbe();
+    // Held after the check: the stop counts at the write's first report,
+    // before anything is written.
+    Hold(4);
     bool bPumped = false;
     INT_PTR nResult = Run(TRUE, TK_FPGA, [&](HWND hDlg) {
-        ASSERT_TRUE(TickUntilStep(hDlg, IDS_STEP_READ_FILE));
+        ASSERT_TRUE(TickUntilStep(hDlg, IDS_STEP_CHECK));
+        // The mouse moves over the button and the dialog while the cancel waits.
         ClickWhileWaiting(
-            hDlg, [] { Hold(0); }, &bPumped);
+            hDlg, [] { Hold(0); }, &bPumped,
+            [&] {
+                headless::MouseMove(Item(hDlg, IDC_TRANSFER_BUTTON));
+                PostMessageW(hProbe, WM_APP, 0, 0);
+                headless::MouseMove(hDlg);
+                PostMessageW(hProbe, WM_APP + 1, 0, 0);
+            });
         EXPECT_TRUE(headless::IsModalEnded(hDlg));
     });
     EXPECT_TRUE(bPumped);
     EXPECT_EQ(IDCANCEL, nResult);
+    EXPECT_EQ(hWait, g_probedCursors[0]);
+    EXPECT_EQ(hWait, g_probedCursors[1]);
     EXPECT_EQ(hCursor, GetCursor());
     EXPECT_TRUE(headless::MessageBoxes().empty());
     auto downloads = CallsOf("IvroDownloadFile");
     ASSERT_EQ(1u, downloads.size());
     EXPECT_NE(std::string::npos, downloads[0].find("error=1223"));
-    // Stopped before the write: the device holds its old data.
     EXPECT_EQ("107", TmSimGetString("transfer.fpga.version"));
 
-    // The transfer that ends while the cancel waits has succeeded after all.
-    Hold(8);
-    nResult = Run(TRUE, TK_FPGA, [&](HWND hDlg) {
+    // The transfer that ends while the cancel waits has succeeded after all;
+    // the wait cursor ends with the wait.
+    Hold(7);
+    nResult = Run(FALSE, TK_FPGA, [&](HWND hDlg) {
         ASSERT_TRUE(TickUntilStep(hDlg, IDS_STEP_CLOSE_FILE));
         ClickWhileWaiting(
             hDlg, [] { Hold(0); }, &bPumped);
-        EXPECT_EQ(String(IDS_DOWNLOAD_DONE), headless::TextOf(hDlg));
+        EXPECT_EQ(String(IDS_UPLOAD_DONE), headless::TextOf(hDlg));
+        headless::MouseMove(Item(hDlg, IDC_TRANSFER_BUTTON));
+        headless::PumpMessages();
+        EXPECT_EQ(LoadCursorW(nullptr, IDC_ARROW), GetCursor());
         // After success the close box ends with IDOK too.
         headless::SysCommand(hDlg, SC_CLOSE);
     });
     EXPECT_EQ(IDOK, nResult);
+    EXPECT_TRUE(fakeplat::FileContents(kBackup));
+    DestroyWindow(hProbe);
+}
+
+TEST_F(TransferThreadTest, CancelStaysRefusedFromTheWriteToTheEndOfTheDownload) {
+    TmSimSet("transfer.fpga.power_cycle", "no");
+    Hold(5);
+    INT_PTR nResult = Run(TRUE, TK_FPGA, [&](HWND hDlg) {
+        HWND hButton = Item(hDlg, IDC_TRANSFER_BUTTON);
+        const UINT steps[] = {IDS_STEP_WRITE_DEVICE, IDS_STEP_COMPARE, IDS_STEP_RELOAD,
+                              IDS_STEP_CLOSE_FILE};
+        for (DWORD nStep = 5; nStep <= 8; ++nStep) {
+            Hold(nStep);
+            ASSERT_TRUE(TickUntilStep(hDlg, steps[nStep - 5])) << nStep;
+            headless::FireTimer(hDlg, 1);
+            EXPECT_FALSE(IsWindowEnabled(hButton)) << nStep;
+            // The button, Esc, Enter and the close box.
+            bool bWaited = PressesWait(hDlg, [&] {
+                headless::Click(hButton);
+                headless::PressCancel(hDlg);
+                headless::PressOk(hDlg);
+                headless::SysCommand(hDlg, SC_CLOSE);
+            });
+            EXPECT_FALSE(bWaited) << nStep;
+            EXPECT_FALSE(headless::IsModalEnded(hDlg)) << nStep;
+        }
+        Hold(0);
+        ASSERT_TRUE(TickUntilStep(hDlg, IDS_DOWNLOAD_DONE));
+        EXPECT_EQ(String(IDS_RESTART_NEEDED), Text(hDlg, IDC_TRANSFER_INFO));
+        EXPECT_TRUE(headless::PressCancel(hDlg));
+    });
+    EXPECT_EQ(IDOK, nResult);
     EXPECT_TRUE(m_pApp->m_bRestartRequired);
+    EXPECT_TRUE(headless::MessageBoxes().empty());
+    auto downloads = CallsOf("IvroDownloadFile");
+    ASSERT_EQ(1u, downloads.size());
+    EXPECT_NE(std::string::npos, downloads[0].find("-> 1 error=0"));
+    EXPECT_EQ("108", TmSimGetString("transfer.fpga.version"));
+}
+
+TEST_F(TransferThreadTest, FailureShowsOneMessageWhateverArrivesFirst) {
+    TmSimInjectFault("IvroDownloadFile", 13, 0, TMSIM_ANY_ITEM);
+    HWND hShown = nullptr;
+    bool bInBox = false;
+    // While the message box is shown the poll timer may tick and a press that
+    // was queued before may arrive.
+    headless::ScopedMessageBoxHandler box([&](const headless::MessageBoxRecord&) {
+        if (!bInBox) {
+            bInBox = true;
+            headless::FireTimer(hShown, 1);
+            headless::PressCancel(hShown);
+            bInBox = false;
+        }
+        return IDOK;
+    });
+    const std::pair<const char*, std::function<void(HWND)>> firsts[] = {
+        {"button", [](HWND hDlg) { headless::Click(Item(hDlg, IDC_TRANSFER_BUTTON)); }},
+        {"Esc", [](HWND hDlg) { headless::PressCancel(hDlg); }},
+        {"Enter", [](HWND hDlg) { headless::PressOk(hDlg); }},
+        {"close box", [](HWND hDlg) { headless::SysCommand(hDlg, SC_CLOSE); }},
+        {"tick", [](HWND hDlg) { headless::FireTimer(hDlg, 1); }},
+    };
+    for (const auto& first : firsts) {
+        headless::ClearMessageBoxes();
+        TmSimClearCallLog();
+        INT_PTR nResult = Run(TRUE, TK_FPGA, [&](HWND hDlg) {
+            hShown = hDlg;
+            // The worker has failed; no tick has seen it yet.
+            auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+            while (CallsOf("IvroDownloadFile").empty() &&
+                   std::chrono::steady_clock::now() < deadline)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            first.second(hDlg);
+            EXPECT_TRUE(headless::IsModalEnded(hDlg)) << first.first;
+        });
+        EXPECT_EQ(IDCANCEL, nResult) << first.first;
+        auto boxes = headless::MessageBoxes();
+        EXPECT_EQ(1u, boxes.size()) << first.first;
+        for (const auto& shown : boxes)
+            EXPECT_EQ(String(IDS_DOWNLOAD_FAILED) + L"\n" + kSystemText13, shown.text);
+    }
 }
 
 TEST_F(TransferThreadTest, OlderVersionQuestionIsOwnedByTheDialogAndAnswerableWhileCancelling) {

@@ -186,6 +186,86 @@ void RunDamagedFile(wt::CChecks& checks) {
     ::DeleteFileW(strPath.c_str());
 }
 
+// "Abbrechen", Esc, Enter and the close box while the written device is
+// compared, reloaded and the file closed: all refused, and the download ends
+// finished, with the restart text, the restart flag and IDOK.
+void RunCancelAfterTheWrite(wt::CChecks& checks, const CSimulator& simulator) {
+    std::wstring strPath = TempPath(L"tm_transfer_after_write.pci");
+    WriteFpgaFile(strPath, 109, false);
+    simulator.m_pfnSet("transfer.duration", "0");
+    simulator.m_pfnSet("transfer.fpga.restart", "yes");
+    simulator.m_pfnSet("transfer.fpga.power_cycle", "no");
+    simulator.m_pfnClearCallLog();
+    GetCplApp().m_bRestartRequired = FALSE;
+    // Held after each report of this step until the driver moves it on.
+    simulator.m_pfnSet("transfer.hold_step", "6");
+    INT_PTR nResult = RunDialog(strPath, [&](DWORD dwHost) {
+        HWND hDlg = nullptr;
+        wt::WaitFor(kWaitMs, [&] { return (hDlg = FindTransferDialog(dwHost)); });
+        const struct {
+            const char* pszStep;
+            const wchar_t* pszText;
+        } steps[] = {{"6", L"Daten vergleichen..."},
+                     {"7", L"Daten nachladen..."},
+                     {"8", L"Datei schlie\u00DFen..."}};
+        for (const auto& step : steps) {
+            if (!hDlg) break;
+            simulator.m_pfnSet("transfer.hold_step", step.pszStep);
+            bool bShown = wt::WaitFor(
+                kWaitMs, [&] { return wt::ControlText(hDlg, IDC_TRANSFER_STEP) == step.pszText; });
+            if (!checks.Check(bShown, "after the write: step %s shown", step.pszStep)) {
+                wt::DumpWindows(checks, 0);
+                break;
+            }
+            // A tick after the step text: the button's state is current.
+            ::Sleep(700);
+            checks.Check(!::IsWindowEnabled(::GetDlgItem(hDlg, IDC_TRANSFER_BUTTON)),
+                         "after the write: \"Abbrechen\" is disabled at step %s", step.pszStep);
+            Press(hDlg, IDC_TRANSFER_BUTTON);
+            Press(hDlg, IDCANCEL);
+            Press(hDlg, IDOK);
+            ::PostMessageW(hDlg, WM_SYSCOMMAND, SC_CLOSE, 0);
+            ::Sleep(700);
+            checks.Check(::IsWindow(hDlg) && !FindOwnedBox(hDlg) &&
+                             wt::WindowText(hDlg).find(L"% - Download") != std::wstring::npos,
+                         "after the write: button, Esc, Enter and close box refused at step %s "
+                         "(title \"%s\")",
+                         step.pszStep, wt::Utf8(wt::WindowText(hDlg)).c_str());
+        }
+        simulator.m_pfnSet("transfer.hold_step", "0");
+        bool bDone = hDlg && wt::WaitFor(kWaitMs, [&] {
+                         return wt::WindowText(hDlg) == L"Download beendet";
+                     });
+        checks.Check(bDone, "after the write: the download finishes");
+        std::wstring strInfo = wt::ControlText(hDlg, IDC_TRANSFER_INFO);
+        checks.Check(strInfo.find(L"neu starten") != std::wstring::npos,
+                     "after the write: the restart text is shown (\"%s\")",
+                     wt::Utf8(strInfo).c_str());
+        if (bDone) {
+            Press(hDlg, IDC_TRANSFER_BUTTON);
+        } else if (HWND hBox = hDlg ? FindOwnedBox(hDlg) : nullptr) {
+            wt::DumpWindows(checks, 0);
+            Press(hBox, IDOK);  // so that the program ends
+        }
+    });
+    checks.Check(nResult == IDOK, "after the write: IDOK (saw %d)", static_cast<int>(nResult));
+    checks.Check(GetCplApp().m_bRestartRequired != FALSE, "after the write: the restart flag");
+    checks.Check(simulator.Get("transfer.fpga.version") == "109",
+                 "after the write: the device holds version 109 (saw %s)",
+                 simulator.Get("transfer.fpga.version").c_str());
+    // The library's own record of the call: it ran to its end.
+    std::string strLog = simulator.CallLog(), strDownload;
+    size_t nAt = strLog.find("IvroDownloadFile ");
+    if (nAt != std::string::npos) strDownload = strLog.substr(nAt, strLog.find('\n', nAt) - nAt);
+    while (!strDownload.empty() && strDownload.back() == '\r') strDownload.pop_back();
+    const std::string strSucceeded = "-> 1 error=0";
+    checks.Check(strDownload.size() > strSucceeded.size() &&
+                     strDownload.compare(strDownload.size() - strSucceeded.size(),
+                                         strSucceeded.size(), strSucceeded) == 0,
+                 "after the write: the library was never stopped (\"%s\")", strDownload.c_str());
+    ::DeleteFileW(strPath.c_str());
+}
+
 }  // namespace
 
 int wmain() {
@@ -200,5 +280,6 @@ int wmain() {
     RunDownload(checks, simulator);
     RunOlderVersionWhileCancelling(checks, simulator);
     RunDamagedFile(checks);
+    RunCancelAfterTheWrite(checks, simulator);
     return checks.Finish();
 }

@@ -97,6 +97,10 @@
 #define MK_LBUTTON 0x0001
 #define MK_RBUTTON 0x0002
 
+// WM_NCHITTEST / WM_SETCURSOR hit-test codes
+#define HTERROR (-2)
+#define HTCLIENT 1
+
 // WM_ACTIVATE
 #define WA_INACTIVE 0
 #define WA_ACTIVE 1
