@@ -2,6 +2,7 @@
 
 #include "applet/CplApp.h"
 #include "applet/Help.h"
+#include "device/TmIvro.h"
 #include "res/resource.h"
 
 CCplPropertySheet::CCplPropertySheet(const wchar_t* pszCaption, HWND hWndOwner)
@@ -15,6 +16,9 @@ CCplPropertySheet::CCplPropertySheet(const wchar_t* pszCaption, HWND hWndOwner)
 void CCplPropertySheet::AddPages() {
     // The order of the calls is the tab order; the first page added is shown first.
     AddPage(&m_pageDisplay);
+    // A failed count means no keys, silently.
+    BYTE nKeys = 0;
+    if (IvroGetKeyCount(&nKeys) && nKeys > 0) AddPage(&m_pageKeys);
     AddPage(&m_pageTemperatures);
     AddPage(&m_pageVersions);
 }
@@ -22,6 +26,7 @@ void CCplPropertySheet::AddPages() {
 const wchar_t* CCplPropertySheet::ActivePageTopic() const {
     const CPropertyPage* pActive = GetActivePage();
     if (pActive == &m_pageDisplay) return kTopicDisplay;
+    if (pActive == &m_pageKeys) return kTopicKeys;
     if (pActive == &m_pageTemperatures) return kTopicTemperatures;
     if (pActive == &m_pageVersions) return kTopicVersions;
     return nullptr;

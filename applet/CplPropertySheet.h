@@ -3,6 +3,7 @@
 
 #include "framework/Afx.h"
 #include "pages/PageDisplayDlg.h"
+#include "pages/PageKeysDlg.h"
 #include "pages/PageTemperaturesDlg.h"
 #include "transfer/PageVersionsDlg.h"
 
@@ -12,6 +13,7 @@ public:
 
     // Member pages in construction order; AddPages decides the tab order.
     CPageDisplayDlg m_pageDisplay;
+    CPageKeysDlg m_pageKeys;
     CPageTemperaturesDlg m_pageTemperatures;
     CPageVersionsDlg m_pageVersions;
 

@@ -184,11 +184,11 @@ TEST_F(HelpTest, F1ShowsPopupForListedControlsAndAsksForOthers) {
         EXPECT_EQ(topicFile, g_htmlHelpCalls[0].strFile);
         EXPECT_TRUE(headless::MessageBoxes().empty());
 
-        // The topic is the active page's.
+        // The topic is the active page's: the Keys page follows Display.
         ASSERT_TRUE(headless::SelectPage(hSheet, 1));
         headless::SysCommand(hSheet, 0x20);
         ASSERT_EQ(2u, g_htmlHelpCalls.size());
-        EXPECT_EQ(std::wstring(kSystemHelp) + L"::/html/ZuVereruTemperatures.htm",
+        EXPECT_EQ(std::wstring(kSystemHelp) + L"::/html/ZuVereruKeys.htm",
                   g_htmlHelpCalls[1].strFile);
     });
 }
