@@ -3,8 +3,8 @@
 # virtual desktop, so frames and captions are drawn), saves a PNG of every
 # page, then cancels the sheet.
 # Usage: scripts/screenshots.sh [--docs] [OUTDIR]   (default: build/screenshots)
-#   --docs  also refresh docs/screenshots/sheet-temperatures.png and
-#           docs/screenshots/transfer-dialog.png
+#   --docs  also refresh docs/screenshots/sheet-temperatures.png,
+#           docs/screenshots/transfer-dialog.png, page-keys.png and key-matrix.png
 # The device is the simulator's default Marlet, or TMIVRO_PROFILE if set.
 # Needs the x64 build (scripts/build.sh x64).
 set -uo pipefail
@@ -73,6 +73,13 @@ if [ "$docs" = 1 ] && [ -n "$temperatures" ]; then
     cp "$temperatures" "$root/docs/screenshots/sheet-temperatures.png"
     echo "  $root/docs/screenshots/sheet-temperatures.png"
 fi
+for pair in tasten:page-keys tastenmatrix:key-matrix; do
+    shot=$(find "$outdir" -maxdepth 1 -name "[0-9][0-9]-${pair%%:*}.png" | head -n 1)
+    if [ "$docs" = 1 ] && [ -n "$shot" ]; then
+        cp "$shot" "$root/docs/screenshots/${pair#*:}.png"
+        echo "  $root/docs/screenshots/${pair#*:}.png"
+    fi
+done
 if [ "$docs" = 1 ] && [ -f "$outdir/transfer-dialog.png" ]; then
     cp "$outdir/transfer-dialog.png" "$root/docs/screenshots/transfer-dialog.png"
     echo "  $root/docs/screenshots/transfer-dialog.png"
