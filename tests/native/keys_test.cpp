@@ -462,21 +462,6 @@ TEST_F(KeysTest, MatrixDialogRefreshesAndRecoversFromAFailedRead) {
     EXPECT_EQ(0u, dlg.m_nTimerId);
 }
 
-TEST_F(KeysTest, MatrixWithoutTimerShowsItsFirstStateAndSaysSo) {
-    TmSimSet("keys.matrix", "80 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00");
-    headless::FailSetTimer(true);
-    CKeyMatrixDlg dlg;
-    headless::ScopedModalHandler handler([&](HWND hDlg) {
-        EXPECT_EQ(L"0.7 (7)", headless::TextOf(GetDlgItem(hDlg, IDC_MATRIX_FIRST)));
-        headless::PressOk(hDlg);
-    });
-    dlg.DoModal();
-    headless::FailSetTimer(false);
-    auto boxes = headless::MessageBoxes();
-    ASSERT_EQ(1u, boxes.size());
-    EXPECT_EQ(L"Ein Timer kann nicht gestartet werden.", boxes[0].text);
-}
-
 // The simulator's demo presses keys of the device only, one or two at a
 // time, and releases them on the next step.
 TEST(KeyDemoTest, PressesAndReleasesKeysOfTheDeviceOverTime) {
