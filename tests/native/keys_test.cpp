@@ -241,6 +241,8 @@ TEST_F(KeysTest, StatusAndButtonsFollowTheConfigurationAndThePolicies) {
         EXPECT_EQ(RGB(255, 0, 0), StatusColor());
         EXPECT_TRUE(Enabled(IDC_KEY_INFO));
     });
+    // Showing the lock as found is no click: delivery stays as it was.
+    EXPECT_TRUE(CodesSet().empty());
 
     TmSimClearFaults();
     m_pApp->m_bDisableKeyLock = FALSE;

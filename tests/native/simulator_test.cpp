@@ -29,6 +29,7 @@ protected:
     void SetUp() override {
         TmSimReset();
         ASSERT_TRUE(TmSimSet("temperature.drift", "0"));
+        ASSERT_TRUE(TmSimSet("keys.demo_interval", "0"));
     }
     void TearDown() override { TmSimReset(); }
 };
