@@ -16,6 +16,9 @@ CCplPropertySheet::CCplPropertySheet(const wchar_t* pszCaption, HWND hWndOwner)
 void CCplPropertySheet::AddPages() {
     // The order of the calls is the tab order; the first page added is shown first.
     AddPage(&m_pageDisplay);
+    // A failed count means no keys, silently.
+    BYTE nKeys = 0;
+    if (IvroGetKeyCount(&nKeys) && nKeys > 0) AddPage(&m_pageKeys);
     // A failed count query counts as no LEDs.
     BYTE nLeds = 0;
     if (IvroGetLedCount(&nLeds) && nLeds > 0) AddPage(&m_pageLeds);
@@ -37,6 +40,7 @@ const wchar_t* CCplPropertySheet::ActivePageTopic() const {
     // clang-format off
     const PageTopic topics[] = {
         {&m_pageDisplay, kTopicDisplay},
+        {&m_pageKeys, kTopicKeys},
         {&m_pageLeds, kTopicLeds},
         {&m_pageSwitches, kTopicSwitches},
         {&m_pageRavla, kTopicRavla},

@@ -4,6 +4,7 @@
 #include "framework/Afx.h"
 #include "pages/PageDisplayDlg.h"
 #include "pages/PageFactoryDlg.h"
+#include "pages/PageKeysDlg.h"
 #include "pages/PageLedsDlg.h"
 #include "pages/PageSwitchesDlg.h"
 #include "pages/PageTemperaturesDlg.h"
@@ -19,6 +20,7 @@ public:
     // Member pages in construction order; AddPages decides the tab order.
     CPageDisplayDlg m_pageDisplay;
     CPageLedsDlg m_pageLeds;
+    CPageKeysDlg m_pageKeys;
     CPageUserDlg m_pageUser;
     CPageSwitchesDlg m_pageSwitches;
     CPageRavlaDlg m_pageRavla;

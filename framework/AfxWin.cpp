@@ -579,6 +579,10 @@ void DDV_MinMaxUInt(CDataExchange* pDX, UINT value, UINT minVal, UINT maxVal) {
     RangeFail(pDX, szMin, szMax);
 }
 
+void DDV_MinMaxByte(CDataExchange* pDX, BYTE value, BYTE minVal, BYTE maxVal) {
+    DDV_MinMaxUInt(pDX, value, minVal, maxVal);
+}
+
 void DDV_MaxChars(CDataExchange* pDX, const CString& value, int nChars) {
     if (!pDX->m_bSaveAndValidate) {
         ::SendMessageW(pDX->LastControl(), EM_LIMITTEXT, static_cast<WPARAM>(nChars), 0);

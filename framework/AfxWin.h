@@ -308,6 +308,7 @@ void DDX_Radio(CDataExchange* pDX, int nIDC, int& value);
 void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl);
 void DDV_MinMaxInt(CDataExchange* pDX, int value, int minVal, int maxVal);
 void DDV_MinMaxUInt(CDataExchange* pDX, UINT value, UINT minVal, UINT maxVal);
+void DDV_MinMaxByte(CDataExchange* pDX, BYTE value, BYTE minVal, BYTE maxVal);
 void DDV_MaxChars(CDataExchange* pDX, const CString& value, int nChars);
 
 // Sets a window's text only when it differs, so that unchanged values cause

@@ -4,7 +4,7 @@
 # page, then cancels the sheet.
 # Usage: scripts/screenshots.sh [--docs] [OUTDIR]   (default: build/screenshots)
 #   --docs  also refresh docs/screenshots: page-<tab>.png of every page,
-#           transfer-dialog.png and report-view.png
+#           key-matrix.png, transfer-dialog.png and report-view.png
 # The device is the simulator's default Marlet, or TMIVRO_PROFILE if set.
 # Needs the x64 build (scripts/build.sh x64).
 set -uo pipefail
@@ -83,11 +83,22 @@ if [ "$docs" = 1 ]; then
     mkdir -p "$root/docs/screenshots"
     for png in "$outdir"/[0-9][0-9]-*.png; do
         name=$(basename "$png" .png)
-        case $name in 00-*) continue ;; esac  # a message box, not a page
-        cp "$png" "$root/docs/screenshots/page-${name#[0-9][0-9]-}.png"
-        echo "  $root/docs/screenshots/page-${name#[0-9][0-9]-}.png"
+        case $name in
+            00-*) continue ;;  # a message box, not a page
+            *-tastenmatrix) doc=key-matrix ;;
+            *) doc=page-${name#[0-9][0-9]-} ;;
+        esac
+        cp "$png" "$root/docs/screenshots/$doc.png"
+        echo "  $root/docs/screenshots/$doc.png"
     done
 fi
+for pair in tasten:page-keys tastenmatrix:key-matrix; do
+    shot=$(find "$outdir" -maxdepth 1 -name "[0-9][0-9]-${pair%%:*}.png" | head -n 1)
+    if [ "$docs" = 1 ] && [ -n "$shot" ]; then
+        cp "$shot" "$root/docs/screenshots/${pair#*:}.png"
+        echo "  $root/docs/screenshots/${pair#*:}.png"
+    fi
+done
 if [ "$docs" = 1 ] && [ -f "$outdir/transfer-dialog.png" ]; then
     cp "$outdir/transfer-dialog.png" "$root/docs/screenshots/transfer-dialog.png"
     echo "  $root/docs/screenshots/transfer-dialog.png"

@@ -82,6 +82,7 @@ config_valid = 1
 config_info.0 = "KCF 2.10"
 config_info.1 = "2023-05-17"
 config_info.2 = "Standard layout"
+demo_interval = 1500
 
 [leds]
 count = 32

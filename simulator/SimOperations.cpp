@@ -1,6 +1,8 @@
 // The 45 device operations of TmIvro.dll on the simulated device.
 #include "device/TmIvro.h"
 
+#include <array>
+#include <chrono>
 #include <cstring>
 #include <string>
 
@@ -320,7 +322,11 @@ BOOL WINAPI IvroGetKeyLayerMode(BYTE* pbMode) {
 BOOL WINAPI IvroGetKeyMatrix(BYTE* pbMatrix, DWORD cbSize) {
     return Sim().Run(__func__, false, 0, Arg("size", cbSize), [&](DeviceState& s) {
         if (!HasKeys(s)) return kErrNotSupported;
-        return WriteBlock(pbMatrix, cbSize, s.m_abKeyMatrix.data(), s.m_abKeyMatrix.size());
+        const auto nNowMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                std::chrono::steady_clock::now().time_since_epoch())
+                                .count();
+        const std::array<Byte, 16> abMatrix = s.KeyMatrixAt(static_cast<int64_t>(nNowMs));
+        return WriteBlock(pbMatrix, cbSize, abMatrix.data(), abMatrix.size());
     });
 }
 

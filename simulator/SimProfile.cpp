@@ -42,6 +42,7 @@ const ScalarKey kScalarKeys[] = {
     {"keys.layer_mode", &DeviceState::m_nKeyLayerMode, 0, 255},
     {"keys.switches", &DeviceState::m_nKeySwitches, 0, 255},
     {"keys.config_valid", &DeviceState::m_nKeyConfigValid, 0, 1},
+    {"keys.demo_interval", &DeviceState::m_nKeyDemoInterval, 0, 3600000},
     {"leds.count", &DeviceState::m_nLedCount, 0, 128},
     {"user.led", &DeviceState::m_nUserLed, 0, 255},
     {"user.serial_id", &DeviceState::m_nUserSerialId, 0, 0xFFFFFFFFll},
@@ -527,6 +528,22 @@ bool IsKeyChar(char c) {
 
 int DeviceState::CpuTemperature() const {
     return static_cast<int>(std::clamp<int64_t>(m_nCpuTemp + m_nCpuDrift, -128, 127));
+}
+
+// Each step presses one key and, two steps of three, a second one eleven
+// keys further; the keys of the step before are released.
+std::array<Byte, 16> DeviceState::KeyMatrixAt(int64_t nNowMs) const {
+    std::array<Byte, 16> abMatrix = m_abKeyMatrix;
+    const int64_t nKeys = std::min<int64_t>(m_nKeyCount, 128);
+    if (m_nKeyDemoInterval <= 0 || nKeys <= 0 || nNowMs < 0) return abMatrix;
+    const int64_t nStep = nNowMs / m_nKeyDemoInterval;
+    auto press = [&](int64_t nKey) {
+        abMatrix[static_cast<size_t>(nKey / 8)] |= static_cast<Byte>(1u << (nKey % 8));
+    };
+    const int64_t nFirst = (nStep * 5) % nKeys;
+    press(nFirst);
+    if (nStep % 3 != 2) press((nFirst + 11) % nKeys);
+    return abMatrix;
 }
 
 int DeviceState::IoTemperature() const {

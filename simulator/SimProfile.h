@@ -89,6 +89,7 @@ struct DeviceState {
     int64_t m_nKeyLayerMode = 0;
     int64_t m_nKeySwitches = 0;
     int64_t m_nKeyConfigValid = 0;
+    int64_t m_nKeyDemoInterval = 0;  // ms per step of the demo key presses; 0 = off
     int64_t m_nLedCount = 0;
     int64_t m_nUserLed = 0;
     int64_t m_nUserSerialId = 0;
@@ -132,6 +133,9 @@ struct DeviceState {
     std::vector<FaultSpec> m_faults;
 
     int CpuTemperature() const;
+    // The key matrix as IvroGetKeyMatrix reports it at a time (ms of a steady
+    // clock): keys.matrix plus, while the demo runs, the keys it presses then.
+    std::array<Byte, 16> KeyMatrixAt(int64_t nNowMs) const;
     int IoTemperature() const;
     Byte LedState(unsigned nLayer, unsigned nLed) const;
     void SetLedState(unsigned nLayer, unsigned nLed, Byte bState);

@@ -457,6 +457,54 @@ def report(size):
     return shapes
 
 
+def key_cap(shapes, s, x, y, w, h, light=(246, 247, 250), dark=(196, 200, 208)):
+    """One key seen from above: a dark rim and a lighter top."""
+    shapes.append(RoundRect(Paint((60, 64, 72), vga0=GREY), (x * s, y * s, (x + w) * s,
+                                                            (y + h) * s), radius=1.5 * s))
+    shapes.append(RoundRect(Paint(light, dark, WHITE, SILVER),
+                            ((x + 1) * s, (y + 1) * s, (x + w - 1) * s, (y + h - 2) * s),
+                            radius=1.2 * s))
+
+
+def key_config(size):
+    """Key configuration: a key in front of a data sheet."""
+    s = size / 32.0
+    shapes = [RoundRect(Paint((70, 74, 82), vga0=GREY), (4 * s, 2 * s, 22 * s, 26 * s)),
+              RoundRect(Paint((255, 255, 255), (226, 232, 240), WHITE, SILVER),
+                        (5 * s, 3 * s, 21 * s, 25 * s))]
+    for i in range(5):
+        y = (6 + i * 3.5) * s
+        shapes.append(RoundRect(Paint((90, 140, 210), vga0=BLUE), (8 * s, y, 18 * s, y + s)))
+    key_cap(shapes, s, 14, 14, 16, 16)
+    return shapes
+
+
+def key_layer(size):
+    """Key layers: four stacked key planes, the front one highlighted."""
+    s = size / 32.0
+    shapes = []
+    for i in range(4):
+        x, y = 2 + i * 3, 2 + i * 5
+        front = i == 3
+        key_cap(shapes, s, x, y, 18, 12,
+                (255, 220, 120) if front else (246, 247, 250),
+                (230, 160, 30) if front else (196, 200, 208))
+    return shapes
+
+
+def key_matrix(size):
+    """Key matrix: a 4 x 4 grid of keys, two of them pressed."""
+    s = size / 32.0
+    shapes = []
+    for row in range(4):
+        for col in range(4):
+            pressed = (row, col) in ((1, 2), (3, 0))
+            key_cap(shapes, s, 1 + col * 7.6, 1 + row * 7.6, 7, 7,
+                    (120, 220, 120) if pressed else (246, 247, 250),
+                    (30, 150, 60) if pressed else (196, 200, 208))
+    return shapes
+
+
 # ---------------------------------------------------------------- file formats
 
 def nearest(palette, c):
@@ -634,6 +682,9 @@ def main():
     write_ico(os.path.join(out, "user.ico"), user, page_sizes)
     write_ico(os.path.join(out, "ravla.ico"), ravla, page_sizes)
     write_ico(os.path.join(out, "report.ico"), report, page_sizes)
+    for name, draw in (("keyconfig", key_config), ("keylayer", key_layer),
+                       ("keymatrix", key_matrix)):
+        write_ico(os.path.join(out, name + ".ico"), draw, [(32, 32), (16, 32), (32, 8), (16, 8)])
     write_arrow_bmp(os.path.join(out, "arrow_down.bmp"), pointing_left=True)
     write_arrow_bmp(os.path.join(out, "arrow_up.bmp"), pointing_left=False)
 

@@ -21,6 +21,7 @@ protected:
         headless::Reset();
         TmSimReset();
         TmSimSet("temperature.drift", "0");
+        TmSimSet("keys.demo_interval", "0");
         TmSimSet("transfer.duration", "0");
         TmSimClearCallLog();
         // The applet's own module, from which its resources are loaded.

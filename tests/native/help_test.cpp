@@ -8,6 +8,7 @@
 #include "applet/Help.h"
 #include "res/resource.h"
 #include "transfer/FirmwareInfoDlg.h"
+#include "pages/KeyMatrixDlg.h"
 
 extern "C" LONG APIENTRY CPlApplet(HWND hWndCpl, UINT uMsg, LPARAM lParam1, LPARAM lParam2);
 
@@ -214,28 +215,40 @@ TEST_F(HelpTest, F1ShowsPopupForListedControlsAndAsksForOthers) {
 TEST_F(HelpTest, DialogsOverTheSheetAnswerHelpOnceWithTheirOwnTopic) {
     fakeplat::AddFile(kSystemHelp);
     LoadModule();
-    WithSheet([](HWND hSheet) {
-        headless::ScopedModalHandler dialog([&](HWND hDlg) {
-            // Opened from the sheet, owned by it as on Windows.
-            EXPECT_EQ(hSheet, GetWindow(hDlg, GW_OWNER));
-            headless::PressF1(GetDlgItem(hDlg, IDC_FW_STATUS));
-            EXPECT_EQ(1u, g_htmlHelpCalls.size());
-            EXPECT_TRUE(headless::MessageBoxes().empty());
+    // A dialog with a listed control and its topic.
+    auto check = [&](int nListed, const wchar_t* pszTopic, const std::function<void()>& run) {
+        WithSheet([&](HWND hSheet) {
+            headless::ScopedModalHandler dialog([&](HWND hDlg) {
+                // Opened from the sheet, owned by it as on Windows.
+                EXPECT_EQ(hSheet, GetWindow(hDlg, GW_OWNER));
+                EXPECT_TRUE(GetWindowLongPtrW(hDlg, GWL_EXSTYLE) & WS_EX_CONTEXTHELP);
+                headless::PressF1(GetDlgItem(hDlg, nListed));
+                EXPECT_EQ(1u, g_htmlHelpCalls.size());
+                EXPECT_TRUE(headless::MessageBoxes().empty());
 
-            g_htmlHelpCalls.clear();
-            headless::ScopedMessageBoxHandler yes(
-                [](const headless::MessageBoxRecord&) { return IDYES; });
-            HELPINFO other = HelpFor(1110, hDlg);
-            SendMessageW(hDlg, WM_HELP, 0, reinterpret_cast<LPARAM>(&other));
-            EXPECT_EQ(1u, headless::MessageBoxes().size());
-            ASSERT_EQ(1u, g_htmlHelpCalls.size());
-            EXPECT_EQ(std::wstring(kSystemHelp) + L"::/html/ZuVereruVersion.htm",
-                      g_htmlHelpCalls[0].strFile);
-            EXPECT_EQ(hDlg, g_htmlHelpCalls[0].hWnd);
-            headless::PressOk(hDlg);
+                g_htmlHelpCalls.clear();
+                headless::ScopedMessageBoxHandler yes(
+                    [](const headless::MessageBoxRecord&) { return IDYES; });
+                HELPINFO other = HelpFor(1110, hDlg);
+                SendMessageW(hDlg, WM_HELP, 0, reinterpret_cast<LPARAM>(&other));
+                EXPECT_EQ(1u, headless::MessageBoxes().size());
+                ASSERT_EQ(1u, g_htmlHelpCalls.size());
+                EXPECT_EQ(std::wstring(kSystemHelp) + pszTopic, g_htmlHelpCalls[0].strFile);
+                EXPECT_EQ(hDlg, g_htmlHelpCalls[0].hWnd);
+                headless::PressOk(hDlg);
+            });
+            run();
         });
+        g_htmlHelpCalls.clear();
+        headless::ClearMessageBoxes();
+    };
+    check(IDC_FW_STATUS, L"::/html/ZuVereruVersion.htm", [] {
         CFirmwareInfoDlg info;
         info.DoModal();
+    });
+    check(IDC_MATRIX_FIRST, L"::/html/ZuVereruKeys.htm#KeyMatrixDlg", [] {
+        CKeyMatrixDlg matrix;
+        matrix.DoModal();
     });
 }
 

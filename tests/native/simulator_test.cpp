@@ -29,6 +29,7 @@ protected:
     void SetUp() override {
         TmSimReset();
         ASSERT_TRUE(TmSimSet("temperature.drift", "0"));
+        ASSERT_TRUE(TmSimSet("keys.demo_interval", "0"));
     }
     void TearDown() override { TmSimReset(); }
 };
@@ -175,6 +176,8 @@ TEST_F(SimulatorTest, GoodProfileSyntax) {
     EXPECT_EQ(L"FPGA1 \"x\" # not a comment \u00B0C", VersionText(3));
     EXPECT_EQ(L"<failed>", VersionText(21));
     BYTE abMatrix[16];
+    // Without the default profile's key demo the matrix is the profile's.
+    ASSERT_TRUE(TmSimSet("keys.demo_interval", "0"));
     ASSERT_TRUE(IvroGetKeyMatrix(abMatrix, 16));
     for (int i = 0; i < 16; ++i) EXPECT_EQ(i, abMatrix[i]);
     DWORD dwEnabled = 1;

@@ -9,6 +9,8 @@
 // control ID of whichever page has it shows TEXT), then presses Cancel and
 // waits for the sheet to go. With --answer-messages, message boxes shown
 // before the sheet are reported, saved as 00-message.bmp and answered with OK.
+// With --shots, the key matrix dialog of the Keys page is opened too (its
+// question answered with OK) and saved once it shows a pressed key.
 // Prints one line per check and "N passed, M failed" last.
 #include <windows.h>
 
@@ -95,6 +97,42 @@ bool ParseOptions(int argc, wchar_t** argv, COptions& options) {
     return true;
 }
 
+// The "Zeigen..." button of the Keys page.
+const int kIdShowMatrix = 1192;
+const int kIdFirstKey = 1199;
+
+// Opens the key matrix from the Keys page, waits until the device reports a
+// pressed key (the simulator's key demo) and saves the dialog as NN-...bmp.
+void ShootKeyMatrix(wt::CChecks& checks, HWND hSheet, HWND hPage, const std::wstring& strPath) {
+    if (!::IsWindowEnabled(::GetDlgItem(hPage, kIdShowMatrix))) return;
+    ::PostMessageW(::GetDlgItem(hPage, kIdShowMatrix), BM_CLICK, 0, 0);
+    HWND hMatrix = nullptr;
+    bool bShown = wt::WaitFor(10000, [&] {
+        for (HWND hWnd : wt::TopLevelWindows(0)) {
+            if (!wt::IsDialog(hWnd) || hWnd == hSheet) continue;
+            if (::GetDlgItem(hWnd, kIdFirstKey)) {
+                hMatrix = hWnd;
+                return true;
+            }
+            // The question before it: the keys will not reach Windows.
+            if (::GetDlgItem(hWnd, 0xFFFF) && ::GetDlgItem(hWnd, IDOK))
+                ::PostMessageW(hWnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        }
+        return false;
+    });
+    if (!checks.Check(bShown, "the key matrix dialog opens")) return;
+    bool bPressed =
+        wt::WaitFor(10000, [&] { return !wt::ControlText(hMatrix, kIdFirstKey).empty(); });
+    checks.Check(bPressed, "the key matrix shows a pressed key (\"%s\")",
+                 wt::Utf8(wt::ControlText(hMatrix, kIdFirstKey)).c_str());
+    wt::ShowForShot(hMatrix);
+    checks.Check(wt::SaveWindowBitmap(hMatrix, strPath), "screenshot %s",
+                 wt::Utf8(strPath).c_str());
+    ::PostMessageW(hMatrix, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    checks.Check(wt::WaitFor(10000, [&] { return !::IsWindow(hMatrix); }),
+                 "the key matrix dialog closes");
+}
+
 void VisitPages(wt::CChecks& checks, HWND hSheet, COptions& options) {
     int nTabs = wt::TabCount(hSheet);
     for (int i = 0; i < nTabs; ++i) {
@@ -136,6 +174,9 @@ void VisitPages(wt::CChecks& checks, HWND hSheet, COptions& options) {
             wt::ShowForShot(hSheet);
             checks.Check(wt::SaveWindowBitmap(hSheet, strPath), "screenshot %s",
                          wt::Utf8(strPath).c_str());
+            if (::GetDlgItem(hPage, kIdShowMatrix))
+                ShootKeyMatrix(checks, hSheet, hPage,
+                               options.m_strShotDir + L"\\" + szName + L"tastenmatrix.bmp");
         }
     }
     for (const CExpectation& expectation : options.m_expectations)

@@ -1,0 +1,494 @@
+// The "Tasten" page and the key matrix dialog against the simulated device,
+// in the applet's sheet.
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "AppletTestEnv.h"
+#include "applet/CplPropertySheet.h"
+#include "applet/ErrorText.h"
+#include "device/TmIvro.h"
+#include "pages/KeyMatrixDlg.h"
+#include "res/resource.h"
+#include "simulator/SimProfile.h"
+#include "simulator/SimTransferFile.h"
+
+namespace {
+
+const wchar_t kRangePrompt[] = L"Geben Sie eine ganze Zahl zwischen 1 und 4 ein.";
+const wchar_t kZeroRow[] = L"0 0 0 0 0 0 0 0\n";
+
+class KeysTest : public AppletTest {
+protected:
+    void SetUp() override {
+        AppletTest::SetUp();
+        TmSimSet("keys.layer", "1");  // shown as 2
+        LoadModule();
+    }
+
+    // Opens the applet's sheet on the Keys page, runs fn and closes the sheet
+    // with OK or Cancel. Dialogs the page opens go to m_onDialog (default:
+    // OK); their templates are recorded in m_opened.
+    void Run(const std::function<void(HWND hSheet)>& fn, bool bOk = false) {
+        headless::ScopedModalHandler handler([&](HWND hWnd) {
+            if (!headless::ModalRuns().back().sheet) {
+                m_opened.push_back(headless::TemplateIdOf(hWnd));
+                if (m_onDialog)
+                    m_onDialog(hWnd);
+                else
+                    headless::PressOk(hWnd);
+                return;
+            }
+            ASSERT_EQ(L"Tasten", headless::SheetTabTitles(hWnd).at(1));
+            ASSERT_TRUE(headless::SelectPage(hWnd, 1));
+            m_hPage = headless::ActivePage(hWnd);
+            fn(hWnd);
+            if (bOk)
+                headless::PressOk(hWnd);
+            else
+                headless::PressCancel(hWnd);
+        });
+        CCplPropertySheet sheet(L"Test", nullptr);
+        sheet.DoModal();
+    }
+
+    // Layers (device numbers) written, in call order.
+    static std::vector<int> LayersSet() { return Values("IvroSetKeyLayer", "layer="); }
+    static std::vector<int> CodesSet() { return Values("IvroSetKeyCodesEnabled", "enable="); }
+    static std::vector<int> Values(const std::string& strOperation, const std::string& strArg) {
+        std::vector<int> values;
+        for (const std::string& line : CallsOf(strOperation)) {
+            size_t at = line.find(strArg);
+            if (at != std::string::npos)
+                values.push_back(std::atoi(line.c_str() + at + strArg.size()));
+        }
+        return values;
+    }
+
+    HWND Item(int nId) const { return GetDlgItem(m_hPage, nId); }
+    std::wstring Text(int nId) const { return headless::TextOf(Item(nId)); }
+    bool Enabled(int nId) const { return IsWindowEnabled(Item(nId)) != FALSE; }
+    void Tick() const { headless::FireTimer(m_hPage, 1); }
+
+    // The colour field 1194 is drawn with.
+    COLORREF StatusColor() const {
+        headless::ClearDrawCalls();
+        headless::Paint(Item(IDC_KEY_STATUS));
+        for (const headless::DrawCall& call : headless::DrawCalls())
+            if (call.op == "DrawText" || call.op == "TextOut") return call.textColor;
+        ADD_FAILURE() << "the status field drew no text";
+        return 0;
+    }
+
+    HWND m_hPage = nullptr;
+    std::vector<int> m_opened;
+    std::function<void(HWND)> m_onDialog;
+};
+
+std::string Hex(const BYTE (&ab)[16]) {
+    std::string str;
+    char sz[4];
+    for (BYTE b : ab) {
+        std::snprintf(sz, sizeof(sz), "%02X ", b);
+        str += sz;
+    }
+    return str;
+}
+
+TEST_F(KeysTest, PageIsThereOnlyWithKeysAndOpeningItWritesNothing) {
+    std::vector<std::wstring> tabs;
+    auto tabsOfSheet = [&] {
+        headless::ScopedModalHandler handler([&](HWND hSheet) {
+            tabs = headless::SheetTabTitles(hSheet);
+            headless::PressCancel(hSheet);
+        });
+        CCplPropertySheet sheet(L"Test", nullptr);
+        sheet.DoModal();
+        return tabs;
+    };
+    TmSimSet("keys.count", "0");
+    EXPECT_EQ((std::vector<std::wstring>{L"Display", L"Temperaturen", L"Versionen"}),
+              tabsOfSheet());
+    TmSimSet("keys.count", "1");
+    TmSimSet("faults.IvroGetKeyCount", "121");
+    EXPECT_EQ(3u, tabsOfSheet().size());
+    TmSimClearFaults();
+    EXPECT_EQ(L"Tasten", tabsOfSheet().at(1));
+    EXPECT_TRUE(headless::MessageBoxes().empty());
+
+    // Visiting, ticking, leaving, coming back and OK: no write at all.
+    TmSimClearCallLog();
+    Run(
+        [&](HWND hSheet) {
+            EXPECT_EQ(L"2", Text(IDC_KEY_LAYER));
+            EXPECT_EQ(L"2", Text(IDC_KEY_LAYER_CURRENT));
+            EXPECT_EQ(L"G\u00FCltig", Text(IDC_KEY_STATUS));
+            EXPECT_EQ(RGB(0, 0, 0), StatusColor());
+            EXPECT_FALSE(headless::IsChecked(Item(IDC_KEY_LOCK)));
+            for (int nId : {IDC_KEY_LAYER, IDC_KEY_APPLY, IDC_KEY_INFO, IDC_KEY_UPDATE,
+                            IDC_KEY_SAVE, IDC_KEY_LOCK, IDC_KEY_SHOW})
+                EXPECT_TRUE(Enabled(nId)) << nId;
+            EXPECT_TRUE(headless::HasTimer(m_hPage, 1));
+            Tick();
+            ASSERT_TRUE(headless::SelectPage(hSheet, 0));
+            EXPECT_FALSE(headless::HasTimer(m_hPage, 1));
+            ASSERT_TRUE(headless::SelectPage(hSheet, 1));
+            EXPECT_TRUE(headless::HasTimer(m_hPage, 1));
+        },
+        true);
+    for (const std::string& line : TmSimCallLogLines())
+        EXPECT_NE(0u, line.compare(0, 7, "IvroSet")) << line;
+}
+
+TEST_F(KeysTest, LayerIsSetAtOnceCheckedForRangeAndCancelPutsTheFirstBack) {
+    Run([&](HWND hSheet) {
+        // 3 typed is device layer 2, shown on the next tick.
+        headless::Type(Item(IDC_KEY_LAYER), L"3");
+        headless::Click(Item(IDC_KEY_APPLY));
+        EXPECT_EQ(std::vector<int>{2}, LayersSet());
+        EXPECT_EQ("2", TmSimGetString("keys.layer"));
+        Tick();
+        EXPECT_EQ(L"3", Text(IDC_KEY_LAYER_CURRENT));
+
+        // 5: the range prompt, nothing set, the page is not left.
+        headless::Type(Item(IDC_KEY_LAYER), L"5");
+        headless::Click(Item(IDC_KEY_APPLY));
+        EXPECT_FALSE(headless::SelectPage(hSheet, 0));
+        EXPECT_EQ(1, headless::ActivePageIndex(hSheet));
+        auto boxes = headless::MessageBoxes();
+        ASSERT_EQ(2u, boxes.size());
+        EXPECT_EQ(kRangePrompt, boxes[0].text);
+        EXPECT_EQ(kRangePrompt, boxes[1].text);
+        EXPECT_EQ(std::vector<int>{2}, LayersSet());
+
+        // A layer the device refuses: its message, and the system text.
+        headless::ClearMessageBoxes();
+        headless::Type(Item(IDC_KEY_LAYER), L"4");
+        TmSimSet("faults.IvroSetKeyLayer", "121 times 1");
+        headless::Click(Item(IDC_KEY_APPLY));
+        boxes = headless::MessageBoxes();
+        ASSERT_EQ(1u, boxes.size());
+        EXPECT_EQ(0u, boxes[0].text.find(L"Die Nummer der aktuellen Tastenebene kann nicht "
+                                         L"gesetzt werden.\n"));
+        EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONSTOP), boxes[0].type);
+        headless::Click(Item(IDC_KEY_APPLY));
+        EXPECT_EQ("3", TmSimGetString("keys.layer"));
+
+        // The layer changed elsewhere: the timer shows it, the input stays.
+        TmSimSet("keys.layer", "0");
+        Tick();
+        EXPECT_EQ(L"1", Text(IDC_KEY_LAYER_CURRENT));
+        EXPECT_EQ(L"4", Text(IDC_KEY_LAYER));
+    });
+    // Cancel sets the layer of the first activation: 2 shown, device 1.
+    EXPECT_EQ(1, LayersSet().back());
+    EXPECT_EQ("1", TmSimGetString("keys.layer"));
+
+    // OK leaves the layer the user set.
+    TmSimClearCallLog();
+    Run(
+        [&](HWND) {
+            headless::Type(Item(IDC_KEY_LAYER), L"4");
+            headless::Click(Item(IDC_KEY_APPLY));
+        },
+        true);
+    EXPECT_EQ(std::vector<int>{3}, LayersSet());
+}
+
+TEST_F(KeysTest, LayerReadFailureLocksTheInputUntilTheDeviceAnswers) {
+    TmSimSet("faults.IvroGetKeyLayer", "121");
+    Run([&](HWND) {
+        EXPECT_FALSE(Enabled(IDC_KEY_LAYER));
+        EXPECT_FALSE(Enabled(IDC_KEY_APPLY));
+        Tick();
+        EXPECT_EQ(L"0", Text(IDC_KEY_LAYER_CURRENT));
+        TmSimClearFaults();
+        Tick();
+        EXPECT_EQ(L"2", Text(IDC_KEY_LAYER_CURRENT));
+        EXPECT_TRUE(Enabled(IDC_KEY_LAYER));
+        EXPECT_TRUE(Enabled(IDC_KEY_APPLY));
+    });
+    // No layer was read at the first activation: Cancel puts nothing back.
+    EXPECT_TRUE(LayersSet().empty());
+}
+
+TEST_F(KeysTest, StatusAndButtonsFollowTheConfigurationAndThePolicies) {
+    TmSimSet("keys.config_valid", "0");
+    TmSimSet("keys.codes_enabled", "0");
+    m_pApp->m_bDisableKeyLock = TRUE;
+    Run([&](HWND) {
+        EXPECT_EQ(L"Ung\u00FCltig", Text(IDC_KEY_STATUS));
+        EXPECT_EQ(RGB(255, 0, 0), StatusColor());
+        EXPECT_FALSE(Enabled(IDC_KEY_INFO));
+        EXPECT_FALSE(Enabled(IDC_KEY_SAVE));
+        EXPECT_TRUE(Enabled(IDC_KEY_UPDATE));
+        // The lock box shows the device but cannot be changed.
+        EXPECT_TRUE(headless::IsChecked(Item(IDC_KEY_LOCK)));
+        EXPECT_FALSE(Enabled(IDC_KEY_LOCK));
+
+        // A download elsewhere makes it valid: the next tick shows it.
+        TmSimSet("keys.config_valid", "1");
+        Tick();
+        EXPECT_EQ(L"G\u00FCltig", Text(IDC_KEY_STATUS));
+        EXPECT_EQ(RGB(0, 0, 0), StatusColor());
+        EXPECT_TRUE(Enabled(IDC_KEY_INFO));
+        EXPECT_TRUE(Enabled(IDC_KEY_SAVE));
+
+        // A failed read: the status word in red, the buttons as last known.
+        TmSimSet("faults.IvroGetKeyConfigValid", "170");
+        Tick();
+        EXPECT_EQ(L"Busy", Text(IDC_KEY_STATUS));
+        EXPECT_EQ(RGB(255, 0, 0), StatusColor());
+        EXPECT_TRUE(Enabled(IDC_KEY_INFO));
+    });
+    // Showing the lock as found is no click: delivery stays as it was.
+    EXPECT_TRUE(CodesSet().empty());
+
+    TmSimClearFaults();
+    m_pApp->m_bDisableKeyLock = FALSE;
+    m_pApp->m_bDisableKcfUpdate = TRUE;
+    TmSimSet("faults.IvroGetKeyConfigValid", "121");
+    Run([&](HWND) {
+        EXPECT_EQ(L"Timeout", Text(IDC_KEY_STATUS));
+        EXPECT_FALSE(Enabled(IDC_KEY_INFO));
+        EXPECT_FALSE(Enabled(IDC_KEY_SAVE));
+        EXPECT_FALSE(Enabled(IDC_KEY_UPDATE));
+        EXPECT_TRUE(Enabled(IDC_KEY_LOCK));
+    });
+}
+
+TEST_F(KeysTest, LockBoxSwitchesKeyCodesBothWaysAndKeepsTheUsersState) {
+    Run([&](HWND) {
+        HWND hBox = Item(IDC_KEY_LOCK);
+        headless::Click(hBox);
+        EXPECT_EQ("0", TmSimGetString("keys.codes_enabled"));
+        headless::Click(hBox);
+        EXPECT_EQ("1", TmSimGetString("keys.codes_enabled"));
+        EXPECT_TRUE(headless::MessageBoxes().empty());
+
+        TmSimSet("faults.IvroSetKeyCodesEnabled", "121");
+        headless::Click(hBox);
+        EXPECT_TRUE(headless::IsChecked(hBox));
+        headless::Click(hBox);
+        EXPECT_FALSE(headless::IsChecked(hBox));
+        auto boxes = headless::MessageBoxes();
+        ASSERT_EQ(2u, boxes.size());
+        EXPECT_EQ(0u, boxes[0].text.find(L"Die Tasten k\u00F6nnen nicht deaktiviert werden.\n"));
+        EXPECT_EQ(0u, boxes[1].text.find(L"Die Tasten k\u00F6nnen nicht re-aktiviert werden.\n"));
+    });
+    EXPECT_EQ((std::vector<int>{0, 1, 0, 1}), CodesSet());
+    // The lock is not put back by Cancel.
+    EXPECT_EQ(4u, CodesSet().size());
+}
+
+TEST_F(KeysTest, InfoBoxShowsTheThreeTextsOrWhyOneIsMissing) {
+    TmSimSet("keys.config_info.2", "\"\"");
+    Run([&](HWND) {
+        headless::Click(Item(IDC_KEY_INFO));
+        TmSimSet("keys.config_info.1", "absent");
+        headless::Click(Item(IDC_KEY_INFO));
+    });
+    auto boxes = headless::MessageBoxes();
+    ASSERT_EQ(2u, boxes.size());
+    EXPECT_EQ(L"Version: KCF 2.10\nErzeugt am: 2023-05-17\nAnwenderinfo: (keine)", boxes[0].text);
+    EXPECT_EQ(L"Tastenkonfiguration Info", boxes[0].caption);
+    EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONINFORMATION), boxes[0].type);
+    EXPECT_EQ(m_hPage, boxes[0].owner);
+    const std::wstring strSystem = GetSystemErrorText(50);
+    EXPECT_EQ(L"Version: KCF 2.10\nErzeugt am: " + strSystem + L"\nAnwenderinfo: (keine)",
+              boxes[1].text);
+}
+
+TEST_F(KeysTest, UpdateAndBackupGoThroughTheFileDialogIntoTheTransfer) {
+    fakeplat::AddFile(L"C:\\kcf\\new.kcf",
+                      tmsim::BuildTransferFile(0, 4, 211, tmsim::SampleTransferData(0, 211, 512)));
+    std::vector<headless::FileDialogRecord> dialogs;
+    std::wstring strAnswer = L"C:\\kcf\\new.kcf";
+    headless::ScopedFileDialogHandler files(
+        [&](const headless::FileDialogRecord& record) -> std::optional<std::wstring> {
+            dialogs.push_back(record);
+            if (strAnswer.empty()) return std::nullopt;
+            return strAnswer;
+        });
+    m_onDialog = [](HWND hDlg) {
+        HWND hButton = GetDlgItem(hDlg, IDC_TRANSFER_BUTTON);
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (headless::TextOf(hButton) != L"Schlie\u00DFen" &&
+               std::chrono::steady_clock::now() < deadline) {
+            headless::FireTimer(hDlg, 1);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        headless::PressOk(hDlg);
+    };
+    Run([&](HWND) {
+        headless::Click(Item(IDC_KEY_UPDATE));
+        strAnswer = L"C:\\kcf\\backup.kcf";
+        headless::Click(Item(IDC_KEY_SAVE));
+        strAnswer.clear();
+        headless::Click(Item(IDC_KEY_SAVE));
+    });
+    ASSERT_EQ(3u, dialogs.size());
+    EXPECT_FALSE(dialogs[0].save);
+    EXPECT_EQ(L"kcf", dialogs[0].defExt);
+    EXPECT_EQ(static_cast<DWORD>(OFN_FILEMUSTEXIST), dialogs[0].flags & OFN_FILEMUSTEXIST);
+    EXPECT_EQ(L"Tastenkonfigurationsdateien (*.kcf)", dialogs[0].filter.at(0));
+    EXPECT_TRUE(dialogs[1].save);
+    EXPECT_EQ(L"MRL15T-A.kcf", dialogs[1].initialFile);
+    // Two transfers, none for the cancelled dialog; the file is in the device.
+    EXPECT_EQ((std::vector<int>{IDD_TRANSFER, IDD_TRANSFER}), m_opened);
+    EXPECT_EQ("211", TmSimGetString("transfer.kcf.version"));
+    ASSERT_EQ(1u, CallsOf("IvroUploadFile").size());
+    EXPECT_EQ(fakeplat::FileContents(L"C:\\kcf\\new.kcf"),
+              fakeplat::FileContents(L"C:\\kcf\\backup.kcf"));
+}
+
+// --------------------------------------------------------------------------
+// "Zeigen..." and the key matrix dialog
+
+TEST_F(KeysTest, ShowMatrixAsksAndSwitchesKeyCodesOffOnlyWhileItIsOpen) {
+    std::vector<std::string> codesWhileOpen;
+    m_onDialog = [&](HWND hDlg) {
+        codesWhileOpen.push_back(TmSimGetString("keys.codes_enabled"));
+        headless::PressOk(hDlg);
+    };
+    int nAnswer = IDCANCEL;
+    headless::ScopedMessageBoxHandler answers(
+        [&](const headless::MessageBoxRecord&) { return nAnswer; });
+    Run([&](HWND) {
+        // Cancel: no dialog, delivery untouched.
+        headless::Click(Item(IDC_KEY_SHOW));
+        EXPECT_TRUE(m_opened.empty());
+        EXPECT_TRUE(CodesSet().empty());
+        auto boxes = headless::MessageBoxes();
+        ASSERT_EQ(1u, boxes.size());
+        EXPECT_EQ(
+            L"W\u00E4hrend der Anzeige der Tastenmatrix werden die Tasten nicht von "
+            L"Windows behandelt.",
+            boxes[0].text);
+        EXPECT_EQ(static_cast<UINT>(MB_OKCANCEL | MB_ICONEXCLAMATION), boxes[0].type);
+
+        nAnswer = IDOK;
+        headless::Click(Item(IDC_KEY_SHOW));
+        EXPECT_EQ(std::vector<int>{IDD_KEY_MATRIX}, m_opened);
+        EXPECT_EQ((std::vector<int>{0, 1}), CodesSet());
+
+        // Delivery off to begin with: no question, nothing switched.
+        headless::ClearMessageBoxes();
+        TmSimSet("keys.codes_enabled", "0");
+        headless::Click(Item(IDC_KEY_SHOW));
+        EXPECT_TRUE(headless::MessageBoxes().empty());
+        EXPECT_EQ(2u, CodesSet().size());
+        EXPECT_EQ("0", TmSimGetString("keys.codes_enabled"));
+
+        // Invalid configuration: no question, but delivery is switched.
+        TmSimSet("keys.codes_enabled", "1");
+        TmSimSet("keys.config_valid", "0");
+        Tick();
+        headless::Click(Item(IDC_KEY_SHOW));
+        EXPECT_TRUE(headless::MessageBoxes().empty());
+        EXPECT_EQ((std::vector<int>{0, 1, 0, 1}), CodesSet());
+    });
+    EXPECT_EQ((std::vector<std::string>{"0", "0", "0"}), codesWhileOpen);
+}
+
+TEST_F(KeysTest, MatrixShowsBitsAndTheFirstPressedKey) {
+    struct Case {
+        const char* pszMatrix;
+        const wchar_t* pszFirst;
+    };
+    // Bit 7 is the left of a row; the first key is met bytes up, bits down.
+    const Case cases[] = {
+        {"08 02 00 00 00 00 00 00 00 00 00 00 00 00 00 00", L"0.3 (3)"},
+        {"00 00 42 00 00 00 00 00 00 00 00 00 00 00 00 00", L"2.6 (22)"},
+        {"00 00 20 00 00 00 00 00 00 00 00 00 00 00 00 00", L"2.5 (21)"},
+        {"00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 01", L"15.0 (120)"},
+    };
+    for (const Case& c : cases) {
+        TmSimSet("keys.matrix", c.pszMatrix);
+        BYTE ab[16];
+        ASSERT_TRUE(IvroGetKeyMatrix(ab, 16));
+        EXPECT_EQ(c.pszFirst, std::wstring(CKeyMatrixDlg::FormatFirstKey(ab))) << Hex(ab);
+    }
+    BYTE ab[16] = {0x10};
+    ab[15] = 0x81;
+    EXPECT_EQ(std::wstring(L"0 0 0 1 0 0 0 0\n") + kZeroRow + kZeroRow + kZeroRow + kZeroRow +
+                  kZeroRow + kZeroRow + kZeroRow,
+              std::wstring(CKeyMatrixDlg::FormatColumn(ab, 0)));
+    EXPECT_EQ(std::wstring(kZeroRow) + kZeroRow + kZeroRow + kZeroRow + kZeroRow + kZeroRow +
+                  kZeroRow + L"1 0 0 0 0 0 0 1\n",
+              std::wstring(CKeyMatrixDlg::FormatColumn(ab, 8)));
+}
+
+TEST_F(KeysTest, MatrixDialogRefreshesAndRecoversFromAFailedRead) {
+    std::wstring strAllZero;
+    for (int i = 0; i < 8; ++i) strAllZero += kZeroRow;
+    auto column = [](HWND hDlg, int nId) { return headless::TextOf(GetDlgItem(hDlg, nId)); };
+    HWND hMatrix = nullptr;
+    CKeyMatrixDlg dlg;
+    headless::ScopedModalHandler handler([&](HWND hDlg) {
+        hMatrix = hDlg;
+        // Forced first refresh: nothing pressed.
+        EXPECT_EQ(strAllZero, column(hDlg, IDC_MATRIX_LOW));
+        EXPECT_EQ(strAllZero, column(hDlg, IDC_MATRIX_HIGH));
+        EXPECT_EQ(L"", column(hDlg, IDC_MATRIX_FIRST));
+        ASSERT_TRUE(headless::HasTimer(hDlg, 1));
+        EXPECT_EQ(250u, headless::Timers()[0].elapse);
+
+        TmSimSet("keys.matrix", "00 00 20 00 00 00 00 00 00 00 00 00 00 00 00 00");
+        headless::FireTimer(hDlg, 1);
+        EXPECT_EQ(L"2.5 (21)", column(hDlg, IDC_MATRIX_FIRST));
+        EXPECT_EQ(0u, column(hDlg, IDC_MATRIX_LOW)
+                          .find(L"0 0 0 0 0 0 0 0\n0 0 0 0 0 0 0 0\n"
+                                L"0 0 1 0 0 0 0 0\n"));
+
+        // A failed read: the status word in both columns, the key stays.
+        TmSimSet("faults.IvroGetKeyMatrix", "121 times 1");
+        headless::FireTimer(hDlg, 1);
+        EXPECT_EQ(L"Timeout", column(hDlg, IDC_MATRIX_LOW));
+        EXPECT_EQ(L"Timeout", column(hDlg, IDC_MATRIX_HIGH));
+        EXPECT_EQ(L"2.5 (21)", column(hDlg, IDC_MATRIX_FIRST));
+        // The device answers again with the same matrix: the bits come back.
+        headless::FireTimer(hDlg, 1);
+        EXPECT_EQ(L'0', column(hDlg, IDC_MATRIX_LOW).at(0));
+        EXPECT_EQ(strAllZero, column(hDlg, IDC_MATRIX_HIGH));
+
+        // Releasing all keys clears the first-key field on the next tick.
+        TmSimSet("keys.matrix", "00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00");
+        headless::FireTimer(hDlg, 1);
+        EXPECT_EQ(L"", column(hDlg, IDC_MATRIX_FIRST));
+        EXPECT_EQ(strAllZero, column(hDlg, IDC_MATRIX_LOW));
+        headless::PressOk(hDlg);
+    });
+    EXPECT_EQ(IDOK, dlg.DoModal());
+    EXPECT_FALSE(headless::HasTimer(hMatrix, 1));
+    EXPECT_EQ(0u, dlg.m_nTimerId);
+}
+
+// The simulator's demo presses keys of the device only, one or two at a
+// time, and releases them on the next step.
+TEST(KeyDemoTest, PressesAndReleasesKeysOfTheDeviceOverTime) {
+    tmsim::DeviceState state;
+    state.m_nKeyCount = 36;
+    state.m_abKeyMatrix[15] = 0x80;  // held by the profile
+    const auto pressed = [&](int64_t nMs) {
+        std::vector<int> keys;
+        std::array<BYTE, 16> ab = state.KeyMatrixAt(nMs);
+        for (int i = 0; i < 128; ++i)
+            if ((ab[static_cast<size_t>(i / 8)] >> (i % 8)) & 1) keys.push_back(i);
+        return keys;
+    };
+    EXPECT_EQ(std::vector<int>{127}, pressed(5000));
+    state.m_nKeyDemoInterval = 1000;
+    EXPECT_EQ((std::vector<int>{0, 11, 127}), pressed(999));
+    EXPECT_EQ((std::vector<int>{5, 16, 127}), pressed(1000));
+    EXPECT_EQ((std::vector<int>{10, 127}), pressed(2500));
+    for (int64_t nMs = 0; nMs < 200000; nMs += 1000) {
+        std::vector<int> keys = pressed(nMs);
+        ASSERT_GE(keys.size(), 2u);
+        EXPECT_LT(keys[keys.size() - 2], 36);
+    }
+    state.m_nKeyCount = 0;
+    EXPECT_EQ(std::vector<int>{127}, pressed(1000));
+}
+
+}  // namespace
