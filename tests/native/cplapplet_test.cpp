@@ -123,9 +123,9 @@ TEST_F(CplAppletTest, DoubleClickCaptionsTheSheetAndNamesTheMessageBoxes) {
     Send(CPL_INIT);
     DoubleClick();
     EXPECT_EQ(L"Eigenschaften von Ferrow", m_strCaption);
-    EXPECT_EQ((std::vector<std::wstring>{L"Display", L"LEDs", L"Schalter", L"Temperaturen",
-                                         L"Anwendereinstellungen", L"Fabrikseinstellungen",
-                                         L"Versionen", L"Bericht"}),
+    EXPECT_EQ((std::vector<std::wstring>{L"Display", L"Tasten", L"LEDs", L"Schalter",
+                                         L"Temperaturen", L"Anwendereinstellungen",
+                                         L"Fabrikseinstellungen", L"Versionen", L"Bericht"}),
               m_tabs);
     EXPECT_STREQ(L"Control Center (Ferrow)", m_pApp->m_pszAppName);
 }

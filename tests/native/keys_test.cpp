@@ -1,5 +1,6 @@
 // The "Tasten" page and the key matrix dialog against the simulated device,
 // in the applet's sheet.
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <thread>
@@ -106,12 +107,15 @@ TEST_F(KeysTest, PageIsThereOnlyWithKeysAndOpeningItWritesNothing) {
         sheet.DoModal();
         return tabs;
     };
+    auto hasKeys = [&] {
+        std::vector<std::wstring> titles = tabsOfSheet();
+        return std::find(titles.begin(), titles.end(), L"Tasten") != titles.end();
+    };
     TmSimSet("keys.count", "0");
-    EXPECT_EQ((std::vector<std::wstring>{L"Display", L"Temperaturen", L"Versionen"}),
-              tabsOfSheet());
+    EXPECT_FALSE(hasKeys());
     TmSimSet("keys.count", "1");
     TmSimSet("faults.IvroGetKeyCount", "121");
-    EXPECT_EQ(3u, tabsOfSheet().size());
+    EXPECT_FALSE(hasKeys());
     TmSimClearFaults();
     EXPECT_EQ(L"Tasten", tabsOfSheet().at(1));
     EXPECT_TRUE(headless::MessageBoxes().empty());

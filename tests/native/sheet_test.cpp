@@ -52,6 +52,7 @@ protected:
 
 TEST_F(SheetTest, PagesFollowTheDevice) {
     const Tabs marlet = {L"Display",
+                         L"Tasten",
                          L"LEDs",
                          L"Schalter",
                          L"Ravla",
@@ -65,7 +66,7 @@ TEST_F(SheetTest, PagesFollowTheDevice) {
     // No LEDs, or a count that cannot be read: no LEDs page, silently.
     TmSimSet("leds.count", "0");
     Tabs noLeds = marlet;
-    noLeds.erase(noLeds.begin() + 1);
+    noLeds.erase(noLeds.begin() + 2);
     EXPECT_EQ(noLeds, TabsOfNewSheet());
     TmSimSet("leds.count", "12");
     TmSimInjectFault("IvroGetLedCount", ERROR_SEM_TIMEOUT, 0, TMSIM_ANY_ITEM);
@@ -75,7 +76,7 @@ TEST_F(SheetTest, PagesFollowTheDevice) {
     // A Ferrow has no Ravla slots; a foreign system gets the Ravla page.
     m_pApp->m_nDeviceType = 5;
     Tabs ferrow = marlet;
-    ferrow.erase(ferrow.begin() + 3);
+    ferrow.erase(ferrow.begin() + 4);
     EXPECT_EQ(ferrow, TabsOfNewSheet());
     m_pApp->m_nDeviceType = 3;
     EXPECT_EQ(marlet, TabsOfNewSheet());
@@ -86,14 +87,14 @@ TEST_F(SheetTest, PagesFollowTheDevice) {
 TEST_F(SheetTest, ExampleProfiles) {
     const std::pair<const char*, Tabs> examples[] = {
         {"ferrow.profile",
-         {L"Display", L"LEDs", L"Schalter", L"Temperaturen", L"Anwendereinstellungen",
+         {L"Display", L"Tasten", L"LEDs", L"Schalter", L"Temperaturen", L"Anwendereinstellungen",
           L"Fabrikseinstellungen", L"Versionen", L"Bericht"}},
         {"no-keys-no-leds.profile",
          {L"Display", L"Schalter", L"Ravla", L"Temperaturen", L"Anwendereinstellungen",
           L"Fabrikseinstellungen", L"Versionen", L"Bericht"}},
         {"empty-slot.profile",
-         {L"Display", L"LEDs", L"Schalter", L"Ravla", L"Temperaturen", L"Anwendereinstellungen",
-          L"Fabrikseinstellungen", L"Versionen", L"Bericht"}}};
+         {L"Display", L"Tasten", L"LEDs", L"Schalter", L"Ravla", L"Temperaturen",
+          L"Anwendereinstellungen", L"Fabrikseinstellungen", L"Versionen", L"Bericht"}}};
     for (const auto& example : examples) {
         std::string strPath = std::string(TM_SOURCE_DIR) + "/tests/data/" + example.first;
         ASSERT_TRUE(TmSimLoadProfileFile(std::wstring(strPath.begin(), strPath.end()).c_str()))
