@@ -117,16 +117,16 @@ TEST_F(SheetTest, LookingAtEveryPageWritesNothing) {
     EXPECT_EQ(std::vector<std::string>{}, Writes());
 
     // Cancel puts back what the pages promise: brightness and contrast, the
-    // LED layers and the user LED.
+    // first key layer, the LED layers and the user LED.
     TmSimClearCallLog();
     Run(visitAll);
     EXPECT_EQ(
         (std::vector<std::string>{
             "IvroSetBrightness value=" + TmSimGetString("display.brightness") + " -> 1 error=0",
             "IvroSetContrast value=" + TmSimGetString("display.contrast") + " -> 1 error=0",
-            "IvroSetLedMatrix layer=0 size=32", "IvroSetLedMatrix layer=1 size=32",
-            "IvroSetLedMatrix layer=2 size=32", "IvroSetLedMatrix layer=3 size=32",
-            "IvroSetUserLed state=3 -> 1 error=0"}),
+            "IvroSetKeyLayer layer=0 -> 1 error=0", "IvroSetLedMatrix layer=0 size=32",
+            "IvroSetLedMatrix layer=1 size=32", "IvroSetLedMatrix layer=2 size=32",
+            "IvroSetLedMatrix layer=3 size=32", "IvroSetUserLed state=3 -> 1 error=0"}),
         Writes());
     EXPECT_TRUE(headless::MessageBoxes().empty());
 }
