@@ -34,8 +34,12 @@ std::vector<BYTE> ToUtf16Le(const CString& text) {
 
 }  // namespace
 
+// Written to a file of its own beside the target first, which replaces the
+// target only when it is complete: a failed save leaves the file that was
+// there as it was, and never a cut report that looks whole.
 BOOL SaveReportText(const wchar_t* pszPath, const CString& text) {
-    HANDLE hFile = ::CreateFileW(pszPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    const CString temp = CString(pszPath) + L".tmp~";
+    HANDLE hFile = ::CreateFileW(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                  FILE_ATTRIBUTE_NORMAL, nullptr);
     if (hFile == INVALID_HANDLE_VALUE) {
         ShowDeviceError(IDS_CANNOT_CREATE_FILE);
@@ -52,15 +56,23 @@ BOOL SaveReportText(const wchar_t* pszPath, const CString& text) {
     }
     // Data still held back by the system can fail at closing too.
     if (bOk) bOk = ::CloseHandle(file.Release());
-    if (bOk) return TRUE;
-
-    // A cut report would look complete to whoever opens it later.
-    const DWORD dwError = ::GetLastError();
-    file.Reset();
-    ::DeleteFileW(pszPath);
-    ::SetLastError(dwError);
-    ShowDeviceError(IDS_CANNOT_WRITE_FILE);
-    return FALSE;
+    if (!bOk) {
+        const DWORD dwError = ::GetLastError();
+        file.Reset();
+        ::DeleteFileW(temp);
+        ::SetLastError(dwError);
+        ShowDeviceError(IDS_CANNOT_WRITE_FILE);
+        return FALSE;
+    }
+    if (!::MoveFileExW(temp, pszPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        // The target cannot be replaced (read-only, locked, a folder).
+        const DWORD dwError = ::GetLastError();
+        ::DeleteFileW(temp);
+        ::SetLastError(dwError);
+        ShowDeviceError(IDS_CANNOT_CREATE_FILE);
+        return FALSE;
+    }
+    return TRUE;
 }
 
 CReportViewDlg::CReportViewDlg() : CDialog(IDD_REPORT_VIEW), m_pszDefaultFileName(nullptr) {}

@@ -695,6 +695,47 @@ BOOL WINAPI DeleteFileW(LPCWSTR lpFileName) {
     return TRUE;
 }
 
+// Files only, on the one in-memory volume; the copy flag is not needed.
+BOOL WINAPI MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, DWORD dwFlags) {
+    Lock lock(StateMutex());
+    DWORD dwError = ERROR_SUCCESS;
+    auto pFile = FindFileLocked(lpExistingFileName, dwError);
+    if (!pFile) {
+        SetLastError(dwError);
+        return FALSE;
+    }
+    if (pFile->nReaders || pFile->nWriters) {
+        SetLastError(ERROR_SHARING_VIOLATION);
+        return FALSE;
+    }
+    const std::wstring strTarget = FullPathLocked(lpNewFileName ? lpNewFileName : L"");
+    if (strTarget.empty() || IsRootPath(strTarget)) {
+        SetLastError(ERROR_INVALID_NAME);
+        return FALSE;
+    }
+    if (!DirExistsLocked(ParentOf(strTarget))) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return FALSE;
+    }
+    if (const FsNode* pTarget = FindNodeLocked(strTarget)) {
+        if (!(dwFlags & MOVEFILE_REPLACE_EXISTING)) {
+            SetLastError(ERROR_ALREADY_EXISTS);
+            return FALSE;
+        }
+        if (!pTarget->pFile || (pTarget->pFile->dwAttributes & FILE_ATTRIBUTE_READONLY)) {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return FALSE;
+        }
+        if (pTarget->pFile->nReaders || pTarget->pFile->nWriters) {
+            SetLastError(ERROR_SHARING_VIOLATION);
+            return FALSE;
+        }
+    }
+    g_nodes.erase(Upper(FullPathLocked(lpExistingFileName)));
+    g_nodes[Upper(strTarget)] = FsNode{strTarget, pFile};
+    return TRUE;
+}
+
 BOOL WINAPI CreateDirectoryW(LPCWSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttributes) {
     (void)lpSecurityAttributes;
     Lock lock(StateMutex());

@@ -138,6 +138,10 @@ TEST_F(ReportPageTest, ViewShowsTheReportAndSavesWhatTheBoxHolds) {
     EXPECT_EQ(0, fakeplat::OpenHandleCount());
 }
 
+std::optional<std::vector<BYTE>> Bytes(const std::string& strText) {
+    return std::vector<BYTE>(strText.begin(), strText.end());
+}
+
 TEST_F(ReportPageTest, FailedSavesSayWhyKeepTheViewOpenAndLeaveNoCutFile) {
     fakeplat::FailComputerName(ERROR_ACCESS_DENIED);
     std::optional<std::wstring> answer;
@@ -153,23 +157,33 @@ TEST_F(ReportPageTest, FailedSavesSayWhyKeepTheViewOpenAndLeaveNoCutFile) {
             headless::Click(hSave);
             EXPECT_TRUE(headless::MessageBoxes().empty());
 
+            // The file to replace is held open elsewhere: it stays as it was.
             answer = kSavePath;
-            fakeplat::FailCreateFile(kSavePath, ERROR_SHARING_VIOLATION);
-            headless::Click(hSave);
-            fakeplat::FailCreateFile(kSavePath, 0);
-
-            // The disk fills up halfway; the old file was replaced already.
             fakeplat::AddFile(kSavePath, std::string("an older report"));
-            fakeplat::FailWriteFile(kSavePath, 100, ERROR_DISK_FULL);
+            HANDLE hOther = CreateFileW(kSavePath, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+            ASSERT_NE(INVALID_HANDLE_VALUE, hOther);
             headless::Click(hSave);
-            EXPECT_FALSE(fakeplat::FileContents(kSavePath).has_value());
+            CloseHandle(hOther);
+            EXPECT_EQ(Bytes("an older report"), fakeplat::FileContents(kSavePath));
+
+            // The disk fills up halfway: neither a cut report nor a lost one.
+            const std::wstring strTemp = std::wstring(kSavePath) + L".tmp~";
+            fakeplat::FailWriteFile(strTemp, 100, ERROR_DISK_FULL);
+            headless::Click(hSave);
+            EXPECT_EQ(Bytes("an older report"), fakeplat::FileContents(kSavePath));
+            EXPECT_FALSE(fakeplat::FileContents(strTemp).has_value());
             EXPECT_FALSE(headless::IsModalEnded(hView));
+
+            // A folder that cannot take the file at all.
+            answer = L"C:\\missing\\report.txt";
+            headless::Click(hSave);
         });
     });
-    ASSERT_EQ(3u, dialogs.size());
+    ASSERT_EQ(4u, dialogs.size());
     EXPECT_EQ(L"", dialogs[0].initialFile);
     auto boxes = headless::MessageBoxes();
-    ASSERT_EQ(2u, boxes.size());
+    ASSERT_EQ(3u, boxes.size());
     EXPECT_EQ(
         L"Die Datei kann nicht erzeugt werden.\n"
         L"The process cannot access the file because it is being used by another process.",
@@ -177,6 +191,7 @@ TEST_F(ReportPageTest, FailedSavesSayWhyKeepTheViewOpenAndLeaveNoCutFile) {
     EXPECT_EQ(L"Die Datei kann nicht geschrieben werden.\nThere is not enough space on the disk.",
               boxes[1].text);
     EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONSTOP), boxes[1].type);
+    EXPECT_EQ(0u, boxes[2].text.find(L"Die Datei kann nicht erzeugt werden.\n"));
     EXPECT_EQ(0, fakeplat::OpenHandleCount());
 }
 
