@@ -441,30 +441,6 @@ inline bool HasVisibleButton(HWND hDlg, int nId) {
     return hButton && ::IsWindowVisible(hButton);
 }
 
-// Wine's Open and Save As dialogs.
-inline bool IsFileDialog(HWND hWnd) {
-    return ::GetDlgItem(hWnd, cmb1) && (::GetDlgItem(hWnd, cmb13) || ::GetDlgItem(hWnd, edt1));
-}
-// The edit a user types the file name into: Wine's file dialogs have either
-// the edit edt1 or the combo box cmb13 with an edit inside.
-inline HWND FileNameEdit(HWND hDlg) {
-    HWND hName = ::GetDlgItem(hDlg, cmb13);
-    if (!hName) hName = ::GetDlgItem(hDlg, edt1);
-    if (!hName || ClassName(hName) == L"Edit") return hName;
-    for (HWND hChild : ChildWindows(hName))
-        if (ClassName(hChild) == L"Edit") return hChild;
-    return nullptr;
-}
-
-inline std::wstring ComboItem(HWND hCombo, int nIndex) {
-    wchar_t szText[512] = L"";
-    LRESULT nLength = ::SendMessageW(hCombo, CB_GETLBTEXTLEN, static_cast<WPARAM>(nIndex), 0);
-    if (nLength == CB_ERR || nLength >= static_cast<LRESULT>(_countof(szText))) return L"";
-    ::SendMessageW(hCombo, CB_GETLBTEXT, static_cast<WPARAM>(nIndex),
-                   reinterpret_cast<LPARAM>(szText));
-    return szText;
-}
-
 // The applet's entry point.
 typedef LONG(APIENTRY* PFN_CPLAPPLET)(HWND, UINT, LPARAM, LPARAM);
 

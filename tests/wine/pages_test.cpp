@@ -63,13 +63,13 @@ const CDevice kDevices[] = {
     {"Marlet",
      nullptr,
      4,
-     {L"Display", L"LEDs", L"Schalter", L"Ravla", L"Temperaturen", L"Anwendereinstellungen",
-      L"Fabrikseinstellungen", L"Versionen"}},
+     {L"Display", L"Tasten", L"LEDs", L"Schalter", L"Ravla", L"Temperaturen",
+      L"Anwendereinstellungen", L"Fabrikseinstellungen", L"Versionen", L"Bericht"}},
     {"Ferrow",
      kFerrowProfile,
      5,
-     {L"Display", L"LEDs", L"Schalter", L"Temperaturen", L"Anwendereinstellungen",
-      L"Fabrikseinstellungen", L"Versionen"}},
+     {L"Display", L"Tasten", L"LEDs", L"Schalter", L"Temperaturen", L"Anwendereinstellungen",
+      L"Fabrikseinstellungen", L"Versionen", L"Bericht"}},
 };
 
 using wt::CEvent;
