@@ -115,7 +115,14 @@ void CPageUserDlg::OnLogoSave() {
 }
 
 void CPageUserDlg::OnUserLed() {
-    m_bUserLed = m_btnUserLed.SendMessage(BM_GETCHECK) == BST_CHECKED;
-    if (!IvroSetUserLed(m_bUserLed ? kUserLedOn : kUserLedOff))
-        ShowDeviceError(IDS_CANNOT_SET_USER_LED);
+    const BOOL bWanted = m_btnUserLed.SendMessage(BM_GETCHECK) == BST_CHECKED;
+    if (IvroSetUserLed(bWanted ? kUserLedOn : kUserLedOff)) {
+        m_bUserLed = bWanted;
+        return;
+    }
+    ShowDeviceError(IDS_CANNOT_SET_USER_LED);
+    // The box shows what the LED does, not what was asked of it.
+    BYTE nLed = 0;
+    if (IvroGetUserLed(&nLed)) m_bUserLed = nLed == kUserLedOn;
+    m_btnUserLed.SendMessage(BM_SETCHECK, m_bUserLed ? BST_CHECKED : BST_UNCHECKED);
 }

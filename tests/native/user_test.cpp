@@ -90,9 +90,13 @@ TEST_F(UserTest, UserLedFollowsTheBoxAndCancelPutsItBack) {
     Run([](HWND, HWND hPage) { Click(hPage, IDC_USER_LED); }, true);
     EXPECT_EQ("3", TmSimGetString("user.led"));
 
-    // A refused switch is reported.
+    // A refused switch is reported, and the box keeps showing the LED's state.
     TmSimInjectFault("IvroSetUserLed", ERROR_SEM_TIMEOUT, 0, TMSIM_ANY_ITEM);
-    Run([](HWND, HWND hPage) { Click(hPage, IDC_USER_LED); });
+    Run([](HWND, HWND hPage) {
+        EXPECT_TRUE(LedChecked(hPage));
+        Click(hPage, IDC_USER_LED);
+        EXPECT_TRUE(LedChecked(hPage));
+    });
     auto boxes = headless::MessageBoxes();
     ASSERT_EQ(1u, boxes.size());
     EXPECT_EQ(0u, boxes[0].text.find(L"Die User LED kann nicht gesetzt werden.\n"));
