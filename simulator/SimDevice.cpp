@@ -16,25 +16,6 @@ namespace {
 
 const char kProfileFileName[] = "TmIvro.profile";
 
-std::string JoinErrors(const std::vector<ProfileError>& errors) {
-    std::string str;
-    for (const ProfileError& error : errors) {
-        if (!str.empty()) str += "\n";
-        str += error.Format();
-    }
-    return str;
-}
-
-bool ReadWholeFile(const fs::path& path, std::string& strText) {
-    std::ifstream in(path, std::ios::in | std::ios::binary);
-    if (!in) return false;
-    std::ostringstream out;
-    out << in.rdbuf();
-    if (in.bad()) return false;
-    strText = out.str();
-    return true;
-}
-
 void AppendToFile(const fs::path& path, const std::string& strText) {
     std::ofstream out(path, std::ios::out | std::ios::app | std::ios::binary);
     out << strText;
@@ -160,7 +141,7 @@ bool Simulator::LoadTextLocked(const std::string& strText, const std::string& st
     std::vector<ProfileEntry> entries;
     std::vector<ProfileError> errors;
     if (!ParseProfile(strText, strName, state, entries, errors)) {
-        SetAbsent(JoinErrors(errors), strName);
+        SetAbsent(FormatErrors(errors), strName);
         return false;
     }
     Install(state, entries);
@@ -173,10 +154,10 @@ bool Simulator::LoadFileLocked(const fs::path& path) {
     m_watchPath = path;
     m_stamp = StampOf(path);
     m_lastCheck = std::chrono::steady_clock::now();
-    std::string strText;
-    std::string strName = PathText(path);
-    if (!ReadWholeFile(path, strText)) {
-        SetAbsent(strName + ":0: cannot read the file", strName);
+    std::string strText, strReason;
+    std::string strName = Printable(PathText(path));
+    if (!ReadProfileFile(path, strText, strReason)) {
+        SetAbsent("cannot read " + strName + ": " + strReason, strName);
         return false;
     }
     return LoadTextLocked(strText, strName);
@@ -210,10 +191,10 @@ void Simulator::CheckReload() {
 // unless the file speaks about them anew. A bad file leaves the running device
 // as it is.
 void Simulator::Reload() {
-    std::string strName = PathText(m_watchPath);
-    std::string strText;
-    if (!ReadWholeFile(m_watchPath, strText)) {
-        m_strLastError = strName + ":0: cannot read the file";
+    std::string strName = Printable(PathText(m_watchPath));
+    std::string strText, strReason;
+    if (!ReadProfileFile(m_watchPath, strText, strReason)) {
+        m_strLastError = "cannot read " + strName + ": " + strReason;
         Report(m_strLastError + "\nreload skipped: keeping the previous values", true);
         return;
     }
@@ -225,7 +206,7 @@ void Simulator::Reload() {
     std::vector<ProfileEntry> entries;
     std::vector<ProfileError> errors;
     if (!ParseProfile(strText, strName, scratch, entries, errors)) {
-        m_strLastError = JoinErrors(errors);
+        m_strLastError = FormatErrors(errors);
         Report(m_strLastError + "\nreloaded profile " + strName +
                    " rejected: keeping the previous values",
                true);

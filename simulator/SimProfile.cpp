@@ -2,8 +2,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <sstream>
+#include <system_error>
 
 namespace tmsim {
 
@@ -136,8 +140,47 @@ std::string Lower(std::string str) {
     return str;
 }
 
+// The UTF-8 sequence at nPos: its length, or 0 if it is not valid UTF-8
+// (overlong forms and surrogates included).
+size_t DecodeUtf8(const std::string& str, size_t nPos, uint32_t& nCode) {
+    unsigned char c = static_cast<unsigned char>(str[nPos]);
+    size_t nMore;
+    if (c < 0x80) {
+        nCode = c;
+        return 1;
+    } else if ((c & 0xE0) == 0xC0) {
+        nCode = c & 0x1F;
+        nMore = 1;
+    } else if ((c & 0xF0) == 0xE0) {
+        nCode = c & 0x0F;
+        nMore = 2;
+    } else if ((c & 0xF8) == 0xF0) {
+        nCode = c & 0x07;
+        nMore = 3;
+    } else {
+        return 0;
+    }
+    if (nPos + nMore >= str.size()) return 0;
+    for (size_t k = 1; k <= nMore; ++k) {
+        unsigned char d = static_cast<unsigned char>(str[nPos + k]);
+        if ((d & 0xC0) != 0x80) return 0;
+        nCode = (nCode << 6) | (d & 0x3F);
+    }
+    static const uint32_t s_anMin[] = {0, 0x80, 0x800, 0x10000};
+    if (nCode < s_anMin[nMore] || nCode > 0x10FFFF || (nCode >= 0xD800 && nCode <= 0xDFFF))
+        return 0;
+    return nMore + 1;
+}
+
+// Quoted for a message; a long text is cut, so that one huge line of a
+// damaged file does not flood the report.
 std::string Quote(const std::string& str) {
-    return "'" + str + "'";
+    const size_t kMaxQuoted = 60;
+    if (str.size() <= kMaxQuoted) return "'" + str + "'";
+    size_t nCut = kMaxQuoted;
+    // Not inside a UTF-8 sequence.
+    while (nCut > 0 && (static_cast<unsigned char>(str[nCut]) & 0xC0) == 0x80) --nCut;
+    return "'" + str.substr(0, nCut) + "...'";
 }
 
 // Decimal or 0x-hexadecimal integer with an optional minus sign.
@@ -561,7 +604,82 @@ void DeviceState::SetLedState(unsigned nLayer, unsigned nLed, Byte bState) {
 }
 
 std::string ProfileError::Format() const {
-    return m_strFile + ":" + std::to_string(m_nLine) + ": " + m_strReason;
+    return Printable(m_strFile + ":" + std::to_string(m_nLine) + ": " + m_strReason);
+}
+
+std::string Printable(const std::string& str) {
+    std::string strOut;
+    size_t i = 0;
+    while (i < str.size()) {
+        uint32_t nCode = 0;
+        size_t nLength = DecodeUtf8(str, i, nCode);
+        // Control characters (C0, DEL, C1) and bytes of broken UTF-8.
+        bool bPrintable = nLength > 0 && nCode >= 0x20 && !(nCode >= 0x7F && nCode <= 0x9F);
+        if (bPrintable) {
+            strOut.append(str, i, nLength);
+            i += nLength;
+            continue;
+        }
+        // A broken sequence is escaped byte by byte; a control character whole.
+        size_t nBytes = nLength > 0 ? nLength : 1;
+        for (size_t k = 0; k < nBytes; ++k) {
+            char szHex[8];
+            std::snprintf(szHex, sizeof(szHex), "\\x%02X", static_cast<unsigned char>(str[i + k]));
+            strOut += szHex;
+        }
+        i += nBytes;
+    }
+    return strOut;
+}
+
+std::string FormatErrors(const std::vector<ProfileError>& errors, size_t nMax) {
+    std::string str;
+    for (size_t i = 0; i < errors.size() && i < nMax; ++i) {
+        if (!str.empty()) str += "\n";
+        str += errors[i].Format();
+    }
+    if (errors.size() > nMax) {
+        size_t nMore = errors.size() - nMax;
+        str += "\n... and " + std::to_string(nMore) + (nMore == 1 ? " more error" : " more errors");
+    }
+    return str;
+}
+
+bool ReadProfileFile(const std::filesystem::path& path, std::string& strText,
+                     std::string& strReason) {
+    std::error_code error;
+    std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (status.type() == std::filesystem::file_type::not_found) {
+        strReason = "no such file";
+        return false;
+    }
+    if (error) {
+        strReason = Lower(error.message());
+        return false;
+    }
+    if (std::filesystem::is_directory(status)) {
+        strReason = "is a directory";
+        return false;
+    }
+    // Devices and pipes could block or never end.
+    if (!std::filesystem::is_regular_file(status)) {
+        strReason = "not a regular file";
+        return false;
+    }
+    errno = 0;
+    std::ifstream in(path, std::ios::in | std::ios::binary);
+    if (!in) {
+        strReason = errno ? Lower(std::generic_category().message(errno)) : "cannot be opened";
+        return false;
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (in.bad()) {
+        strReason = "read error";
+        return false;
+    }
+    strText = text.str();
+    return true;
 }
 
 const std::vector<OperationInfo>& Operations() {
@@ -891,34 +1009,9 @@ bool Utf8ToWide(const std::string& strIn, std::wstring& strOut) {
     std::wstring str;
     size_t i = 0;
     while (i < strIn.size()) {
-        unsigned char c = static_cast<unsigned char>(strIn[i]);
-        uint32_t nCode;
-        int nMore;
-        if (c < 0x80) {
-            nCode = c;
-            nMore = 0;
-        } else if ((c & 0xE0) == 0xC0) {
-            nCode = c & 0x1F;
-            nMore = 1;
-        } else if ((c & 0xF0) == 0xE0) {
-            nCode = c & 0x0F;
-            nMore = 2;
-        } else if ((c & 0xF8) == 0xF0) {
-            nCode = c & 0x07;
-            nMore = 3;
-        } else {
-            return false;
-        }
-        if (i + static_cast<size_t>(nMore) >= strIn.size()) return false;
-        for (int k = 1; k <= nMore; ++k) {
-            unsigned char d = static_cast<unsigned char>(strIn[i + k]);
-            if ((d & 0xC0) != 0x80) return false;
-            nCode = (nCode << 6) | (d & 0x3F);
-        }
-        static const uint32_t s_anMin[] = {0, 0x80, 0x800, 0x10000};
-        if (nCode < s_anMin[nMore] || nCode > 0x10FFFF || (nCode >= 0xD800 && nCode <= 0xDFFF)) {
-            return false;
-        }
+        uint32_t nCode = 0;
+        size_t nLength = DecodeUtf8(strIn, i, nCode);
+        if (nLength == 0) return false;
         if (sizeof(wchar_t) == 2 && nCode >= 0x10000) {
             nCode -= 0x10000;
             str += static_cast<wchar_t>(0xD800 + (nCode >> 10));
@@ -926,7 +1019,7 @@ bool Utf8ToWide(const std::string& strIn, std::wstring& strOut) {
         } else {
             str += static_cast<wchar_t>(nCode);
         }
-        i += static_cast<size_t>(nMore) + 1;
+        i += nLength;
     }
     strOut = str;
     return true;

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -152,8 +153,24 @@ struct ProfileError {
     std::string m_strFile;
     int m_nLine = 0;
     std::string m_strReason;
-    std::string Format() const;  // "file:line: reason"
+    std::string Format() const;  // "file:line: reason", made printable
 };
+
+// A report lists this many errors of a profile and counts the rest.
+constexpr size_t kMaxListedErrors = 20;
+
+// One "file:line: reason" line per error, the first nMax of them, then
+// "... and N more errors".
+std::string FormatErrors(const std::vector<ProfileError>& errors, size_t nMax = kMaxListedErrors);
+
+// The text with control characters and bytes that are not UTF-8 shown as
+// \xHH, so that a damaged file cannot write to the terminal.
+std::string Printable(const std::string& str);
+
+// Reads a profile file whole. Anything but a regular file that can be read
+// is refused, and strReason says why: "no such file", "is a directory", ...
+bool ReadProfileFile(const std::filesystem::path& path, std::string& strText,
+                     std::string& strReason);
 
 // The transfer kinds the device knows: profile name and kind code.
 struct TransferKindInfo {

@@ -11,7 +11,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -95,14 +94,16 @@ int main(int argc, char** argv) {
 
     tmsim::DeviceState state = tmsim::DefaultState();
     if (!strProfile.empty()) {
-        std::ifstream in(strProfile, std::ios::in | std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
+        std::string strName = tmsim::Printable(strProfile);
+        std::string strText, strReason;
+        if (!tmsim::ReadProfileFile(strProfile, strText, strReason)) {
+            std::cerr << "cannot read " << strName << ": " << strReason << "\n";
+            return 1;
+        }
         std::vector<tmsim::ProfileEntry> entries;
         std::vector<tmsim::ProfileError> errors;
-        if (!in || !tmsim::ParseProfile(text.str(), strProfile, state, entries, errors)) {
-            for (const tmsim::ProfileError& error : errors) std::cerr << error.Format() << "\n";
-            if (errors.empty()) std::cerr << strProfile << ":0: cannot read the file\n";
+        if (!tmsim::ParseProfile(strText, strName, state, entries, errors)) {
+            std::cerr << tmsim::FormatErrors(errors) << "\n";
             return 1;
         }
     }

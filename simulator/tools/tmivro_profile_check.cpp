@@ -1,9 +1,8 @@
 // tmivro_profile_check PROFILE...: checks simulator profiles with the rules of
-// the simulator itself. Prints "file:line: reason" for every bad line to
-// stderr; exits 1 if any profile is bad, 0 if all are good.
-#include <fstream>
+// the simulator itself. Prints "file:line: reason" for the bad lines (the
+// first 20 of a file, then how many more) or "cannot read FILE: why" to
+// stderr; exits 1 if any profile is bad or unreadable, 0 if all are good.
 #include <iostream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -16,21 +15,20 @@ int main(int argc, char** argv) {
     }
     int nResult = 0;
     for (int i = 1; i < argc; ++i) {
-        std::ifstream in(argv[i], std::ios::in | std::ios::binary);
-        if (!in) {
-            std::cerr << argv[i] << ":0: cannot read the file\n";
+        std::string strName = tmsim::Printable(argv[i]);
+        std::string strText, strReason;
+        if (!tmsim::ReadProfileFile(argv[i], strText, strReason)) {
+            std::cerr << "cannot read " << strName << ": " << strReason << "\n";
             nResult = 1;
             continue;
         }
-        std::ostringstream text;
-        text << in.rdbuf();
         tmsim::DeviceState state = tmsim::DefaultState();
         std::vector<tmsim::ProfileEntry> entries;
         std::vector<tmsim::ProfileError> errors;
-        if (tmsim::ParseProfile(text.str(), argv[i], state, entries, errors)) {
-            std::cout << argv[i] << ": ok, device type " << state.m_nType << "\n";
+        if (tmsim::ParseProfile(strText, strName, state, entries, errors)) {
+            std::cout << strName << ": ok, device type " << state.m_nType << "\n";
         } else {
-            for (const tmsim::ProfileError& error : errors) std::cerr << error.Format() << "\n";
+            std::cerr << tmsim::FormatErrors(errors) << "\n";
             nResult = 1;
         }
     }
