@@ -11,6 +11,13 @@
 #include "framework/AfxHandles.h"
 #include "res/resource.h"
 
+// The host takes dwSize as the structure's size; cpl.h packs it to bytes.
+#if defined(_WIN64)
+static_assert(sizeof(NEWCPLINFOW) == 476, "NEWCPLINFOW is 476 bytes in a 64-bit build");
+#elif defined(_WIN32)
+static_assert(sizeof(NEWCPLINFOW) == 468, "NEWCPLINFOW is 468 bytes in a 32-bit build");
+#endif
+
 namespace {
 
 struct CAppletIdentity {
