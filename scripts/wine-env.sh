@@ -3,27 +3,36 @@
 #
 # Sourced (". scripts/wine-env.sh"): defines the functions below and the
 # environment (WINEPREFIX, WINEDEBUG, ...); nothing is started yet.
-#   tm_wine_prepare     create/reuse build/wineprefix, install the fonts and
-#                       fresh copies of TmRoveVodore.cpl and TmIvro.dll, make
-#                       sure a display is there (Xvfb if needed); takes the
-#                       prefix lock and sets an EXIT trap that calls
+#   tm_wine_prepare [ARCH...]   create/reuse build/wineprefix, install the
+#                       fonts and fresh copies of TmRoveVodore.cpl and
+#                       TmIvro.dll of each build named (x64, x86; default
+#                       $TM_ARCH or x64) into the system folder its programs
+#                       see, make sure a display is there (Xvfb if needed);
+#                       takes the prefix lock and sets an EXIT trap that calls
 #                       tm_wine_cleanup (call it yourself in a trap of your own)
 #   tm_wine SECONDS ARGS...   wine ARGS with a time limit (0: none)
 #   tm_wine_desktop SECONDS ARGS...   the same inside the virtual desktop
 #   tm_wine_cleanup     wineserver -k, stop the Xvfb started here
 #   tm_winpath PATH     a Unix path as a Wine path (Z:\...)
 #   tm_export_sim_env   turns TMIVRO_PROFILE/_LOG/_SIMLOG into Wine paths
+#   tm_system_dir ARCH  the Unix path of what that build's programs see as
+#                       C:\windows\system32 (syswow64 for x86: the prefix is
+#                       64-bit, and Wine redirects 32-bit programs there)
+#   tm_control_exe ARCH Wine's control.exe of that architecture
+#
+# Both builds run in the one 64-bit prefix: x86_64 programs through wine64,
+# i686 programs through the 32-bit loader of wine32, which Wine starts for
+# them by itself.
 # Called ("scripts/wine-env.sh [COMMAND...]"): prepares the prefix and runs
 # COMMAND in that environment (e.g. "scripts/wine-env.sh wine cmd /c ver").
 #
-# Settings (environment): TM_BUILD_DIR (default: <repo>/build), TM_WINEPREFIX
-# (default: $TM_BUILD_DIR/wineprefix), TM_WINE_BIN_DIR (where the x64 DLLs are;
-# default: $TM_BUILD_DIR/x64), TM_WINEDEBUG (default: -all), TM_XVFB=1 to use
+# Settings (environment): TM_BUILD_DIR (default: <repo>/build; the DLLs come
+# from its x64/ and x86/), TM_ARCH (default: x64), TM_WINEPREFIX (default:
+# $TM_BUILD_DIR/wineprefix), TM_WINEDEBUG (default: -all), TM_XVFB=1 to use
 # Xvfb even when DISPLAY is usable, TM_WINE_LOCALE (default: de_DE.UTF-8).
 
 tm_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 tm_build=${TM_BUILD_DIR:-$tm_root/build}
-tm_bin_dir=${TM_WINE_BIN_DIR:-$tm_build/x64}
 
 export WINEPREFIX=${TM_WINEPREFIX:-$tm_build/wineprefix}
 export WINEARCH=win64
@@ -34,7 +43,6 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 
 TM_DESKTOP=${TM_DESKTOP:-TmRoveVodore,1024x768}
 TM_WINE_LOCALE=${TM_WINE_LOCALE:-de_DE.UTF-8}
-TM_SYSTEM32=$WINEPREFIX/drive_c/windows/system32
 TM_DRIVER_VERSION="1.0 (Simulator)"
 
 # wine64 itself: Debian's "wine" wrapper nags about the missing 32-bit loader.
@@ -51,7 +59,23 @@ tm_find_wine() {
 }
 TM_WINE=$(tm_find_wine) || TM_WINE=""
 TM_WINESERVER=$(command -v wineserver || echo /usr/lib/wine/wineserver64)
+# For a 32-bit program Wine runs WINELOADER without its "64": wine32's loader.
 [ -n "$TM_WINE" ] && export WINELOADER=$TM_WINE
+TM_WINE32=${TM_WINE%64}
+
+tm_system_dir() {
+    case $1 in
+        x86) echo "$WINEPREFIX/drive_c/windows/syswow64" ;;
+        *) echo "$WINEPREFIX/drive_c/windows/system32" ;;
+    esac
+}
+
+tm_control_exe() {
+    case $1 in
+        x86) echo 'C:\windows\syswow64\control.exe' ;;
+        *) echo 'C:\windows\system32\control.exe' ;;
+    esac
+}
 
 tm_xvfb_pid=""
 tm_lock_fd=""
@@ -168,16 +192,34 @@ tm_wine_cleanup() {
 }
 
 tm_wine_prepare() {
+    local -a archs=("$@")
+    [ ${#archs[@]} -gt 0 ] || archs=("${TM_ARCH:-x64}")
     if [ -z "$TM_WINE" ]; then
         tm_log "wine64 is missing (scripts/setup.sh installs it)"
         return 1
     fi
-    local f
-    for f in "$tm_bin_dir/TmRoveVodore.cpl" "$tm_bin_dir/simulator/TmIvro.dll"; do
-        if [ ! -f "$f" ]; then
-            tm_log "$f is missing; build it with scripts/build.sh x64"
-            return 1
-        fi
+    local arch f wow64=0
+    for arch in "${archs[@]}"; do
+        case $arch in
+            x64) ;;
+            x86)
+                wow64=1
+                if [ ! -x "$TM_WINE32" ] || [ "$TM_WINE32" = "$TM_WINE" ]; then
+                    tm_log "the 32-bit Wine loader is missing (scripts/setup.sh installs wine32:i386)"
+                    return 1
+                fi
+                ;;
+            *)
+                tm_log "unknown architecture $arch (x64 or x86)"
+                return 1
+                ;;
+        esac
+        for f in "$tm_build/$arch/TmRoveVodore.cpl" "$tm_build/$arch/simulator/TmIvro.dll"; do
+            if [ ! -f "$f" ]; then
+                tm_log "$f is missing; build it with scripts/build.sh $arch"
+                return 1
+            fi
+        done
     done
     mkdir -p "$(dirname "$WINEPREFIX")"
 
@@ -193,6 +235,12 @@ tm_wine_prepare() {
     fi
     trap tm_wine_cleanup EXIT
 
+    # A prefix made while wine32 was missing has no 32-bit half; make it anew.
+    if [ "$wow64" = 1 ] && [ -f "$WINEPREFIX/.tm-ready" ] &&
+        [ ! -f "$(tm_system_dir x86)/kernel32.dll" ]; then
+        tm_log "the Wine prefix has no 32-bit system folder; making it again"
+        rm -f "$WINEPREFIX/.tm-ready"
+    fi
     if [ ! -f "$WINEPREFIX/.tm-ready" ]; then
         tm_log "creating the Wine prefix $WINEPREFIX"
         rm -rf "$WINEPREFIX"
@@ -205,12 +253,15 @@ tm_wine_prepare() {
     fi
 
     # What an installation of the driver package records: its version, which
-    # the About dialog shows.
-    if [ ! -f "$WINEPREFIX/.tm-driver" ]; then
+    # the About dialog shows. A 32-bit program reads the registry's 32-bit
+    # view (WOW6432Node), so both views get it.
+    if [ ! -f "$WINEPREFIX/.tm-driver-64-32" ]; then
         if tm_wine 120 reg add 'HKLM\SOFTWARE\Tolmek_Zerozureri\IVRO\Driver' /v Version /t REG_SZ \
-            /d "$TM_DRIVER_VERSION" /f >/dev/null 2>&1; then
+            /d "$TM_DRIVER_VERSION" /f /reg:64 >/dev/null 2>&1 &&
+            tm_wine 120 reg add 'HKLM\SOFTWARE\Tolmek_Zerozureri\IVRO\Driver' /v Version \
+                /t REG_SZ /d "$TM_DRIVER_VERSION" /f /reg:32 >/dev/null 2>&1; then
             timeout 120 "$TM_WINESERVER" -w
-            touch "$WINEPREFIX/.tm-driver"
+            touch "$WINEPREFIX/.tm-driver-64-32"
         else
             tm_log "could not record the driver version in the registry"
         fi
@@ -225,8 +276,12 @@ tm_wine_prepare() {
         fi
     done
 
-    cp -f "$tm_bin_dir/TmRoveVodore.cpl" "$TM_SYSTEM32/TmRoveVodore.cpl"
-    cp -f "$tm_bin_dir/simulator/TmIvro.dll" "$TM_SYSTEM32/TmIvro.dll"
+    local dir
+    for arch in "${archs[@]}"; do
+        dir=$(tm_system_dir "$arch")
+        cp -f "$tm_build/$arch/TmRoveVodore.cpl" "$dir/TmRoveVodore.cpl"
+        cp -f "$tm_build/$arch/simulator/TmIvro.dll" "$dir/TmIvro.dll"
+    done
 
     if [ "${TM_XVFB:-0}" = 1 ] || ! tm_display_usable; then
         tm_start_xvfb || return 1

@@ -1,17 +1,24 @@
 #!/usr/bin/env bash
-# Wine end-to-end tests of the real DLLs:
-#  1. the linked DLLs (x86_64 and i686): the applet exports only CPlApplet and
-#     imports TmIvro.dll by ordinal only; both import only system DLLs;
-#  2. every build/x64/tests/wine/*_test.exe, run in the private prefix inside
-#     the virtual desktop (they load C:\windows\system32\TmRoveVodore.cpl);
-#  3. Wine's own control.exe opens the applet; sheet_probe checks the sheet,
-#     saves a screenshot of it and presses Cancel; control.exe must then end.
-# Prints one line per check and "N passed, M failed" last; exits 1 on failure.
-# Usage: scripts/wine-tests.sh   (TM_SKIP_BUILD=1: use the builds as they are)
+# Wine end-to-end tests of the real DLLs, for each architecture: x64 (x86_64)
+# and x86 (i686, the panel PCs' own), each against its own build:
+#  1. the linked DLLs: the applet exports only CPlApplet and imports
+#     TmIvro.dll by ordinal only; both import only system DLLs;
+#  2. every build/<arch>/tests/wine/*_test.exe, run in the private prefix
+#     inside the virtual desktop (they load C:\windows\system32\TmRoveVodore.cpl,
+#     which a 32-bit program finds in syswow64);
+#  3. Wine's own control.exe of that architecture opens the applet;
+#     sheet_probe checks the sheet, saves a screenshot of it and presses
+#     Cancel; control.exe must then end.
+# Every check line names the architecture ("ok:   x86 applet_test: ...").
+# Last, the screenshot run (scripts/screenshots.sh) on another profile.
+# Prints "N passed, M failed" last; exits 1 on failure.
+# Usage: scripts/wine-tests.sh   (TM_SKIP_BUILD=1: use the builds as they are;
+#        TM_WINE_ARCHS="x64": only these architectures)
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TM_BUILD_DIR:-$root/build}
 out=$build/wine-tests
+read -r -a archs <<<"${TM_WINE_ARCHS:-x64 x86}"
 passed=0
 failed=0
 
@@ -40,11 +47,16 @@ count_log() {  # log file, program name
     failed=$((failed + f))
 }
 
+# A test program's check lines and summary, marked with architecture and name.
+tag() {  # arch, program
+    sed -u -e "s/^\(ok:   \|FAIL: \)/\1$1 $2: /" -e "s/^\([0-9]* passed, [0-9]* failed\)$/$1 $2: \1/"
+}
+
 if [ "${TM_SKIP_BUILD:-0}" != 1 ]; then
-    "$root/scripts/build.sh" x64 x86 || exit 1
+    "$root/scripts/build.sh" "${archs[@]}" || exit 1
 fi
 mkdir -p "$out"
-rm -f "$out"/*.log "$out"/*.bmp "$out"/*.png
+rm -rf "${out:?}"/*
 
 echo "== linked DLLs"
 system_dll='^(kernel32|user32|gdi32|comctl32|comdlg32|shlwapi|version|advapi32|shell32|msvcrt|ole32|oleaut32|uxtheme|ntdll|api-ms-win-.*)\.dll$'
@@ -54,7 +66,7 @@ check_imports() {  # objdump, file, extra allowed DLL (regex) or ""
     dlls=$("$1" -p "$2" | sed -n 's/^\tDLL Name: //p')
     bad=$(echo "$dlls" | tr '[:upper:]' '[:lower:]' | grep -Ev "$system_dll" | grep -Evx "${3:-^$}")
     [ -n "$dlls" ] && [ -z "$bad" ]
-    check $? "$(basename "$2") ($4) imports only system DLLs${bad:+ (also: ${bad//$'\n'/ })}"
+    check $? "$4: $(basename "$2") imports only system DLLs${bad:+ (also: ${bad//$'\n'/ })}"
 }
 
 check_applet() {  # objdump, file, arch
@@ -63,10 +75,10 @@ check_applet() {  # objdump, file, arch
     names=$(echo "$dump" | sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/p' | sed -n 's/^\t\[ *[0-9]*\] //p')
     count=$(echo "$dump" | sed -n '/^Export Address Table -- Ordinal Base/,/^$/p' | grep -c '+base\[')
     [ "$names" = CPlApplet ] && [ "$count" = 1 ]
-    check $? "TmRoveVodore.cpl ($3) exports exactly CPlApplet (saw: ${names//$'\n'/ }, $count entries)"
+    check $? "$3: TmRoveVodore.cpl exports exactly CPlApplet (saw: ${names//$'\n'/ }, $count entries)"
     ivro=$(echo "$dump" | sed -n '/DLL Name: TmIvro.dll/,/^$/p' | grep -E '^\s+[0-9a-f]+\s')
     [ -n "$ivro" ] && ! echo "$ivro" | grep -vq '<none>'
-    check $? "TmRoveVodore.cpl ($3) imports TmIvro.dll by ordinal only ($(echo "$ivro" | grep -c .) imports)"
+    check $? "$3: TmRoveVodore.cpl imports TmIvro.dll by ordinal only ($(echo "$ivro" | grep -c .) imports)"
     check_imports "$1" "$2" 'tmivro\.dll' "$3"
 }
 
@@ -78,11 +90,11 @@ check_simulator() {  # objdump, file, arch
     missing=$(comm -23 <(seq 1 45 | sort) <(echo "$ordinals" | sort) | sort -n)
     names=$(echo "$dump" | sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/p' | sed -n 's/^\t\[ *[0-9]*\] //p')
     [ -z "$missing" ] && ! echo "$names" | grep -qv '^TmSim'
-    check $? "TmIvro.dll ($3) exports ordinals 1-45 without names${missing:+ (missing: ${missing//$'\n'/ })}"
+    check $? "$3: TmIvro.dll exports ordinals 1-45 without names${missing:+ (missing: ${missing//$'\n'/ })}"
     check_imports "$1" "$2" '' "$3"
 }
 
-for arch in x64 x86; do
+for arch in "${archs[@]}"; do
     case $arch in
         x64) objdump=x86_64-w64-mingw32-objdump ;;
         x86) objdump=i686-w64-mingw32-objdump ;;
@@ -90,7 +102,7 @@ for arch in x64 x86; do
     dir=$build/$arch
     for f in "$dir/TmRoveVodore.cpl" "$dir/simulator/TmIvro.dll"; do
         [ -f "$f" ]
-        check $? "$arch build has $(basename "$f")"
+        check $? "$arch: the build has $(basename "$f")"
     done
     [ -f "$dir/TmRoveVodore.cpl" ] && check_applet "$objdump" "$dir/TmRoveVodore.cpl" "$arch"
     [ -f "$dir/simulator/TmIvro.dll" ] && check_simulator "$objdump" "$dir/simulator/TmIvro.dll" "$arch"
@@ -102,31 +114,18 @@ export TM_XVFB=${TM_XVFB:-1}
 . "$root/scripts/wine-env.sh"
 # The tests choose the device themselves.
 unset TMIVRO_PROFILE TMIVRO_LOG TMIVRO_SIMLOG
-if ! tm_wine_prepare; then
-    check 1 "Wine prefix prepared"
+if ! tm_wine_prepare "${archs[@]}"; then
+    check 1 "Wine prefix prepared for ${archs[*]}"
     echo "$passed passed, $failed failed"
     exit 1
 fi
 
-# firmware_road_test saves a picture of the transfer dialog at work.
-export TM_ROAD_SHOT
-TM_ROAD_SHOT=$(tm_winpath "$out/transfer-dialog.bmp")
-for exe in "$build"/x64/tests/wine/*_test.exe; do
-    [ -f "$exe" ] || continue
-    name=$(basename "$exe" .exe)
-    echo "== $name"
-    tm_wine_desktop 300 "$exe" 2>"$out/$name.err" | tee "$out/$name.log"
-    count_log "$out/$name.log" "$name"
-done
-unset TM_ROAD_SHOT
-if [ -f "$build/x64/tests/wine/firmware_road_test.exe" ]; then
-    convert "$out/transfer-dialog.bmp" "$out/transfer-dialog.png" 2>/dev/null
-    check $? "screenshot of the transfer dialog at work: $out/transfer-dialog.png"
-fi
-
-echo "== control.exe"
-probe=$build/x64/tests/wine/sheet_probe.exe
-cat >"$out/control.profile" <<'EOF'
+# Wine's control.exe of the architecture opens the applet; sheet_probe
+# checks the sheet and cancels it.
+run_control() {  # arch, output folder
+    local arch=$1 dir=$2 probe=$build/$1/tests/wine/sheet_probe.exe
+    echo "== $arch: control.exe"
+    cat >"$dir/control.profile" <<'PROFILE'
 # A Marlet whose temperatures hold still, for the control.exe test.
 [device]
 type = 4
@@ -134,42 +133,70 @@ type = 4
 cpu = 47
 io = 36
 drift = 0
-EOF
-export TMIVRO_PROFILE
-TMIVRO_PROFILE=$(tm_winpath "$out/control.profile")
-export TMIVRO_LOG
-TMIVRO_LOG=$(tm_winpath "$out/control-calls.log")
-rm -f "$out/control-calls.log"
-tm_wine_desktop 120 control.exe 'C:\windows\system32\TmRoveVodore.cpl' 2>"$out/control.err" &
-control_pid=$!
-tm_wine_desktop 120 "$probe" --caption "Eigenschaften von Marlet" --timeout 20 \
-    --shots "$(tm_winpath "$out")" --expect 1168=47 --expect 1185=36 2>"$out/probe.err" |
-    tee "$out/probe.log"
-count_log "$out/probe.log" sheet_probe
-ended=1
-for _ in $(seq 1 200); do
-    if ! kill -0 "$control_pid" 2>/dev/null; then
-        ended=0
-        break
+PROFILE
+    export TMIVRO_PROFILE TMIVRO_LOG
+    TMIVRO_PROFILE=$(tm_winpath "$dir/control.profile")
+    TMIVRO_LOG=$(tm_winpath "$dir/control-calls.log")
+    rm -f "$dir/control-calls.log"
+    tm_wine_desktop 120 "$(tm_control_exe "$arch")" 'C:\windows\system32\TmRoveVodore.cpl' \
+        2>"$dir/control.err" &
+    local control_pid=$!
+    tm_wine_desktop 120 "$probe" --caption "Eigenschaften von Marlet" --timeout 20 \
+        --shots "$(tm_winpath "$dir")" --expect 1168=47 --expect 1185=36 2>"$dir/probe.err" |
+        tr -d '\r' | tee "$dir/probe.log" | tag "$arch" sheet_probe
+    count_log "$dir/probe.log" "$arch: sheet_probe"
+    local ended=1
+    for _ in $(seq 1 200); do
+        if ! kill -0 "$control_pid" 2>/dev/null; then
+            ended=0
+            break
+        fi
+        sleep 0.1
+    done
+    check $ended "$arch: control.exe ends after the sheet is cancelled"
+    [ $ended -eq 0 ] || kill "$control_pid" 2>/dev/null
+    wait "$control_pid" 2>/dev/null
+    grep -q IvroGetTemperature "$dir/control-calls.log" 2>/dev/null
+    check $? "$arch: the applet in control.exe read the simulator's temperatures (call log)"
+    local shot
+    shot=$(find "$dir" -maxdepth 1 -name '*-temperaturen.bmp' | head -n 1)
+    if [ -n "$shot" ] && convert "$shot" "$dir/control-sheet.png" 2>/dev/null; then
+        check 0 "$arch: screenshot of the sheet in control.exe: $dir/control-sheet.png"
+    else
+        check 1 "$arch: screenshot of the sheet in control.exe"
     fi
-    sleep 0.1
+    unset TMIVRO_PROFILE TMIVRO_LOG
+}
+
+declare -A took
+for arch in "${archs[@]}"; do
+    started=$SECONDS
+    dir=$out/$arch
+    mkdir -p "$dir"
+    # firmware_road_test saves a picture of the transfer dialog at work.
+    export TM_ROAD_SHOT
+    TM_ROAD_SHOT=$(tm_winpath "$dir/transfer-dialog.bmp")
+    for exe in "$build/$arch"/tests/wine/*_test.exe; do
+        [ -f "$exe" ] || continue
+        name=$(basename "$exe" .exe)
+        echo "== $arch: $name"
+        tm_wine_desktop 300 "$exe" 2>"$dir/$name.err" | tr -d '\r' | tee "$dir/$name.log" |
+            tag "$arch" "$name"
+        count_log "$dir/$name.log" "$arch: $name"
+    done
+    unset TM_ROAD_SHOT
+    if [ -f "$build/$arch/tests/wine/firmware_road_test.exe" ]; then
+        convert "$dir/transfer-dialog.bmp" "$dir/transfer-dialog.png" 2>/dev/null
+        check $? "$arch: screenshot of the transfer dialog at work: $dir/transfer-dialog.png"
+    fi
+    run_control "$arch" "$dir"
+    took[$arch]=$((SECONDS - started))
 done
-check $ended "control.exe ends after the sheet is cancelled"
-if [ $ended -ne 0 ]; then
-    kill "$control_pid" 2>/dev/null
-fi
-wait "$control_pid" 2>/dev/null
-grep -q IvroGetTemperature "$out/control-calls.log" 2>/dev/null
-check $? "the applet in control.exe read the simulator's temperatures (call log)"
-shot=$(find "$out" -maxdepth 1 -name '*-temperaturen.bmp' | head -n 1)
-if [ -n "$shot" ] && convert "$shot" "$out/control-sheet.png" 2>/dev/null; then
-    check 0 "screenshot of the sheet in control.exe: $out/control-sheet.png"
-else
-    check 1 "screenshot of the sheet in control.exe"
-fi
-unset TMIVRO_PROFILE TMIVRO_LOG
 
 tm_wine_cleanup
 trap - EXIT
+for arch in "${archs[@]}"; do
+    echo "wine-tests: $arch took ${took[$arch]} s"
+done
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
