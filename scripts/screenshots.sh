@@ -5,11 +5,15 @@
 # Usage: scripts/screenshots.sh [--docs] [OUTDIR]   (default: build/screenshots)
 #   --docs  also refresh docs/screenshots: page-<tab>.png of every page,
 #           key-matrix.png, transfer-dialog.png and report-view.png
-# The device is the simulator's default Marlet, or TMIVRO_PROFILE if set.
-# Needs the x64 build (scripts/build.sh x64).
+# The device is the simulator's default Marlet, or TMIVRO_PROFILE if set, for
+# the sheet and for the transfer dialog alike. The simulator's calls of this
+# run go to OUTDIR/calls.log, never to the TMIVRO_LOG of an interactive run.
+# TM_ARCH=x86 shows the 32-bit applet (default x64); needs that build
+# (scripts/build.sh x64 or x86).
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TM_BUILD_DIR:-$root/build}
+arch=${TM_ARCH:-x64}
 docs=0
 if [ "${1:-}" = --docs ]; then
     docs=1
@@ -17,23 +21,30 @@ if [ "${1:-}" = --docs ]; then
 fi
 
 outdir=${1:-$build/screenshots}
-probe=$build/x64/tests/wine/sheet_probe.exe
-if [ ! -f "$probe" ]; then
-    echo "screenshots: $probe is missing; build it with scripts/build.sh x64" >&2
-    exit 1
-fi
+probe=$build/$arch/tests/wine/sheet_probe.exe
+transfer=$build/$arch/tests/wine/transfer_shot.exe
+for f in "$probe" "$transfer"; do
+    if [ ! -f "$f" ]; then
+        echo "screenshots: $f is missing; build it with scripts/build.sh $arch" >&2
+        exit 1
+    fi
+done
+mkdir -p "$outdir"
+outdir=$(cd "$outdir" && pwd)
+calls=$outdir/calls.log
+rm -f "$calls"
+export TMIVRO_LOG=$calls
 
 # Always a private display: a window manager or other windows would spoil the shots.
 export TM_XVFB=1
 # shellcheck source=scripts/wine-env.sh
 . "$root/scripts/wine-env.sh"
 tm_export_sim_env
-tm_wine_prepare || exit 1
+tm_wine_prepare "$arch" || exit 1
 
-mkdir -p "$outdir"
 rm -f "$outdir"/[0-9][0-9]-*.png
 shots=$(mktemp -d "$build/shots.XXXXXX")
-tm_wine_desktop 120 control.exe 'C:\windows\system32\TmRoveVodore.cpl' 2>/dev/null &
+tm_wine_desktop 120 "$(tm_control_exe "$arch")" 'C:\windows\system32\TmRoveVodore.cpl' 2>/dev/null &
 control_pid=$!
 tm_wine_desktop 120 "$probe" --timeout 30 --answer-messages --shots "$(tm_winpath "$shots")" \
     2>/dev/null | tr -d '\r' >"$shots/probe.log"
@@ -48,15 +59,14 @@ done
 kill "$control_pid" 2>/dev/null
 wait "$control_pid" 2>/dev/null
 
-# The transfer dialog at work, from the firmware update that
-# firmware_road_test walks on the simulator's default Marlet.
-road=$build/x64/tests/wine/firmware_road_test.exe
+# The transfer dialog at work, writing new firmware into the same device.
 rm -f "$outdir/transfer-dialog.png"
-if [ -f "$road" ]; then
-    export TM_ROAD_SHOT
-    TM_ROAD_SHOT=$(tm_winpath "$shots/transfer-dialog.bmp")
-    tm_wine_desktop 120 "$road" 2>/dev/null | tr -d '\r' >"$shots/road.log"
-    unset TM_ROAD_SHOT
+tm_wine_desktop 120 "$transfer" "$(tm_winpath "$shots/transfer-dialog.bmp")" 2>/dev/null |
+    tr -d '\r' >"$shots/transfer.log"
+sed -n 's/^ok:   \(device type .*\)/  transfer dialog: \1/p' "$shots/transfer.log"
+if ! grep -qx '[0-9]* passed, 0 failed' "$shots/transfer.log"; then
+    echo "screenshots: the transfer dialog could not be captured:" >&2
+    grep -v '^ok:' "$shots/transfer.log" >&2
 fi
 
 # The report view of the default Marlet, from report_road_test.
@@ -114,4 +124,4 @@ if [ "$probe_ok" -ne 0 ] || [ "$count" -eq 0 ]; then
     exit 1
 fi
 rm -rf "$shots"
-echo "screenshots: $count PNG files in $outdir"
+echo "screenshots: $count PNG files in $outdir; the simulator's calls in $calls"

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The README's test command: installs what is missing, builds everything and
 # runs every test: native unit tests (AddressSanitizer + UndefinedBehavior-
-# Sanitizer), the thread tests under ThreadSanitizer, and the Wine end-to-end
-# tests of the real DLLs.
+# Sanitizer), the thread tests under ThreadSanitizer, the checks of the run
+# command and its documentation, and the Wine end-to-end tests of the real
+# DLLs, 64-bit and 32-bit.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TM_BUILD_DIR:-$root/build}
@@ -16,5 +17,8 @@ echo "== native unit tests (ASan, UBSan)"
 echo "== thread tests (TSan)"
 (cd "$build/tsan" && ctest --output-on-failure -R 'Thread|Concurrent' -j "$(nproc)")
 
-echo "== Wine end-to-end tests"
-"$root/scripts/wine-tests.sh"
+echo "== run command and documentation"
+"$root/scripts/script-tests.sh"
+
+echo "== Wine end-to-end tests (x64, x86)"
+TM_SKIP_BUILD=1 "$root/scripts/wine-tests.sh"

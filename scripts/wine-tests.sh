@@ -195,6 +195,29 @@ done
 
 tm_wine_cleanup
 trap - EXIT
+
+# The screenshot run (run.sh without a display) given a user's profile and
+# call log: its pictures show that device, and its calls go to its own log.
+for arch in "${archs[@]}"; do
+    started=$SECONDS
+    echo "== $arch: screenshot run"
+    dir=$out/$arch/screenshots
+    user_log=$out/$arch/user-calls.log
+    echo "the user's own log" >"$user_log"
+    TM_ARCH=$arch TMIVRO_PROFILE=$root/tests/data/ferrow.profile TMIVRO_LOG=$user_log \
+        "$root/scripts/screenshots.sh" "$dir" >"$out/$arch/screenshots.log" 2>&1
+    check $? "$arch: the screenshot run ends well ($out/$arch/screenshots.log)"
+    [ "$(cat "$user_log")" = "the user's own log" ]
+    check $? "$arch: the screenshot run leaves the user's TMIVRO_LOG alone"
+    grep -q '^IvroGetTemperature' "$dir/calls.log" 2>/dev/null &&
+        grep -q '^IvroDownloadFile' "$dir/calls.log"
+    check $? "$arch: the screenshot run logs the sheet's and the transfer's calls in $dir/calls.log"
+    grep -q 'transfer dialog: device type 5: FPGA' "$out/$arch/screenshots.log" &&
+        [ -f "$dir/transfer-dialog.png" ]
+    check $? "$arch: the screenshot run shows the transfer dialog on the profile's Ferrow"
+    took[$arch]=$((took[$arch] + SECONDS - started))
+done
+
 for arch in "${archs[@]}"; do
     echo "wine-tests: $arch took ${took[$arch]} s"
 done

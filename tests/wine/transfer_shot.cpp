@@ -1,0 +1,159 @@
+// transfer_shot PATH.bmp: a picture of the transfer dialog writing new
+// firmware into the device that the simulator has now: TMIVRO_PROFILE's, or
+// the embedded default. Links the applet's own code and runs CTransferDlg as
+// the Versions page's "Update..." button would: an FPGA download (a BIOS
+// download on a device without FPGA) of a file one version newer than the
+// device holds. The simulator holds the transfer at the write step for the
+// picture. Prints one line per check and "N passed, M failed" last.
+#include <windows.h>
+
+#include <cstdlib>
+#include <cwchar>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "applet/CplApp.h"
+#include "device/TmIvro.h"
+#include "res/resource.h"
+#include "simulator/SimTransferFile.h"
+#include "tests/wine/WineTest.h"
+#include "transfer/TransferDlg.h"
+#include "transfer/TransferKinds.h"
+
+namespace {
+
+const DWORD kWaitMs = 20000;
+const DWORD kStepWrite = 5;
+const wchar_t kWriting[] = L"Daten auf Ger\u00E4t schreiben... NICHT ABBRECHEN!";
+const wchar_t kFolder[] = L"C:\\Firmware";
+
+// The transfer dialog of the thread: the visible dialog with its button.
+HWND FindTransferDialog(DWORD dwThreadId) {
+    for (HWND hWnd : wt::TopLevelWindows(dwThreadId))
+        if (wt::IsDialog(hWnd) && ::GetDlgItem(hWnd, IDC_TRANSFER_BUTTON)) return hWnd;
+    return nullptr;
+}
+
+long long Number(const wt::CSimulator& simulator, const std::string& strKey) {
+    return std::strtoll(simulator.Get(strKey.c_str()).c_str(), nullptr, 10);
+}
+
+// What the user would download: the kind, and a file newer than the
+// device's data, within what the device accepts.
+struct CDemoFile {
+    DWORD m_nKind = TK_FPGA;
+    DWORD m_nVersion = 0;
+    std::wstring m_strPath;
+};
+
+CDemoFile ChooseDemoFile(const wt::CSimulator& simulator, DWORD nDeviceType) {
+    CDemoFile file;
+    bool bFpga = simulator.Get("parts.fpga") == "yes";
+    file.m_nKind = bFpga ? TK_FPGA : TK_BIOS;
+    std::string strKey = std::string("transfer.") + (bFpga ? "fpga" : "bios");
+    long long nVersion = Number(simulator, strKey + ".version") + 1;
+    long long nMax = Number(simulator, strKey + ".max_version");
+    long long nMin = Number(simulator, strKey + ".min_version");
+    if (nVersion > nMax) nVersion = nMax;
+    if (nVersion < nMin) nVersion = nMin;
+    file.m_nVersion = static_cast<DWORD>(nVersion);
+    const wchar_t* pszFamily = nDeviceType == 4 ? L"MRL" : nDeviceType == 5 ? L"FRW" : L"FPGA";
+    file.m_strPath = std::wstring(kFolder) + L"\\" + (bFpga ? pszFamily : L"BIOS") + L"_" +
+                     std::to_wstring(file.m_nVersion) + (bFpga ? L".pci" : L".rom");
+    return file;
+}
+
+bool WriteDemoFile(const CDemoFile& file, DWORD nDeviceType) {
+    std::vector<tmsim::Byte> abFile =
+        tmsim::BuildTransferFile(file.m_nKind, nDeviceType, file.m_nVersion,
+                                 tmsim::SampleTransferData(file.m_nKind, file.m_nVersion, 300000));
+    wt::CFile out(file.m_strPath);
+    return out.IsOpen() && out.Write(abFile.data(), static_cast<DWORD>(abFile.size()));
+}
+
+void Press(HWND hWnd, int nId) {
+    ::PostMessageW(hWnd, WM_COMMAND, MAKEWPARAM(nId, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(::GetDlgItem(hWnd, nId)));
+}
+
+// After the picture: lets the transfer end and closes whatever it shows.
+bool CloseTransfer(HWND hDlg, DWORD dwHost) {
+    return wt::WaitFor(kWaitMs, [&] {
+        if (!::IsWindow(hDlg)) return true;
+        for (HWND hWnd : wt::TopLevelWindows(dwHost)) {
+            if (hWnd != hDlg && wt::IsDialog(hWnd))  // a message box
+                Press(hWnd, ::GetDlgItem(hWnd, IDOK) ? IDOK : IDNO);
+        }
+        HWND hButton = ::GetDlgItem(hDlg, IDC_TRANSFER_BUTTON);
+        if (::IsWindowEnabled(hButton) && wt::WindowText(hButton) == L"Schlie\u00DFen")
+            Press(hDlg, IDC_TRANSFER_BUTTON);
+        return false;
+    });
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    wt::CChecks checks;
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: transfer_shot PATH.bmp\n");
+        return 2;
+    }
+    const std::wstring strShot = argv[1];
+    AfxSetResourceHandle(::GetModuleHandleW(nullptr));
+    wt::CSimulator simulator;
+    if (!checks.Check(simulator.Bind(), "the simulator's control functions are there"))
+        return checks.Finish();
+    DWORD nDeviceType = 0;
+    if (!checks.Check(IvroGetDeviceType(&nDeviceType) != FALSE,
+                      "the simulator has a device (last error %lu)", ::GetLastError()))
+        return checks.Finish();
+    GetCplApp().SetAppName(nDeviceType == 4   ? L"Control Center (Marlet)"
+                           : nDeviceType == 5 ? L"Control Center (Ferrow)"
+                                              : L"Control Center");
+
+    ::CreateDirectoryW(kFolder, nullptr);
+    CDemoFile file = ChooseDemoFile(simulator, nDeviceType);
+    if (!checks.Check(
+            WriteDemoFile(file, nDeviceType), "device type %lu: %s version %lu in %s",
+            static_cast<unsigned long>(nDeviceType), file.m_nKind == TK_FPGA ? "FPGA" : "BIOS",
+            static_cast<unsigned long>(file.m_nVersion), wt::Utf8(file.m_strPath).c_str()))
+        return checks.Finish();
+    checks.Check(simulator.Set("transfer.hold_step", std::to_string(kStepWrite).c_str()) &&
+                     simulator.Set("transfer.duration", "2500"),
+                 "the transfer will pause at the write");
+
+    CTransferDlg dialog;
+    dialog.m_bDownload = TRUE;
+    dialog.m_nKind = file.m_nKind;
+    wcsncpy(dialog.m_szPath, file.m_strPath.c_str(), CTransferDlg::kMaxPathChars);
+    std::thread driver([&, dwHost = ::GetCurrentThreadId()] {
+        HWND hDlg = nullptr;
+        bool bWriting = wt::WaitFor(kWaitMs, [&] {
+            hDlg = FindTransferDialog(dwHost);
+            return hDlg && wt::ControlText(hDlg, IDC_TRANSFER_STEP) == kWriting;
+        });
+        if (checks.Check(bWriting, "the transfer dialog writes the device")) {
+            // The remaining time follows on the dialog's next tick.
+            wt::WaitFor(5000, [&] {
+                return wt::ControlText(hDlg, IDC_TRANSFER_TIME).find(L"Verbleibende Zeit: ") == 0;
+            });
+            wt::ShowForShot(hDlg);
+            checks.Check(wt::SaveWindowBitmap(hDlg, strShot), "screenshot %s",
+                         wt::Utf8(strShot).c_str());
+        } else {
+            wt::DumpWindows(checks, dwHost);
+        }
+        simulator.Set("transfer.hold_step", "0");
+        if (!checks.Check(hDlg && CloseTransfer(hDlg, dwHost), "the transfer dialog closes")) {
+            wt::DumpWindows(checks, dwHost);
+            std::_Exit(checks.Finish());
+        }
+    });
+    dialog.DoModal();
+    driver.join();
+    ::DeleteFileW(file.m_strPath.c_str());
+    ::RemoveDirectoryW(kFolder);
+    return checks.Finish();
+}
