@@ -45,7 +45,7 @@ TM_DESKTOP=${TM_DESKTOP:-TmRoveVodore,1024x768}
 TM_WINE_LOCALE=${TM_WINE_LOCALE:-de_DE.UTF-8}
 TM_DRIVER_VERSION="1.0 (Simulator)"
 
-# wine64 itself: Debian's "wine" wrapper nags about the missing 32-bit loader.
+# wine64 itself, not Debian's "wine" wrapper script.
 tm_find_wine() {
     local c
     for c in "$(command -v wine64 || true)" /usr/lib/wine/wine64 /usr/lib64/wine/wine64 \
@@ -292,7 +292,7 @@ tm_wine_prepare() {
 # Called rather than sourced: prepare, then run the command line given.
 if [ "${BASH_SOURCE[0]}" = "$0" ]; then
     set -uo pipefail
-    tm_wine_prepare || exit 1
+    tm_wine_prepare "${TM_ARCH:-x64}" || exit 1
     if [ $# -gt 0 ]; then
         "$@"
         rc=$?
