@@ -6,7 +6,7 @@
 #   --docs  also refresh docs/screenshots: page-<tab>.png of every page,
 #           key-matrix.png, transfer-dialog.png and report-view.png
 # The device is the simulator's default Marlet, or TMIVRO_PROFILE if set, for
-# the sheet and for the transfer dialog alike. The simulator's calls of this
+# the sheet, its dialogs and the transfer dialog alike. The simulator's calls of this
 # run go to OUTDIR/calls.log, never to the TMIVRO_LOG of an interactive run.
 # TM_ARCH=x86 shows the 32-bit applet (default x64); needs that build
 # (scripts/build.sh x64 or x86).
@@ -46,8 +46,9 @@ rm -f "$outdir"/[0-9][0-9]-*.png
 shots=$(mktemp -d "$build/shots.XXXXXX")
 tm_wine_desktop 120 "$(tm_control_exe "$arch")" 'C:\windows\system32\TmRoveVodore.cpl' 2>/dev/null &
 control_pid=$!
+rm -f "$outdir/report-view.png"
 tm_wine_desktop 120 "$probe" --timeout 30 --answer-messages --shots "$(tm_winpath "$shots")" \
-    2>/dev/null | tr -d '\r' >"$shots/probe.log"
+    --report-view "$(tm_winpath "$shots/report-view.bmp")" 2>/dev/null | tr -d '\r' >"$shots/probe.log"
 probe_ok=$?
 grep -qx '[0-9]* passed, 0 failed' "$shots/probe.log" || probe_ok=1
 
@@ -67,16 +68,6 @@ sed -n 's/^ok:   \(device type .*\)/  transfer dialog: \1/p' "$shots/transfer.lo
 if ! grep -qx '[0-9]* passed, 0 failed' "$shots/transfer.log"; then
     echo "screenshots: the transfer dialog could not be captured:" >&2
     grep -v '^ok:' "$shots/transfer.log" >&2
-fi
-
-# The report view of the default Marlet, from report_road_test.
-report=$build/x64/tests/wine/report_road_test.exe
-rm -f "$outdir/report-view.png"
-if [ -f "$report" ]; then
-    export TM_REPORT_SHOT
-    TM_REPORT_SHOT=$(tm_winpath "$shots/report-view.bmp")
-    tm_wine_desktop 120 "$report" 2>/dev/null | tr -d '\r' >"$shots/report.log"
-    unset TM_REPORT_SHOT
 fi
 
 count=0

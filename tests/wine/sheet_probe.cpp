@@ -2,7 +2,7 @@
 // control.exe) on the same desktop.
 //
 //   sheet_probe [--caption TEXT] [--timeout SECONDS] [--shots DIR]
-//               [--expect ID=TEXT]... [--answer-messages]
+//               [--expect ID=TEXT]... [--answer-messages] [--report-view FILE]
 //
 // Waits for the sheet with that caption (any sheet without --caption), visits
 // every page (saving a BMP of each into DIR as NN-title.bmp, and checking that
@@ -11,6 +11,8 @@
 // before the sheet are reported, saved as 00-message.bmp and answered with OK.
 // With --shots, the key matrix dialog of the Keys page is opened too (its
 // question answered with OK) and saved once it shows a pressed key.
+// With --report-view, the report view of the Report page is opened and saved
+// as FILE (a BMP) once it shows the report.
 // Prints one line per check and "N passed, M failed" last.
 #include <windows.h>
 
@@ -34,6 +36,7 @@ struct COptions {
     std::wstring m_strShotDir;
     std::vector<CExpectation> m_expectations;
     bool m_bAnswerMessages = false;
+    std::wstring m_strReportView;
 };
 
 // "Anwendereinstellungen" -> "anwendereinstellungen", "LEDs" -> "leds".
@@ -90,6 +93,8 @@ bool ParseOptions(int argc, wchar_t** argv, COptions& options) {
             options.m_expectations.push_back(expectation);
         } else if (strArg == L"--answer-messages") {
             options.m_bAnswerMessages = true;
+        } else if (strArg == L"--report-view" && bHasValue) {
+            options.m_strReportView = argv[++i];
         } else {
             return false;
         }
@@ -131,6 +136,32 @@ void ShootKeyMatrix(wt::CChecks& checks, HWND hSheet, HWND hPage, const std::wst
     ::PostMessageW(hMatrix, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     checks.Check(wt::WaitFor(10000, [&] { return !::IsWindow(hMatrix); }),
                  "the key matrix dialog closes");
+}
+
+// The "Zeigen..." button of the Report page and the text of the report view.
+const int kIdShowReport = 1264;
+const int kIdReportText = 1265;
+
+// Opens the report view from the Report page, waits for the report and saves
+// the dialog.
+void ShootReportView(wt::CChecks& checks, HWND hSheet, HWND hPage, const std::wstring& strPath) {
+    ::PostMessageW(::GetDlgItem(hPage, kIdShowReport), BM_CLICK, 0, 0);
+    HWND hView = nullptr;
+    bool bShown = wt::WaitFor(30000, [&] {
+        for (HWND hWnd : wt::TopLevelWindows(0)) {
+            if (wt::IsDialog(hWnd) && hWnd != hSheet && ::GetDlgItem(hWnd, kIdReportText) &&
+                !wt::ControlText(hWnd, kIdReportText).empty()) {
+                hView = hWnd;
+                return true;
+            }
+        }
+        return false;
+    });
+    if (!checks.Check(bShown, "the report view shows the report")) return;
+    wt::ShowForShot(hView);
+    checks.Check(wt::SaveWindowBitmap(hView, strPath), "screenshot %s", wt::Utf8(strPath).c_str());
+    ::PostMessageW(hView, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    checks.Check(wt::WaitFor(10000, [&] { return !::IsWindow(hView); }), "the report view closes");
 }
 
 void VisitPages(wt::CChecks& checks, HWND hSheet, COptions& options) {
@@ -178,6 +209,8 @@ void VisitPages(wt::CChecks& checks, HWND hSheet, COptions& options) {
                 ShootKeyMatrix(checks, hSheet, hPage,
                                options.m_strShotDir + L"\\" + szName + L"tastenmatrix.bmp");
         }
+        if (!options.m_strReportView.empty() && ::GetDlgItem(hPage, kIdShowReport))
+            ShootReportView(checks, hSheet, hPage, options.m_strReportView);
     }
     for (const CExpectation& expectation : options.m_expectations)
         if (!expectation.m_bSeen) checks.Check(false, "no page has control %d", expectation.m_nId);
