@@ -93,13 +93,6 @@ if [ "$docs" = 1 ]; then
         echo "  $root/docs/screenshots/$doc.png"
     done
 fi
-for pair in tasten:page-keys tastenmatrix:key-matrix; do
-    shot=$(find "$outdir" -maxdepth 1 -name "[0-9][0-9]-${pair%%:*}.png" | head -n 1)
-    if [ "$docs" = 1 ] && [ -n "$shot" ]; then
-        cp "$shot" "$root/docs/screenshots/${pair#*:}.png"
-        echo "  $root/docs/screenshots/${pair#*:}.png"
-    fi
-done
 if [ "$docs" = 1 ] && [ -f "$outdir/transfer-dialog.png" ]; then
     cp "$outdir/transfer-dialog.png" "$root/docs/screenshots/transfer-dialog.png"
     echo "  $root/docs/screenshots/transfer-dialog.png"
