@@ -25,7 +25,6 @@
 
 namespace {
 
-const wchar_t kAppletPath[] = L"C:\\windows\\system32\\TmRoveVodore.cpl";
 // Wine's file dialogs take a few seconds the first time; every wait is bounded.
 const DWORD kWaitMs = 20000;
 const int kIdMessageText = 0xFFFF;
@@ -51,12 +50,8 @@ const wchar_t kSimulatorModuleLines[] =
     L"TmIvro device simulator (not the device-access library) (TmIvro.dll) 1.0.0\r\n"
     L"Copyright \u00A9 TmRoveVodore project\r\n\r\n";
 
-using wt::PFN_CPLAPPLET;
-
-using wt::CEvent;
-using wt::CLibrary;
 using wt::CSimulator;
-using wt::CWindow;
+using wt::PFN_CPLAPPLET;
 
 int ProgressPos(HWND hDlg) {
     DWORD_PTR nPos = 0;
@@ -82,13 +77,12 @@ bool IsAbout(HWND hWnd) {
 
 // The user's side of one sheet run, on its own thread while the main thread
 // sits in CPL_DBLCLK.
-class CRoadDriver {
+class CRoadDriver : private wt::CHostDriver {
 public:
     CRoadDriver(wt::CChecks& checks, const CSimulator& simulator, DWORD dwHostThread,
                 HANDLE hDblClkDone)
-        : m_checks(checks),
+        : CHostDriver(checks, dwHostThread, kWaitMs),
           m_simulator(simulator),
-          m_dwHostThread(dwHostThread),
           m_hDblClkDone(hDblClkDone) {}
 
     std::wstring m_strDemoPath;    // the new FPGA firmware the user chooses
@@ -119,41 +113,11 @@ public:
     }
 
 private:
-    HWND FindHostDialog(bool (*pfnIs)(HWND)) const {
-        for (HWND hWnd : wt::TopLevelWindows(m_dwHostThread))
-            if (wt::IsDialog(hWnd) && !wt::IsSheet(hWnd) && pfnIs(hWnd)) return hWnd;
-        return nullptr;
-    }
-
-    HWND WaitDialog(bool (*pfnIs)(HWND), const char* pszWhat) {
-        HWND hDlg = nullptr;
-        bool bShown = wt::WaitFor(kWaitMs, [&] { return (hDlg = FindHostDialog(pfnIs)); });
-        if (!m_checks.Check(bShown, "%s appears", pszWhat)) wt::DumpWindows(m_checks, 0);
-        return bShown ? hDlg : nullptr;
-    }
-
-    bool WaitGone(HWND hWnd, const char* pszWhat) {
-        return m_checks.Check(wt::WaitFor(kWaitMs, [&] { return !::IsWindow(hWnd); }), "%s closes",
-                              pszWhat);
-    }
-
     HWND WaitSheet(const char* pszWhat) {
-        HWND hSheet = nullptr;
-        bool bShown = wt::WaitFor(
-            kWaitMs, [&] { return (hSheet = wt::FindDialog(m_dwHostThread, true, nullptr)); });
-        if (!m_checks.Check(bShown, "%s: the sheet opens", pszWhat))
+        HWND hSheet = wt::WaitForSheet(m_dwHostThread, kWaitMs);
+        if (!m_checks.Check(hSheet != nullptr, "%s: the sheet opens", pszWhat))
             wt::DumpWindows(m_checks, m_dwHostThread);
-        return bShown ? hSheet : nullptr;
-    }
-
-    // A click as the mouse gives it: the button's own press and release.
-    static void Click(HWND hDlg, int nId) {
-        ::PostMessageW(::GetDlgItem(hDlg, nId), BM_CLICK, 0, 0);
-    }
-
-    static void Answer(HWND hBox, int nId) {
-        ::PostMessageW(hBox, WM_COMMAND, MAKEWPARAM(nId, BN_CLICKED),
-                       reinterpret_cast<LPARAM>(::GetDlgItem(hBox, nId)));
+        return hSheet;
     }
 
     // Waits for the applet's message box with this text and presses the button.
@@ -176,13 +140,11 @@ private:
         if (!m_checks.Check(it != titles.end(), "the sheet has the tab \"Versionen\" (tabs: %s)",
                             wt::JoinTitles(titles).c_str()))
             return false;
-        int nIndex = static_cast<int>(it - titles.begin());
-        ::SendMessageW(hSheet, PSM_SETCURSEL, static_cast<WPARAM>(nIndex), 0);
-        bool bShown = wt::WaitFor(kWaitMs, [&] {
-            m_hPage = wt::CurrentPage(hSheet);
-            return m_hPage && ::GetDlgItem(m_hPage, IDC_VER_FPGA_UPDATE) &&
-                   wt::ControlText(m_hPage, IDC_VER_BIOS) == L"T4.12";
-        });
+        m_hPage = wt::SelectTab(hSheet, static_cast<int>(it - titles.begin()), kWaitMs);
+        bool bShown = m_hPage && wt::WaitFor(kWaitMs, [&] {
+                          return ::GetDlgItem(m_hPage, IDC_VER_FPGA_UPDATE) &&
+                                 wt::ControlText(m_hPage, IDC_VER_BIOS) == L"T4.12";
+                      });
         if (!m_checks.Check(
                 bShown, "the Versions page shows the BIOS version T4.12 (saw \"%s\")",
                 m_hPage ? wt::Utf8(wt::ControlText(m_hPage, IDC_VER_BIOS)).c_str() : ""))
@@ -432,35 +394,13 @@ private:
         WaitGone(hBox, (std::string(pszWhat) + ": 1016 answered No").c_str());
     }
 
-    // Whatever went wrong, the host thread must get out of CPL_DBLCLK: free
-    // a held transfer, then cancel or say No to all that is open.
+    // A held transfer would keep the host in CPL_DBLCLK: free it too.
     void CloseEverything() {
-        bool bDone = wt::WaitFor(kWaitMs, [&] {
-            if (::WaitForSingleObject(m_hDblClkDone, 0) == WAIT_OBJECT_0) return true;
-            m_simulator.Set("transfer.hold_step", "0");
-            for (HWND hWnd : wt::TopLevelWindows(m_dwHostThread)) {
-                if (!wt::IsDialog(hWnd)) continue;
-                m_checks.Check(false, "unexpected window \"%s\" is open; closing it",
-                               wt::Utf8(wt::WindowText(hWnd)).c_str());
-                wt::DumpWindows(m_checks, m_dwHostThread);
-                if (wt::IsSheet(hWnd))
-                    ::PostMessageW(hWnd, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
-                else
-                    Answer(hWnd, wt::HasVisibleButton(hWnd, IDNO) ? IDNO : IDCANCEL);
-                ::Sleep(500);
-            }
-            return false;
-        });
-        if (!bDone) {
-            m_checks.Check(false, "CPL_DBLCLK did not return");
-            wt::DumpWindows(m_checks, m_dwHostThread);
-            std::_Exit(m_checks.Finish());
-        }
+        CHostDriver::CloseEverything(m_hDblClkDone,
+                                     [&] { m_simulator.Set("transfer.hold_step", "0"); });
     }
 
-    wt::CChecks& m_checks;
     const CSimulator& m_simulator;
-    DWORD m_dwHostThread;
     HANDLE m_hDblClkDone;
     HWND m_hSheet = nullptr;
     HWND m_hPage = nullptr;
@@ -476,14 +416,13 @@ struct CRoad {
 
     // One double-click: the driver works the windows while CPL_DBLCLK runs.
     void DoubleClick(void (CRoadDriver::*pfnRun)(), const char* pszWhat) {
-        CEvent done;
-        CRoadDriver driver(m_checks, m_simulator, ::GetCurrentThreadId(), done.Get());
-        driver.m_strDemoPath = m_strDemoPath;
-        driver.m_strBackupPath = m_strBackupPath;
-        std::thread thread([&] { (driver.*pfnRun)(); });
-        LONG nResult = m_pfnApplet(m_hHost, CPL_DBLCLK, 0, 0);
-        ::SetEvent(done.Get());
-        thread.join();
+        LONG nResult = wt::DoubleClickApplet(
+            m_checks, m_pfnApplet, m_hHost, [&](DWORD dwHostThread, HANDLE hDone) {
+                CRoadDriver driver(m_checks, m_simulator, dwHostThread, hDone);
+                driver.m_strDemoPath = m_strDemoPath;
+                driver.m_strBackupPath = m_strBackupPath;
+                (driver.*pfnRun)();
+            });
         m_checks.Check(nResult == 1, "%s: CPL_DBLCLK returns 1 (saw %ld)", pszWhat,
                        static_cast<long>(nResult));
     }
@@ -503,16 +442,10 @@ bool WriteDemoFile(const std::wstring& strPath) {
 int wmain() {
     wt::CChecks checks;
     ULONGLONG nStart = ::GetTickCount64();
-    CLibrary applet(kAppletPath);
-    if (!checks.Check(applet.Get() != nullptr, "LoadLibraryW(%s) (last error %lu)",
-                      wt::Utf8(kAppletPath).c_str(), static_cast<unsigned long>(applet.Error())))
-        return checks.Finish();
-    auto pfnApplet = reinterpret_cast<PFN_CPLAPPLET>(
-        reinterpret_cast<void*>(::GetProcAddress(applet.Get(), "CPlApplet")));
-    CSimulator simulator;
-    if (!checks.Check(pfnApplet && simulator.Bind(),
-                      "CPlApplet and the simulator's control functions"))
-        return checks.Finish();
+    wt::CLoadedApplet applet;
+    if (!applet.CheckLoaded(checks)) return checks.Finish();
+    const PFN_CPLAPPLET pfnApplet = applet.m_pfnApplet;
+    const CSimulator& simulator = applet.m_simulator;
 
     // The default Marlet, still temperatures, a transfer of 2.5 s, and an
     // FPGA download that needs a restart.
@@ -527,8 +460,7 @@ int wmain() {
     // A folder of the prefix, as a user keeps firmware files.
     std::wstring strDir = L"C:\\Firmware";
     ::CreateDirectoryW(strDir.c_str(), nullptr);
-    CWindow host(::CreateWindowExW(0, L"STATIC", L"Control Panel", WS_OVERLAPPEDWINDOW, 0, 0, 200,
-                                   100, nullptr, nullptr, nullptr, nullptr));
+    wt::CHostWindow host;
     CRoad road{checks,
                simulator,
                pfnApplet,
