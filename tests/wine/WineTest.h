@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "res/resource.h"
 #include "simulator/TmIvroSim.h"
 
 namespace wt {
@@ -248,9 +249,39 @@ inline HWND SelectTab(HWND hSheet, int nIndex, DWORD dwTimeoutMs = 15000) {
     return CurrentTab(hSheet) == nIndex ? hPage : nullptr;
 }
 
+// The static control of a message box that holds its text.
+const int kIdMessageText = 0xFFFF;
+
+// Messages of the applet that several programs wait for: 1166 after a
+// download, 1016 when the sheet closes after one.
+const wchar_t kUpdatedBefore[] =
+    L"Die Daten wurden zuvor aktualisiert. Die angezeigten Informationen (z.B. "
+    L"Firmwareversion) wiederspiegeln die alten Daten bis das System neu gestartet wird.";
+const wchar_t kAskRestart[] =
+    L"Sie m\u00FCssen Ihr System neu starten, damit die \u00C4nderungen wirksam werden.\n\n"
+    L"Wollen Sie jetzt neu starten?";
+
+// The applet's message boxes on a Marlet are captioned with its name.
+inline bool IsMarletMessageBox(HWND hWnd) {
+    return WindowText(hWnd) == L"Control Center (Marlet)" &&
+           ::GetDlgItem(hWnd, kIdMessageText) != nullptr;
+}
+
+// The transfer dialog: its button and its progress bar.
+inline bool IsTransferDialog(HWND hWnd) {
+    return ::GetDlgItem(hWnd, IDC_TRANSFER_BUTTON) && ::GetDlgItem(hWnd, IDC_TRANSFER_PROGRESS);
+}
+
+// The transfer dialog of the thread: the visible dialog with its button.
+inline HWND FindTransferDialog(DWORD dwThreadId) {
+    for (HWND hWnd : TopLevelWindows(dwThreadId))
+        if (IsDialog(hWnd) && ::GetDlgItem(hWnd, IDC_TRANSFER_BUTTON)) return hWnd;
+    return nullptr;
+}
+
 // The text of a message box (its static control 0xFFFF).
 inline std::wstring MessageBoxText(HWND hBox) {
-    HWND hText = ::GetDlgItem(hBox, 0xFFFF);
+    HWND hText = ::GetDlgItem(hBox, kIdMessageText);
     return hText ? WindowText(hText) : std::wstring();
 }
 

@@ -26,8 +26,6 @@ const DWORD kWaitMs = 15000;
 const DWORD kRefreshWaitMs = 10000;
 const int kIdCpuTemperature = 1168;
 const int kIdBoardTemperature = 1185;
-// Static control id of the text of a message box.
-const int kIdMessageText = 0xFFFF;
 const wchar_t kDegrees[] = L"\u00B0C";
 const wchar_t kNotADevice[] = L"Das verwendete System ist kein Tolmek Ger\u00E4t.";
 
@@ -127,7 +125,7 @@ private:
             return false;
         }
         std::wstring strCaption = wt::WindowText(hBox);
-        std::wstring strText = wt::ControlText(hBox, kIdMessageText);
+        std::wstring strText = wt::ControlText(hBox, wt::kIdMessageText);
         m_checks.Check(strCaption == L"Control Center",
                        "message box caption \"Control Center\" (saw \"%s\")",
                        wt::Utf8(strCaption).c_str());

@@ -27,20 +27,12 @@ namespace {
 
 // Wine's file dialogs take a few seconds the first time; every wait is bounded.
 const DWORD kWaitMs = 20000;
-const int kIdMessageText = 0xFFFF;
 const DWORD kKindFpga = 8;
 const DWORD kDeviceType = 4;
 const DWORD kOldVersion = 107;  // what the simulated device holds at first
 const DWORD kNewVersion = 108;
 const DWORD kStepWrite = 5;
 
-const wchar_t kAppName[] = L"Control Center (Marlet)";
-const wchar_t kUpdatedBefore[] =
-    L"Die Daten wurden zuvor aktualisiert. Die angezeigten Informationen (z.B. "
-    L"Firmwareversion) wiederspiegeln die alten Daten bis das System neu gestartet wird.";
-const wchar_t kAskRestart[] =
-    L"Sie m\u00FCssen Ihr System neu starten, damit die \u00C4nderungen wirksam werden.\n\n"
-    L"Wollen Sie jetzt neu starten?";
 const wchar_t kRestartNeeded[] =
     L"Sie m\u00FCssen das System neu starten, damit die runtergeladenen Daten (BIOS, Firmware, "
     L"etc.) wirksam werden.";
@@ -62,12 +54,6 @@ int ProgressPos(HWND hDlg) {
 }
 
 // What the driver recognises the host thread's dialogs by.
-bool IsMessageBox(HWND hWnd) {
-    return wt::WindowText(hWnd) == kAppName && ::GetDlgItem(hWnd, kIdMessageText) != nullptr;
-}
-bool IsTransferDialog(HWND hWnd) {
-    return ::GetDlgItem(hWnd, IDC_TRANSFER_BUTTON) && ::GetDlgItem(hWnd, IDC_TRANSFER_PROGRESS);
-}
 bool IsFirmwareInfo(HWND hWnd) {
     return ::GetDlgItem(hWnd, IDC_FW_INFO) && ::GetDlgItem(hWnd, IDC_FW_STATUS);
 }
@@ -122,9 +108,9 @@ private:
 
     // Waits for the applet's message box with this text and presses the button.
     bool AnswerMessage(const wchar_t* pszText, int nAnswer, const char* pszWhat) {
-        HWND hBox = WaitDialog(IsMessageBox, pszWhat);
+        HWND hBox = WaitDialog(wt::IsMarletMessageBox, pszWhat);
         if (!hBox) return false;
-        std::wstring strText = wt::ControlText(hBox, kIdMessageText);
+        std::wstring strText = wt::ControlText(hBox, wt::kIdMessageText);
         bool bText = m_checks.Check(strText == pszText, "%s: text (saw \"%s\")", pszWhat,
                                     wt::OneLine(strText).c_str());
         Answer(hBox, nAnswer);
@@ -223,7 +209,7 @@ private:
     // A transfer dialog that ends on its own; the user waits and closes it.
     bool FinishTransfer(const char* pszWhat, bool bDownload) {
         std::string strWhat = std::string(pszWhat) + ": the transfer dialog";
-        HWND hDlg = WaitDialog(IsTransferDialog, strWhat.c_str());
+        HWND hDlg = WaitDialog(wt::IsTransferDialog, strWhat.c_str());
         if (!hDlg) return false;
         std::wstring strDone = bDownload ? L"Download beendet" : L"Upload beendet";
         bool bDone = wt::WaitFor(kWaitMs, [&] { return wt::WindowText(hDlg) == strDone; });
@@ -255,7 +241,7 @@ private:
         if (!ChooseFile("update: the Open dialog", m_strDemoPath, nullptr,
                         L"MRL FPGA Dateien (MRL_*.pci)"))
             return false;
-        HWND hDlg = WaitDialog(IsTransferDialog, "update: the transfer dialog");
+        HWND hDlg = WaitDialog(wt::IsTransferDialog, "update: the transfer dialog");
         if (!hDlg) return false;
         std::wstring strShownPath = wt::ControlText(hDlg, IDC_TRANSFER_PATH);
         m_checks.Check(strShownPath.find(L"MRL_108.pci") != std::wstring::npos,
@@ -335,7 +321,8 @@ private:
     // The device reports the old firmware until the restart: 1166 first.
     void CheckFirmwareInfoAfterUpdate() {
         Click(m_hPage, IDC_VER_FPGA_FIRMWARE);
-        if (!AnswerMessage(kUpdatedBefore, IDOK, "\"Firmware...\" after the update: message 1166"))
+        if (!AnswerMessage(wt::kUpdatedBefore, IDOK,
+                           "\"Firmware...\" after the update: message 1166"))
             return;
         HWND hInfo = WaitDialog(IsFirmwareInfo, "the firmware info dialog");
         if (!hInfo) return;
@@ -355,7 +342,8 @@ private:
         m_simulator.Set("transfer.duration", "0");
         ::DeleteFileW(m_strBackupPath.c_str());
         Click(m_hPage, IDC_VER_FPGA_SAVE);
-        if (!AnswerMessage(kUpdatedBefore, IDOK, "\"Sichern...\" after the update: message 1166"))
+        if (!AnswerMessage(wt::kUpdatedBefore, IDOK,
+                           "\"Sichern...\" after the update: message 1166"))
             return false;
         if (!ChooseFile("backup: the Save As dialog", m_strBackupPath, L"fpga_1.pci", nullptr))
             return false;
@@ -380,11 +368,11 @@ private:
         if (!hSheet) return;
         ::PostMessageW(hSheet, PSM_PRESSBUTTON, static_cast<WPARAM>(nButton), 0);
         std::string strWhat = std::string(pszWhat) + ": closing the sheet asks 1016";
-        HWND hBox = WaitDialog(IsMessageBox, strWhat.c_str());
+        HWND hBox = WaitDialog(wt::IsMarletMessageBox, strWhat.c_str());
         if (!hBox) return;
         m_checks.Check(!::IsWindow(hSheet), "%s: the sheet is gone when 1016 is asked", pszWhat);
-        std::wstring strText = wt::ControlText(hBox, kIdMessageText);
-        m_checks.Check(strText == kAskRestart, "%s: 1016 text (saw \"%s\")", pszWhat,
+        std::wstring strText = wt::ControlText(hBox, wt::kIdMessageText);
+        m_checks.Check(strText == wt::kAskRestart, "%s: 1016 text (saw \"%s\")", pszWhat,
                        wt::OneLine(strText).c_str());
         m_checks.Check(wt::HasVisibleButton(hBox, IDYES) && wt::HasVisibleButton(hBox, IDNO) &&
                            !wt::HasVisibleButton(hBox, IDOK) &&

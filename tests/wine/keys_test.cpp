@@ -21,8 +21,6 @@
 namespace {
 
 const DWORD kWaitMs = 20000;
-const int kIdMessageText = 0xFFFF;
-const wchar_t kAppName[] = L"Control Center (Marlet)";
 const wchar_t kAskMatrix[] =
     L"W\u00E4hrend der Anzeige der Tastenmatrix werden die Tasten nicht von Windows behandelt.";
 const DWORD kKindKcf = 0;
@@ -46,14 +44,8 @@ std::string OneLine(const std::wstring& strText) {
     return strOut;
 }
 
-bool IsMessageBox(HWND hWnd) {
-    return wt::WindowText(hWnd) == kAppName && ::GetDlgItem(hWnd, kIdMessageText) != nullptr;
-}
 bool IsMatrixDialog(HWND hWnd) {
     return ::GetDlgItem(hWnd, IDC_MATRIX_FIRST) && ::GetDlgItem(hWnd, IDC_MATRIX_LOW);
-}
-bool IsTransferDialog(HWND hWnd) {
-    return ::GetDlgItem(hWnd, IDC_TRANSFER_BUTTON) && ::GetDlgItem(hWnd, IDC_TRANSFER_PROGRESS);
 }
 
 class CKeysDriver : private wt::CHostDriver {
@@ -133,9 +125,9 @@ private:
     void ShowMatrix() {
         m_simulator.m_pfnClearCallLog();
         Click(m_hPage, IDC_KEY_SHOW);
-        HWND hBox = WaitDialog(IsMessageBox, "\"Zeigen...\": question 1066");
+        HWND hBox = WaitDialog(wt::IsMarletMessageBox, "\"Zeigen...\": question 1066");
         if (!hBox) return;
-        m_checks.Check(wt::ControlText(hBox, kIdMessageText) == kAskMatrix &&
+        m_checks.Check(wt::ControlText(hBox, wt::kIdMessageText) == kAskMatrix &&
                            ::GetDlgItem(hBox, IDOK) && ::GetDlgItem(hBox, IDCANCEL),
                        "the question asks with OK and Cancel");
         ::PostMessageW(hBox, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
@@ -188,7 +180,7 @@ private:
                               SMTO_ABORTIFHUNG, 5000, &nResult);
         Click(hDlg, IDOK);
         if (!WaitGone(hDlg, "the Open dialog")) return;
-        HWND hTransfer = WaitDialog(IsTransferDialog, "the transfer dialog");
+        HWND hTransfer = WaitDialog(wt::IsTransferDialog, "the transfer dialog");
         if (!hTransfer) return;
         bool bDone =
             wt::WaitFor(kWaitMs, [&] { return wt::WindowText(hTransfer) == L"Download beendet"; });

@@ -26,17 +26,9 @@ namespace {
 const wchar_t kFileDir[] = L"C:\\PagesTest";
 // Wine's file dialogs take a few seconds the first time; every wait is bounded.
 const DWORD kWaitMs = 20000;
-const int kIdMessageText = 0xFFFF;
 const DWORD kKindRavlaSlot1 = 9;
 const DWORD kKindUserLogo = 12;
 const int kLedButtons[] = {IDC_LED_OFF, IDC_LED_SLOW, IDC_LED_FAST, IDC_LED_ON};
-
-const wchar_t kUpdatedBefore[] =
-    L"Die Daten wurden zuvor aktualisiert. Die angezeigten Informationen (z.B. "
-    L"Firmwareversion) wiederspiegeln die alten Daten bis das System neu gestartet wird.";
-const wchar_t kAskRestart[] =
-    L"Sie m\u00FCssen Ihr System neu starten, damit die \u00C4nderungen wirksam werden.\n\n"
-    L"Wollen Sie jetzt neu starten?";
 
 // A Ferrow: service mode, factory data without material number, user LED on.
 const char kFerrowProfile[] =
@@ -117,10 +109,7 @@ bool IsEnabled(HWND hPage, int nId) {
 }
 
 bool IsMessageBox(HWND hWnd) {
-    return ::GetDlgItem(hWnd, kIdMessageText) != nullptr && !wt::IsFileDialog(hWnd);
-}
-bool IsTransferDialog(HWND hWnd) {
-    return ::GetDlgItem(hWnd, IDC_TRANSFER_BUTTON) && ::GetDlgItem(hWnd, IDC_TRANSFER_PROGRESS);
+    return ::GetDlgItem(hWnd, wt::kIdMessageText) != nullptr && !wt::IsFileDialog(hWnd);
 }
 
 // Writes a transfer file the device of the profile accepts: its kind, its
@@ -348,7 +337,7 @@ private:
     }
 
     bool FinishDownload(const std::string& strWhat) {
-        HWND hDlg = WaitDialog(IsTransferDialog, strWhat + ": the transfer dialog");
+        HWND hDlg = WaitDialog(wt::IsTransferDialog, strWhat + ": the transfer dialog");
         if (!hDlg) return false;
         bool bDone =
             wt::WaitFor(kWaitMs, [&] { return wt::WindowText(hDlg) == L"Download beendet"; });
@@ -384,8 +373,8 @@ private:
         Click(hPage, IDC_USER_LOGO_SAVE);
         HWND hBox = WaitDialog(IsMessageBox, "\"&Sichern...\" after the download: message 1166");
         if (!hBox) return;
-        std::wstring strText = wt::ControlText(hBox, kIdMessageText);
-        m_checks.Check(strText == kUpdatedBefore, "%s: message 1166 (saw \"%s\")", m_pszName,
+        std::wstring strText = wt::ControlText(hBox, wt::kIdMessageText);
+        m_checks.Check(strText == wt::kUpdatedBefore, "%s: message 1166 (saw \"%s\")", m_pszName,
                        wt::Utf8(strText).c_str());
         Answer(hBox, IDOK);
         HWND hSave = WaitDialog(wt::IsFileDialog, "the Save As dialog");
@@ -430,7 +419,7 @@ private:
             if (::WaitForSingleObject(m_hDblClkDone, 0) == WAIT_OBJECT_0) return true;
             HWND hBox = FindHostDialog(IsMessageBox);
             if (hBox && !::IsWindow(m_hSheet) &&
-                wt::ControlText(hBox, kIdMessageText) == kAskRestart) {
+                wt::ControlText(hBox, wt::kIdMessageText) == wt::kAskRestart) {
                 Answer(hBox, IDNO);
                 ::Sleep(300);
             }

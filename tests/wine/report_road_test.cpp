@@ -22,7 +22,6 @@
 namespace {
 
 const DWORD kWaitMs = 20000;
-const int kIdMessageText = 0xFFFF;
 const wchar_t kAddedLine[] = L"Checked by the service team.\r\n";
 const wchar_t kShortReport[] = L"*** short ***";
 
@@ -31,7 +30,7 @@ bool IsReportView(HWND hWnd) {
 }
 
 bool IsMessageBox(HWND hWnd) {
-    return ::GetDlgItem(hWnd, kIdMessageText) != nullptr && !wt::IsFileDialog(hWnd);
+    return ::GetDlgItem(hWnd, wt::kIdMessageText) != nullptr && !wt::IsFileDialog(hWnd);
 }
 
 // The saved file decoded as UTF-16LE, and whether it has exactly 2n bytes.
