@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "res/resource.h"
 #include "simulator/TmIvroSim.h"
 
 namespace wt {
@@ -248,9 +249,39 @@ inline HWND SelectTab(HWND hSheet, int nIndex, DWORD dwTimeoutMs = 15000) {
     return CurrentTab(hSheet) == nIndex ? hPage : nullptr;
 }
 
+// The static control of a message box that holds its text.
+const int kIdMessageText = 0xFFFF;
+
+// Messages of the applet that several programs wait for: 1166 after a
+// download, 1016 when the sheet closes after one.
+const wchar_t kUpdatedBefore[] =
+    L"Die Daten wurden zuvor aktualisiert. Die angezeigten Informationen (z.B. "
+    L"Firmwareversion) wiederspiegeln die alten Daten bis das System neu gestartet wird.";
+const wchar_t kAskRestart[] =
+    L"Sie m\u00FCssen Ihr System neu starten, damit die \u00C4nderungen wirksam werden.\n\n"
+    L"Wollen Sie jetzt neu starten?";
+
+// The applet's message boxes on a Marlet are captioned with its name.
+inline bool IsMarletMessageBox(HWND hWnd) {
+    return WindowText(hWnd) == L"Control Center (Marlet)" &&
+           ::GetDlgItem(hWnd, kIdMessageText) != nullptr;
+}
+
+// The transfer dialog: its button and its progress bar.
+inline bool IsTransferDialog(HWND hWnd) {
+    return ::GetDlgItem(hWnd, IDC_TRANSFER_BUTTON) && ::GetDlgItem(hWnd, IDC_TRANSFER_PROGRESS);
+}
+
+// The transfer dialog of the thread: the visible dialog with its button.
+inline HWND FindTransferDialog(DWORD dwThreadId) {
+    for (HWND hWnd : TopLevelWindows(dwThreadId))
+        if (IsDialog(hWnd) && ::GetDlgItem(hWnd, IDC_TRANSFER_BUTTON)) return hWnd;
+    return nullptr;
+}
+
 // The text of a message box (its static control 0xFFFF).
 inline std::wstring MessageBoxText(HWND hBox) {
-    HWND hText = ::GetDlgItem(hBox, 0xFFFF);
+    HWND hText = ::GetDlgItem(hBox, kIdMessageText);
     return hText ? WindowText(hText) : std::wstring();
 }
 
@@ -441,6 +472,9 @@ inline bool HasVisibleButton(HWND hDlg, int nId) {
     return hButton && ::IsWindowVisible(hButton);
 }
 
+// Where the prefix keeps the applet, as the Control Panel finds it.
+const wchar_t kAppletPath[] = L"C:\\windows\\system32\\TmRoveVodore.cpl";
+
 // The applet's entry point.
 typedef LONG(APIENTRY* PFN_CPLAPPLET)(HWND, UINT, LPARAM, LPARAM);
 
@@ -498,14 +532,17 @@ inline PFN_CPLAPPLET AppletEntry(const CLibrary& applet) {
 }
 
 // One double-click of the applet: this thread is the host inside CPL_DBLCLK
-// while fnDriver works the windows from a second thread. Whatever the driver
-// did, a sheet still open afterwards is cancelled, so the call returns.
+// while fnDriver works the windows from a second thread; it gets the host
+// thread and an event set once CPL_DBLCLK has returned. Whatever the driver
+// did, a sheet or dialog still open afterwards is cancelled, so the call
+// returns; if it does not, pszStuck fails and the program ends.
 inline LONG DoubleClickApplet(CChecks& checks, PFN_CPLAPPLET pfnApplet, HWND hHost,
-                              const std::function<void(DWORD dwHostThread)>& fnDriver) {
+                              const std::function<void(DWORD dwHostThread, HANDLE hDone)>& fnDriver,
+                              const char* pszStuck = "CPL_DBLCLK returns") {
     const DWORD dwHostThread = ::GetCurrentThreadId();
     CEvent done;
     std::thread driver([&] {
-        fnDriver(dwHostThread);
+        fnDriver(dwHostThread, done.Get());
         for (int nTry = 0; nTry < 2; ++nTry) {
             if (::WaitForSingleObject(done.Get(), 15000) == WAIT_OBJECT_0) return;
             for (HWND hWnd : TopLevelWindows(dwHostThread)) {
@@ -515,7 +552,7 @@ inline LONG DoubleClickApplet(CChecks& checks, PFN_CPLAPPLET pfnApplet, HWND hHo
                     ::PostMessageW(hWnd, WM_COMMAND, IDCANCEL, 0);
             }
         }
-        checks.Check(false, "CPL_DBLCLK returns");
+        checks.Check(false, "%s", pszStuck);
         std::_Exit(checks.Finish());
     });
     LONG nResult = pfnApplet(hHost, CPL_DBLCLK, 0, 0);
@@ -523,6 +560,90 @@ inline LONG DoubleClickApplet(CChecks& checks, PFN_CPLAPPLET pfnApplet, HWND hHo
     driver.join();
     return nResult;
 }
+
+// The Control Panel window the sheet belongs to.
+class CHostWindow : public CWindow {
+public:
+    CHostWindow()
+        : CWindow(::CreateWindowExW(0, L"STATIC", L"Control Panel", WS_OVERLAPPEDWINDOW, 0, 0, 200,
+                                    100, nullptr, nullptr, nullptr, nullptr)) {}
+};
+
+// The driver thread's view of the dialogs the host thread shows besides the
+// sheet: message boxes, file and transfer dialogs. Check texts start with
+// the prefix if there is one ("Marlet: the Open dialog appears").
+class CHostDriver {
+protected:
+    CHostDriver(CChecks& checks, DWORD dwHostThread, DWORD dwWaitMs,
+                const char* pszPrefix = nullptr)
+        : m_checks(checks),
+          m_dwHostThread(dwHostThread),
+          m_dwWaitMs(dwWaitMs),
+          m_strPrefix(pszPrefix ? std::string(pszPrefix) + ": " : std::string()) {}
+
+    HWND FindHostDialog(bool (*pfnIs)(HWND)) const {
+        for (HWND hWnd : TopLevelWindows(m_dwHostThread))
+            if (IsDialog(hWnd) && !IsSheet(hWnd) && pfnIs(hWnd)) return hWnd;
+        return nullptr;
+    }
+
+    HWND WaitDialog(bool (*pfnIs)(HWND), const std::string& strWhat) {
+        HWND hDlg = nullptr;
+        bool bShown = WaitFor(m_dwWaitMs, [&] { return (hDlg = FindHostDialog(pfnIs)); });
+        if (!m_checks.Check(bShown, "%s%s appears", m_strPrefix.c_str(), strWhat.c_str()))
+            DumpWindows(m_checks, 0);
+        return bShown ? hDlg : nullptr;
+    }
+
+    bool WaitGone(HWND hWnd, const std::string& strWhat) {
+        return m_checks.Check(WaitFor(m_dwWaitMs, [&] { return !::IsWindow(hWnd); }), "%s%s closes",
+                              m_strPrefix.c_str(), strWhat.c_str());
+    }
+
+    // A click as the mouse gives it: the button's own press and release.
+    static void Click(HWND hDlg, int nId) {
+        ::PostMessageW(::GetDlgItem(hDlg, nId), BM_CLICK, 0, 0);
+    }
+
+    static void Answer(HWND hBox, int nId) {
+        ::PostMessageW(hBox, WM_COMMAND, MAKEWPARAM(nId, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(::GetDlgItem(hBox, nId)));
+    }
+
+    // Whatever went wrong, the host thread must get out of CPL_DBLCLK:
+    // everything still open is reported, then cancelled or answered No.
+    // fnEachTry frees what else may hold the host (a held transfer).
+    void CloseEverything(HANDLE hDblClkDone, const std::function<void()>& fnEachTry = nullptr) {
+        bool bDone = WaitFor(m_dwWaitMs, [&] {
+            if (::WaitForSingleObject(hDblClkDone, 0) == WAIT_OBJECT_0) return true;
+            if (fnEachTry) fnEachTry();
+            for (HWND hWnd : TopLevelWindows(m_dwHostThread)) {
+                if (!IsDialog(hWnd)) continue;
+                m_checks.Check(false, "%sunexpected window \"%s\" is open; closing it",
+                               m_strPrefix.c_str(), Utf8(WindowText(hWnd)).c_str());
+                DumpWindows(m_checks, m_dwHostThread);
+                if (IsSheet(hWnd))
+                    ::PostMessageW(hWnd, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+                else
+                    Answer(hWnd, HasVisibleButton(hWnd, IDNO) ? IDNO : IDCANCEL);
+                ::Sleep(500);
+            }
+            return false;
+        });
+        if (!bDone) {
+            m_checks.Check(false, "%sCPL_DBLCLK did not return", m_strPrefix.c_str());
+            DumpWindows(m_checks, m_dwHostThread);
+            std::_Exit(m_checks.Finish());
+        }
+    }
+
+    CChecks& m_checks;
+    const DWORD m_dwHostThread;
+    const DWORD m_dwWaitMs;
+
+private:
+    std::string m_strPrefix;
+};
 
 // The simulator's control functions, taken from the TmIvro.dll the applet loaded.
 struct CSimulator {
@@ -565,6 +686,24 @@ private:
     template <class F>
     static void Take(HMODULE hModule, const char* pszName, F& pfn) {
         pfn = reinterpret_cast<F>(reinterpret_cast<void (*)()>(::GetProcAddress(hModule, pszName)));
+    }
+};
+
+// The applet loaded as the Control Panel loads it, its entry point, and the
+// simulator's control functions from the TmIvro.dll it brought along.
+struct CLoadedApplet {
+    CLibrary m_library{kAppletPath};
+    PFN_CPLAPPLET m_pfnApplet = AppletEntry(m_library);
+    CSimulator m_simulator;
+    bool m_bBound = m_simulator.Bind();
+
+    // The two checks of programs that need both to go on.
+    bool CheckLoaded(CChecks& checks) const {
+        if (!checks.Check(m_library.Get() != nullptr, "LoadLibraryW(%s) (last error %lu)",
+                          Utf8(kAppletPath).c_str(), static_cast<unsigned long>(m_library.Error())))
+            return false;
+        return checks.Check(m_pfnApplet && m_bBound,
+                            "CPlApplet and the simulator's control functions");
     }
 };
 

@@ -20,15 +20,12 @@
 
 namespace {
 
-const wchar_t kAppletPath[] = L"C:\\windows\\system32\\TmRoveVodore.cpl";
 const DWORD kWaitMs = 15000;
 // The page refreshes once a second; a changed value must show within this,
 // generous for a loaded machine.
 const DWORD kRefreshWaitMs = 10000;
 const int kIdCpuTemperature = 1168;
 const int kIdBoardTemperature = 1185;
-// Static control id of the text of a message box.
-const int kIdMessageText = 0xFFFF;
 const wchar_t kDegrees[] = L"\u00B0C";
 const wchar_t kNotADevice[] = L"Das verwendete System ist kein Tolmek Ger\u00E4t.";
 
@@ -71,10 +68,7 @@ const CScenario kScenarios[] = {
      L"Control Center", true, true, "-1", "99"},
 };
 
-using wt::CEvent;
-using wt::CLibrary;
 using wt::CSimulator;
-using wt::CWindow;
 using wt::PFN_CPLAPPLET;
 
 class CIcon {
@@ -131,7 +125,7 @@ private:
             return false;
         }
         std::wstring strCaption = wt::WindowText(hBox);
-        std::wstring strText = wt::ControlText(hBox, kIdMessageText);
+        std::wstring strText = wt::ControlText(hBox, wt::kIdMessageText);
         m_checks.Check(strCaption == L"Control Center",
                        "message box caption \"Control Center\" (saw \"%s\")",
                        wt::Utf8(strCaption).c_str());
@@ -153,12 +147,8 @@ private:
     }
 
     void DriveSheet() {
-        HWND hSheet = nullptr;
-        bool bShown = wt::WaitFor(kWaitMs, [&] {
-            hSheet = wt::FindDialog(m_dwHostThread, true, nullptr);
-            return hSheet != nullptr;
-        });
-        if (!m_checks.Check(bShown, "type %lu: the sheet opens",
+        HWND hSheet = wt::WaitForSheet(m_dwHostThread, kWaitMs);
+        if (!m_checks.Check(hSheet != nullptr, "type %lu: the sheet opens",
                             static_cast<unsigned long>(m_scenario.m_nType))) {
             wt::DumpWindows(m_checks, m_dwHostThread);
             return;
@@ -181,7 +171,7 @@ private:
         if (itTemperatures == titles.end()) return;
         int nTemperatures = static_cast<int>(itTemperatures - titles.begin());
 
-        HWND hPage = ActivatePage(hSheet, nTemperatures);
+        HWND hPage = wt::SelectTab(hSheet, nTemperatures, kWaitMs);
         if (!m_checks.Check(hPage != nullptr && ::GetDlgItem(hPage, kIdCpuTemperature) != nullptr,
                             "tab \"Temperaturen\" is active and its page has edit %d",
                             kIdCpuTemperature))
@@ -197,17 +187,6 @@ private:
                         "board I/O edit follows the device");
 
         if (titles.size() > 1) CheckNoReadsWhileHidden(hSheet, nTemperatures);
-    }
-
-    HWND ActivatePage(HWND hSheet, int nIndex) {
-        if (wt::CurrentTab(hSheet) != nIndex)
-            ::SendMessageW(hSheet, PSM_SETCURSEL, static_cast<WPARAM>(nIndex), 0);
-        HWND hPage = nullptr;
-        wt::WaitFor(kWaitMs, [&] {
-            hPage = wt::CurrentPage(hSheet);
-            return hPage && wt::CurrentTab(hSheet) == nIndex;
-        });
-        return wt::CurrentTab(hSheet) == nIndex ? hPage : nullptr;
     }
 
     void CheckTemperaturePage(HWND hPage) {
@@ -235,7 +214,7 @@ private:
     // back shows the current values at once.
     void CheckNoReadsWhileHidden(HWND hSheet, int nTemperatures) {
         int nOther = nTemperatures == 0 ? 1 : 0;
-        if (!ActivatePage(hSheet, nOther)) {
+        if (!wt::SelectTab(hSheet, nOther, kWaitMs)) {
             m_checks.Check(false, "switch to tab %d", nOther);
             return;
         }
@@ -245,7 +224,7 @@ private:
         std::string strLog = m_simulator.CallLog();
         m_checks.Check(strLog.find("IvroGetTemperature") == std::string::npos,
                        "no temperature reads while another page is shown");
-        HWND hPage = ActivatePage(hSheet, nTemperatures);
+        HWND hPage = wt::SelectTab(hSheet, nTemperatures, kWaitMs);
         m_checks.Check(hPage && wt::ControlText(hPage, kIdCpuTemperature) == L"12",
                        "coming back shows the new temperature at once (saw \"%s\")",
                        hPage ? wt::Utf8(wt::ControlText(hPage, kIdCpuTemperature)).c_str() : "");
@@ -363,12 +342,10 @@ void RunScenario(wt::CChecks& checks, PFN_CPLAPPLET pfnApplet, const CSimulator&
                  nType);
     CheckIdentity(checks, pfnApplet, hHost, scenario);
 
-    CEvent done;
-    CDriver driver(checks, simulator, scenario, ::GetCurrentThreadId(), done.Get());
-    std::thread thread([&] { driver.Run(); });
-    LONG nResult = pfnApplet(hHost, CPL_DBLCLK, 0, 0);
-    ::SetEvent(done.Get());
-    thread.join();
+    LONG nResult =
+        wt::DoubleClickApplet(checks, pfnApplet, hHost, [&](DWORD dwHostThread, HANDLE hDone) {
+            CDriver(checks, simulator, scenario, dwHostThread, hDone).Run();
+        });
     checks.Check(nResult == 1, "type %lu: CPL_DBLCLK returns 1 after the sheet closed (saw %ld)",
                  nType, static_cast<long>(nResult));
     checks.Check(pfnApplet(hHost, CPL_EXIT, 0, 0) == 1, "type %lu: CPL_EXIT gives 1", nType);
@@ -399,14 +376,8 @@ void DragSlider(HWND hPage, int nId, int nPos) {
 // an arrow click and a held arrow, then OK or Cancel.
 void DriveDisplay(wt::CChecks& checks, const CSimulator& simulator, DWORD dwHostThread, bool bOk) {
     const char* pszClose = bOk ? "OK" : "Cancel";
-    HWND hSheet = nullptr;
-    if (!checks.Check(wt::WaitFor(kWaitMs,
-                                  [&] {
-                                      hSheet = wt::FindDialog(dwHostThread, true, nullptr);
-                                      return hSheet != nullptr;
-                                  }),
-                      "display (%s): the sheet opens", pszClose))
-        return;
+    HWND hSheet = wt::WaitForSheet(dwHostThread, kWaitMs);
+    if (!checks.Check(hSheet != nullptr, "display (%s): the sheet opens", pszClose)) return;
     HWND hPage = wt::CurrentPage(hSheet);
     std::wstring strTitle = hPage ? wt::WindowText(hPage) : std::wstring();
     checks.Check(wt::CurrentTab(hSheet) == 0 && strTitle == L"Display",
@@ -456,22 +427,10 @@ void RunDisplay(wt::CChecks& checks, PFN_CPLAPPLET pfnApplet, const CSimulator& 
         return;
     pfnApplet(hHost, CPL_INIT, 0, 0);
     simulator.m_pfnClearCallLog();
-    CEvent done;
-    DWORD dwHostThread = ::GetCurrentThreadId();
-    std::thread thread([&] {
-        DriveDisplay(checks, simulator, dwHostThread, bOk);
-        // Whatever happened, the host thread must get out of the sheet.
-        if (::WaitForSingleObject(done.Get(), kWaitMs) == WAIT_OBJECT_0) return;
-        for (HWND hWnd : wt::TopLevelWindows(dwHostThread))
-            if (wt::IsSheet(hWnd)) ::PostMessageW(hWnd, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
-        if (::WaitForSingleObject(done.Get(), kWaitMs) != WAIT_OBJECT_0) {
-            checks.Check(false, "display: CPL_DBLCLK did not return");
-            std::_Exit(checks.Finish());
-        }
-    });
-    pfnApplet(hHost, CPL_DBLCLK, 0, 0);
-    ::SetEvent(done.Get());
-    thread.join();
+    wt::DoubleClickApplet(
+        checks, pfnApplet, hHost,
+        [&](DWORD dwHostThread, HANDLE) { DriveDisplay(checks, simulator, dwHostThread, bOk); },
+        "display: CPL_DBLCLK did not return");
 
     std::string strLog = simulator.CallLog();
     if (bOk) {
@@ -499,21 +458,18 @@ void RunDisplay(wt::CChecks& checks, PFN_CPLAPPLET pfnApplet, const CSimulator& 
 
 int wmain() {
     wt::CChecks checks;
-    CLibrary applet(kAppletPath);
-    if (!checks.Check(applet.Get() != nullptr, "LoadLibraryW(%s) (last error %lu)",
-                      wt::Utf8(kAppletPath).c_str(), static_cast<unsigned long>(applet.Error())))
+    wt::CLoadedApplet applet;
+    if (!checks.Check(applet.m_library.Get() != nullptr, "LoadLibraryW(%s) (last error %lu)",
+                      wt::Utf8(wt::kAppletPath).c_str(),
+                      static_cast<unsigned long>(applet.m_library.Error())))
         return checks.Finish();
-    auto pfnApplet = reinterpret_cast<PFN_CPLAPPLET>(
-        reinterpret_cast<void*>(::GetProcAddress(applet.Get(), "CPlApplet")));
-    CSimulator simulator;
-    bool bBound = simulator.Bind();
+    const PFN_CPLAPPLET pfnApplet = applet.m_pfnApplet;
+    const CSimulator& simulator = applet.m_simulator;
     checks.Check(pfnApplet != nullptr, "CPlApplet is exported");
-    checks.Check(bBound, "the simulator's control functions are there");
-    if (!pfnApplet || !bBound) return checks.Finish();
+    checks.Check(applet.m_bBound, "the simulator's control functions are there");
+    if (!pfnApplet || !applet.m_bBound) return checks.Finish();
 
-    // The Control Panel window the sheet belongs to.
-    CWindow host(::CreateWindowExW(0, L"STATIC", L"Control Panel", WS_OVERLAPPEDWINDOW, 0, 0, 200,
-                                   100, nullptr, nullptr, nullptr, nullptr));
+    wt::CHostWindow host;
     for (const CScenario& scenario : kScenarios)
         RunScenario(checks, pfnApplet, simulator, host.Get(), scenario);
     RunDisplay(checks, pfnApplet, simulator, host.Get(), true);

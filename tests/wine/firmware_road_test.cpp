@@ -25,23 +25,14 @@
 
 namespace {
 
-const wchar_t kAppletPath[] = L"C:\\windows\\system32\\TmRoveVodore.cpl";
 // Wine's file dialogs take a few seconds the first time; every wait is bounded.
 const DWORD kWaitMs = 20000;
-const int kIdMessageText = 0xFFFF;
 const DWORD kKindFpga = 8;
 const DWORD kDeviceType = 4;
 const DWORD kOldVersion = 107;  // what the simulated device holds at first
 const DWORD kNewVersion = 108;
 const DWORD kStepWrite = 5;
 
-const wchar_t kAppName[] = L"Control Center (Marlet)";
-const wchar_t kUpdatedBefore[] =
-    L"Die Daten wurden zuvor aktualisiert. Die angezeigten Informationen (z.B. "
-    L"Firmwareversion) wiederspiegeln die alten Daten bis das System neu gestartet wird.";
-const wchar_t kAskRestart[] =
-    L"Sie m\u00FCssen Ihr System neu starten, damit die \u00C4nderungen wirksam werden.\n\n"
-    L"Wollen Sie jetzt neu starten?";
 const wchar_t kRestartNeeded[] =
     L"Sie m\u00FCssen das System neu starten, damit die runtergeladenen Daten (BIOS, Firmware, "
     L"etc.) wirksam werden.";
@@ -51,12 +42,8 @@ const wchar_t kSimulatorModuleLines[] =
     L"TmIvro device simulator (not the device-access library) (TmIvro.dll) 1.0.0\r\n"
     L"Copyright \u00A9 TmRoveVodore project\r\n\r\n";
 
-using wt::PFN_CPLAPPLET;
-
-using wt::CEvent;
-using wt::CLibrary;
 using wt::CSimulator;
-using wt::CWindow;
+using wt::PFN_CPLAPPLET;
 
 int ProgressPos(HWND hDlg) {
     DWORD_PTR nPos = 0;
@@ -67,12 +54,6 @@ int ProgressPos(HWND hDlg) {
 }
 
 // What the driver recognises the host thread's dialogs by.
-bool IsMessageBox(HWND hWnd) {
-    return wt::WindowText(hWnd) == kAppName && ::GetDlgItem(hWnd, kIdMessageText) != nullptr;
-}
-bool IsTransferDialog(HWND hWnd) {
-    return ::GetDlgItem(hWnd, IDC_TRANSFER_BUTTON) && ::GetDlgItem(hWnd, IDC_TRANSFER_PROGRESS);
-}
 bool IsFirmwareInfo(HWND hWnd) {
     return ::GetDlgItem(hWnd, IDC_FW_INFO) && ::GetDlgItem(hWnd, IDC_FW_STATUS);
 }
@@ -82,13 +63,12 @@ bool IsAbout(HWND hWnd) {
 
 // The user's side of one sheet run, on its own thread while the main thread
 // sits in CPL_DBLCLK.
-class CRoadDriver {
+class CRoadDriver : private wt::CHostDriver {
 public:
     CRoadDriver(wt::CChecks& checks, const CSimulator& simulator, DWORD dwHostThread,
                 HANDLE hDblClkDone)
-        : m_checks(checks),
+        : CHostDriver(checks, dwHostThread, kWaitMs),
           m_simulator(simulator),
-          m_dwHostThread(dwHostThread),
           m_hDblClkDone(hDblClkDone) {}
 
     std::wstring m_strDemoPath;    // the new FPGA firmware the user chooses
@@ -119,48 +99,18 @@ public:
     }
 
 private:
-    HWND FindHostDialog(bool (*pfnIs)(HWND)) const {
-        for (HWND hWnd : wt::TopLevelWindows(m_dwHostThread))
-            if (wt::IsDialog(hWnd) && !wt::IsSheet(hWnd) && pfnIs(hWnd)) return hWnd;
-        return nullptr;
-    }
-
-    HWND WaitDialog(bool (*pfnIs)(HWND), const char* pszWhat) {
-        HWND hDlg = nullptr;
-        bool bShown = wt::WaitFor(kWaitMs, [&] { return (hDlg = FindHostDialog(pfnIs)); });
-        if (!m_checks.Check(bShown, "%s appears", pszWhat)) wt::DumpWindows(m_checks, 0);
-        return bShown ? hDlg : nullptr;
-    }
-
-    bool WaitGone(HWND hWnd, const char* pszWhat) {
-        return m_checks.Check(wt::WaitFor(kWaitMs, [&] { return !::IsWindow(hWnd); }), "%s closes",
-                              pszWhat);
-    }
-
     HWND WaitSheet(const char* pszWhat) {
-        HWND hSheet = nullptr;
-        bool bShown = wt::WaitFor(
-            kWaitMs, [&] { return (hSheet = wt::FindDialog(m_dwHostThread, true, nullptr)); });
-        if (!m_checks.Check(bShown, "%s: the sheet opens", pszWhat))
+        HWND hSheet = wt::WaitForSheet(m_dwHostThread, kWaitMs);
+        if (!m_checks.Check(hSheet != nullptr, "%s: the sheet opens", pszWhat))
             wt::DumpWindows(m_checks, m_dwHostThread);
-        return bShown ? hSheet : nullptr;
-    }
-
-    // A click as the mouse gives it: the button's own press and release.
-    static void Click(HWND hDlg, int nId) {
-        ::PostMessageW(::GetDlgItem(hDlg, nId), BM_CLICK, 0, 0);
-    }
-
-    static void Answer(HWND hBox, int nId) {
-        ::PostMessageW(hBox, WM_COMMAND, MAKEWPARAM(nId, BN_CLICKED),
-                       reinterpret_cast<LPARAM>(::GetDlgItem(hBox, nId)));
+        return hSheet;
     }
 
     // Waits for the applet's message box with this text and presses the button.
     bool AnswerMessage(const wchar_t* pszText, int nAnswer, const char* pszWhat) {
-        HWND hBox = WaitDialog(IsMessageBox, pszWhat);
+        HWND hBox = WaitDialog(wt::IsMarletMessageBox, pszWhat);
         if (!hBox) return false;
-        std::wstring strText = wt::ControlText(hBox, kIdMessageText);
+        std::wstring strText = wt::ControlText(hBox, wt::kIdMessageText);
         bool bText = m_checks.Check(strText == pszText, "%s: text (saw \"%s\")", pszWhat,
                                     wt::OneLine(strText).c_str());
         Answer(hBox, nAnswer);
@@ -176,13 +126,11 @@ private:
         if (!m_checks.Check(it != titles.end(), "the sheet has the tab \"Versionen\" (tabs: %s)",
                             wt::JoinTitles(titles).c_str()))
             return false;
-        int nIndex = static_cast<int>(it - titles.begin());
-        ::SendMessageW(hSheet, PSM_SETCURSEL, static_cast<WPARAM>(nIndex), 0);
-        bool bShown = wt::WaitFor(kWaitMs, [&] {
-            m_hPage = wt::CurrentPage(hSheet);
-            return m_hPage && ::GetDlgItem(m_hPage, IDC_VER_FPGA_UPDATE) &&
-                   wt::ControlText(m_hPage, IDC_VER_BIOS) == L"T4.12";
-        });
+        m_hPage = wt::SelectTab(hSheet, static_cast<int>(it - titles.begin()), kWaitMs);
+        bool bShown = m_hPage && wt::WaitFor(kWaitMs, [&] {
+                          return ::GetDlgItem(m_hPage, IDC_VER_FPGA_UPDATE) &&
+                                 wt::ControlText(m_hPage, IDC_VER_BIOS) == L"T4.12";
+                      });
         if (!m_checks.Check(
                 bShown, "the Versions page shows the BIOS version T4.12 (saw \"%s\")",
                 m_hPage ? wt::Utf8(wt::ControlText(m_hPage, IDC_VER_BIOS)).c_str() : ""))
@@ -261,7 +209,7 @@ private:
     // A transfer dialog that ends on its own; the user waits and closes it.
     bool FinishTransfer(const char* pszWhat, bool bDownload) {
         std::string strWhat = std::string(pszWhat) + ": the transfer dialog";
-        HWND hDlg = WaitDialog(IsTransferDialog, strWhat.c_str());
+        HWND hDlg = WaitDialog(wt::IsTransferDialog, strWhat.c_str());
         if (!hDlg) return false;
         std::wstring strDone = bDownload ? L"Download beendet" : L"Upload beendet";
         bool bDone = wt::WaitFor(kWaitMs, [&] { return wt::WindowText(hDlg) == strDone; });
@@ -293,7 +241,7 @@ private:
         if (!ChooseFile("update: the Open dialog", m_strDemoPath, nullptr,
                         L"MRL FPGA Dateien (MRL_*.pci)"))
             return false;
-        HWND hDlg = WaitDialog(IsTransferDialog, "update: the transfer dialog");
+        HWND hDlg = WaitDialog(wt::IsTransferDialog, "update: the transfer dialog");
         if (!hDlg) return false;
         std::wstring strShownPath = wt::ControlText(hDlg, IDC_TRANSFER_PATH);
         m_checks.Check(strShownPath.find(L"MRL_108.pci") != std::wstring::npos,
@@ -373,7 +321,8 @@ private:
     // The device reports the old firmware until the restart: 1166 first.
     void CheckFirmwareInfoAfterUpdate() {
         Click(m_hPage, IDC_VER_FPGA_FIRMWARE);
-        if (!AnswerMessage(kUpdatedBefore, IDOK, "\"Firmware...\" after the update: message 1166"))
+        if (!AnswerMessage(wt::kUpdatedBefore, IDOK,
+                           "\"Firmware...\" after the update: message 1166"))
             return;
         HWND hInfo = WaitDialog(IsFirmwareInfo, "the firmware info dialog");
         if (!hInfo) return;
@@ -393,7 +342,8 @@ private:
         m_simulator.Set("transfer.duration", "0");
         ::DeleteFileW(m_strBackupPath.c_str());
         Click(m_hPage, IDC_VER_FPGA_SAVE);
-        if (!AnswerMessage(kUpdatedBefore, IDOK, "\"Sichern...\" after the update: message 1166"))
+        if (!AnswerMessage(wt::kUpdatedBefore, IDOK,
+                           "\"Sichern...\" after the update: message 1166"))
             return false;
         if (!ChooseFile("backup: the Save As dialog", m_strBackupPath, L"fpga_1.pci", nullptr))
             return false;
@@ -418,11 +368,11 @@ private:
         if (!hSheet) return;
         ::PostMessageW(hSheet, PSM_PRESSBUTTON, static_cast<WPARAM>(nButton), 0);
         std::string strWhat = std::string(pszWhat) + ": closing the sheet asks 1016";
-        HWND hBox = WaitDialog(IsMessageBox, strWhat.c_str());
+        HWND hBox = WaitDialog(wt::IsMarletMessageBox, strWhat.c_str());
         if (!hBox) return;
         m_checks.Check(!::IsWindow(hSheet), "%s: the sheet is gone when 1016 is asked", pszWhat);
-        std::wstring strText = wt::ControlText(hBox, kIdMessageText);
-        m_checks.Check(strText == kAskRestart, "%s: 1016 text (saw \"%s\")", pszWhat,
+        std::wstring strText = wt::ControlText(hBox, wt::kIdMessageText);
+        m_checks.Check(strText == wt::kAskRestart, "%s: 1016 text (saw \"%s\")", pszWhat,
                        wt::OneLine(strText).c_str());
         m_checks.Check(wt::HasVisibleButton(hBox, IDYES) && wt::HasVisibleButton(hBox, IDNO) &&
                            !wt::HasVisibleButton(hBox, IDOK) &&
@@ -432,35 +382,13 @@ private:
         WaitGone(hBox, (std::string(pszWhat) + ": 1016 answered No").c_str());
     }
 
-    // Whatever went wrong, the host thread must get out of CPL_DBLCLK: free
-    // a held transfer, then cancel or say No to all that is open.
+    // A held transfer would keep the host in CPL_DBLCLK: free it too.
     void CloseEverything() {
-        bool bDone = wt::WaitFor(kWaitMs, [&] {
-            if (::WaitForSingleObject(m_hDblClkDone, 0) == WAIT_OBJECT_0) return true;
-            m_simulator.Set("transfer.hold_step", "0");
-            for (HWND hWnd : wt::TopLevelWindows(m_dwHostThread)) {
-                if (!wt::IsDialog(hWnd)) continue;
-                m_checks.Check(false, "unexpected window \"%s\" is open; closing it",
-                               wt::Utf8(wt::WindowText(hWnd)).c_str());
-                wt::DumpWindows(m_checks, m_dwHostThread);
-                if (wt::IsSheet(hWnd))
-                    ::PostMessageW(hWnd, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
-                else
-                    Answer(hWnd, wt::HasVisibleButton(hWnd, IDNO) ? IDNO : IDCANCEL);
-                ::Sleep(500);
-            }
-            return false;
-        });
-        if (!bDone) {
-            m_checks.Check(false, "CPL_DBLCLK did not return");
-            wt::DumpWindows(m_checks, m_dwHostThread);
-            std::_Exit(m_checks.Finish());
-        }
+        CHostDriver::CloseEverything(m_hDblClkDone,
+                                     [&] { m_simulator.Set("transfer.hold_step", "0"); });
     }
 
-    wt::CChecks& m_checks;
     const CSimulator& m_simulator;
-    DWORD m_dwHostThread;
     HANDLE m_hDblClkDone;
     HWND m_hSheet = nullptr;
     HWND m_hPage = nullptr;
@@ -476,14 +404,13 @@ struct CRoad {
 
     // One double-click: the driver works the windows while CPL_DBLCLK runs.
     void DoubleClick(void (CRoadDriver::*pfnRun)(), const char* pszWhat) {
-        CEvent done;
-        CRoadDriver driver(m_checks, m_simulator, ::GetCurrentThreadId(), done.Get());
-        driver.m_strDemoPath = m_strDemoPath;
-        driver.m_strBackupPath = m_strBackupPath;
-        std::thread thread([&] { (driver.*pfnRun)(); });
-        LONG nResult = m_pfnApplet(m_hHost, CPL_DBLCLK, 0, 0);
-        ::SetEvent(done.Get());
-        thread.join();
+        LONG nResult = wt::DoubleClickApplet(
+            m_checks, m_pfnApplet, m_hHost, [&](DWORD dwHostThread, HANDLE hDone) {
+                CRoadDriver driver(m_checks, m_simulator, dwHostThread, hDone);
+                driver.m_strDemoPath = m_strDemoPath;
+                driver.m_strBackupPath = m_strBackupPath;
+                (driver.*pfnRun)();
+            });
         m_checks.Check(nResult == 1, "%s: CPL_DBLCLK returns 1 (saw %ld)", pszWhat,
                        static_cast<long>(nResult));
     }
@@ -503,16 +430,10 @@ bool WriteDemoFile(const std::wstring& strPath) {
 int wmain() {
     wt::CChecks checks;
     ULONGLONG nStart = ::GetTickCount64();
-    CLibrary applet(kAppletPath);
-    if (!checks.Check(applet.Get() != nullptr, "LoadLibraryW(%s) (last error %lu)",
-                      wt::Utf8(kAppletPath).c_str(), static_cast<unsigned long>(applet.Error())))
-        return checks.Finish();
-    auto pfnApplet = reinterpret_cast<PFN_CPLAPPLET>(
-        reinterpret_cast<void*>(::GetProcAddress(applet.Get(), "CPlApplet")));
-    CSimulator simulator;
-    if (!checks.Check(pfnApplet && simulator.Bind(),
-                      "CPlApplet and the simulator's control functions"))
-        return checks.Finish();
+    wt::CLoadedApplet applet;
+    if (!applet.CheckLoaded(checks)) return checks.Finish();
+    const PFN_CPLAPPLET pfnApplet = applet.m_pfnApplet;
+    const CSimulator& simulator = applet.m_simulator;
 
     // The default Marlet, still temperatures, a transfer of 2.5 s, and an
     // FPGA download that needs a restart.
@@ -527,8 +448,7 @@ int wmain() {
     // A folder of the prefix, as a user keeps firmware files.
     std::wstring strDir = L"C:\\Firmware";
     ::CreateDirectoryW(strDir.c_str(), nullptr);
-    CWindow host(::CreateWindowExW(0, L"STATIC", L"Control Panel", WS_OVERLAPPEDWINDOW, 0, 0, 200,
-                                   100, nullptr, nullptr, nullptr, nullptr));
+    wt::CHostWindow host;
     CRoad road{checks,
                simulator,
                pfnApplet,

@@ -16,7 +16,6 @@
 
 namespace {
 
-const wchar_t kSystemApplet[] = L"C:\\windows\\system32\\TmRoveVodore.cpl";
 const wchar_t kOwnFolder[] = L"C:\\tmhelp";
 const wchar_t kPlantedFolder[] = L"C:\\tmplanted";
 const wchar_t kHelpName[] = L"\\TmRoveVodore.chm";
@@ -180,12 +179,12 @@ void CheckPlantedFileIsIgnored(CChecks& checks, const CSpy& spy, HWND hHost) {
     checks.Check(MakeFile(std::wstring(kPlantedFolder) + kHelpName),
                  "planted: a help file in the current directory");
     ::SetCurrentDirectoryW(kPlantedFolder);
-    CLibrary applet(kSystemApplet);
+    CLibrary applet(wt::kAppletPath);
     PFN_CPLAPPLET pfnApplet = wt::AppletEntry(applet);
     if (!checks.Check(pfnApplet != nullptr, "planted: the applet loads")) return;
     pfnApplet(hHost, CPL_INIT, 0, 0);
     spy.Reset();
-    wt::DoubleClickApplet(checks, pfnApplet, hHost, [&](DWORD dwHostThread) {
+    wt::DoubleClickApplet(checks, pfnApplet, hHost, [&](DWORD dwHostThread, HANDLE) {
         HWND hSheet = wt::WaitForSheet(dwHostThread);
         if (!checks.Check(hSheet != nullptr, "planted: the sheet opens")) return;
         LONG_PTR nExStyle = ::GetWindowLongPtrW(hSheet, GWL_EXSTYLE);
@@ -209,7 +208,7 @@ void CheckDialogHelpOverTheSheet(CChecks& checks, const CSpy& spy, HWND hHost) {
     // Another one in the Windows Help folder, which comes later in the search.
     const std::wstring strWindowsHelp = std::wstring(L"C:\\windows\\help") + kHelpName;
     ::CreateDirectoryW(L"C:\\windows\\help", nullptr);
-    checks.Check(::CopyFileW(kSystemApplet, strApplet.c_str(), FALSE) != FALSE &&
+    checks.Check(::CopyFileW(wt::kAppletPath, strApplet.c_str(), FALSE) != FALSE &&
                      MakeFile(strHelp) && MakeFile(strWindowsHelp),
                  "own folder: the applet with its help file beside it");
     CLibrary applet(strApplet.c_str());
@@ -217,7 +216,7 @@ void CheckDialogHelpOverTheSheet(CChecks& checks, const CSpy& spy, HWND hHost) {
     if (!checks.Check(pfnApplet != nullptr, "own folder: the applet loads")) return;
     pfnApplet(hHost, CPL_INIT, 0, 0);
     spy.Reset();
-    wt::DoubleClickApplet(checks, pfnApplet, hHost, [&](DWORD dwHostThread) {
+    wt::DoubleClickApplet(checks, pfnApplet, hHost, [&](DWORD dwHostThread, HANDLE) {
         HWND hSheet = wt::WaitForSheet(dwHostThread);
         if (!checks.Check(hSheet != nullptr, "own folder: the sheet opens")) return;
         checks.Check((::GetWindowLongPtrW(hSheet, GWL_EXSTYLE) & WS_EX_CONTEXTHELP) != 0,
@@ -287,8 +286,7 @@ int wmain() {
     CSpyRegistration registration(CSpy::SpyPath());
     if (!checks.Check(registration.IsSet(), "hhspy.dll is registered as the HTML Help control"))
         return checks.Finish();
-    wt::CWindow host(::CreateWindowExW(0, L"STATIC", L"Control Panel", WS_OVERLAPPEDWINDOW, 0, 0,
-                                       200, 100, nullptr, nullptr, nullptr, nullptr));
+    wt::CHostWindow host;
     CheckPlantedFileIsIgnored(checks, spy, host.Get());
     CheckDialogHelpOverTheSheet(checks, spy, host.Get());
     return checks.Finish();

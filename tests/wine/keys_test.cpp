@@ -20,10 +20,7 @@
 
 namespace {
 
-const wchar_t kAppletPath[] = L"C:\\windows\\system32\\TmRoveVodore.cpl";
 const DWORD kWaitMs = 20000;
-const int kIdMessageText = 0xFFFF;
-const wchar_t kAppName[] = L"Control Center (Marlet)";
 const wchar_t kAskMatrix[] =
     L"W\u00E4hrend der Anzeige der Tastenmatrix werden die Tasten nicht von Windows behandelt.";
 const DWORD kKindKcf = 0;
@@ -47,36 +44,16 @@ std::string OneLine(const std::wstring& strText) {
     return strOut;
 }
 
-bool IsMessageBox(HWND hWnd) {
-    return wt::WindowText(hWnd) == kAppName && ::GetDlgItem(hWnd, kIdMessageText) != nullptr;
-}
 bool IsMatrixDialog(HWND hWnd) {
     return ::GetDlgItem(hWnd, IDC_MATRIX_FIRST) && ::GetDlgItem(hWnd, IDC_MATRIX_LOW);
 }
-bool IsFileDialog(HWND hWnd) {
-    return ::GetDlgItem(hWnd, cmb1) && (::GetDlgItem(hWnd, cmb13) || ::GetDlgItem(hWnd, edt1));
-}
-bool IsTransferDialog(HWND hWnd) {
-    return ::GetDlgItem(hWnd, IDC_TRANSFER_BUTTON) && ::GetDlgItem(hWnd, IDC_TRANSFER_PROGRESS);
-}
 
-// Wine's file dialogs have the edit edt1 or the combo box cmb13 with an edit.
-HWND FileNameEdit(HWND hDlg) {
-    HWND hName = ::GetDlgItem(hDlg, cmb13);
-    if (!hName) hName = ::GetDlgItem(hDlg, edt1);
-    if (!hName || wt::ClassName(hName) == L"Edit") return hName;
-    for (HWND hChild : wt::ChildWindows(hName))
-        if (wt::ClassName(hChild) == L"Edit") return hChild;
-    return nullptr;
-}
-
-class CKeysDriver {
+class CKeysDriver : private wt::CHostDriver {
 public:
     CKeysDriver(CChecks& checks, const CSimulator& simulator, DWORD dwHostThread,
                 std::wstring strKcfPath)
-        : m_checks(checks),
+        : CHostDriver(checks, dwHostThread, kWaitMs),
           m_simulator(simulator),
-          m_dwHostThread(dwHostThread),
           m_strKcfPath(std::move(strKcfPath)) {}
 
     void Run() {
@@ -98,28 +75,6 @@ private:
         return m_simulator.CallLog().find(pszLine) != std::string::npos;
     }
 
-    HWND FindHostDialog(bool (*pfnIs)(HWND)) const {
-        for (HWND hWnd : wt::TopLevelWindows(m_dwHostThread))
-            if (wt::IsDialog(hWnd) && !wt::IsSheet(hWnd) && pfnIs(hWnd)) return hWnd;
-        return nullptr;
-    }
-
-    HWND WaitDialog(bool (*pfnIs)(HWND), const char* pszWhat) {
-        HWND hDlg = nullptr;
-        bool bShown = wt::WaitFor(kWaitMs, [&] { return (hDlg = FindHostDialog(pfnIs)); });
-        if (!m_checks.Check(bShown, "%s appears", pszWhat)) wt::DumpWindows(m_checks, 0);
-        return bShown ? hDlg : nullptr;
-    }
-
-    bool WaitGone(HWND hWnd, const char* pszWhat) {
-        return m_checks.Check(wt::WaitFor(kWaitMs, [&] { return !::IsWindow(hWnd); }), "%s closes",
-                              pszWhat);
-    }
-
-    static void Click(HWND hDlg, int nId) {
-        ::PostMessageW(::GetDlgItem(hDlg, nId), BM_CLICK, 0, 0);
-    }
-
     bool WaitText(HWND hDlg, int nId, const std::wstring& strText, const char* pszWhat) {
         std::wstring strSeen;
         bool bShown = wt::WaitFor(kWaitMs, [&] {
@@ -131,9 +86,8 @@ private:
     }
 
     bool OpenKeysPage() {
-        bool bShown = wt::WaitFor(
-            kWaitMs, [&] { return (m_hSheet = wt::FindDialog(m_dwHostThread, true, nullptr)); });
-        if (!m_checks.Check(bShown, "the sheet opens")) return false;
+        m_hSheet = wt::WaitForSheet(m_dwHostThread, kWaitMs);
+        if (!m_checks.Check(m_hSheet != nullptr, "the sheet opens")) return false;
         int nIndex = wt::TabIndex(m_hSheet, L"Tasten");
         if (!m_checks.Check(nIndex == 1, "the tab \"Tasten\" follows Display (tabs: %s)",
                             wt::JoinTitles(wt::TabTitles(m_hSheet)).c_str()))
@@ -171,9 +125,9 @@ private:
     void ShowMatrix() {
         m_simulator.m_pfnClearCallLog();
         Click(m_hPage, IDC_KEY_SHOW);
-        HWND hBox = WaitDialog(IsMessageBox, "\"Zeigen...\": question 1066");
+        HWND hBox = WaitDialog(wt::IsMarletMessageBox, "\"Zeigen...\": question 1066");
         if (!hBox) return;
-        m_checks.Check(wt::ControlText(hBox, kIdMessageText) == kAskMatrix &&
+        m_checks.Check(wt::ControlText(hBox, wt::kIdMessageText) == kAskMatrix &&
                            ::GetDlgItem(hBox, IDOK) && ::GetDlgItem(hBox, IDCANCEL),
                        "the question asks with OK and Cancel");
         ::PostMessageW(hBox, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
@@ -214,9 +168,9 @@ private:
     void DownloadKcf() {
         m_simulator.m_pfnClearCallLog();
         Click(m_hPage, IDC_KEY_UPDATE);
-        HWND hDlg = WaitDialog(IsFileDialog, "\"Update...\": the Open dialog");
+        HWND hDlg = WaitDialog(wt::IsFileDialog, "\"Update...\": the Open dialog");
         if (!hDlg) return;
-        HWND hEdit = FileNameEdit(hDlg);
+        HWND hEdit = wt::FileNameEdit(hDlg);
         if (!m_checks.Check(hEdit != nullptr, "the Open dialog has a file name field")) {
             ::PostMessageW(hDlg, WM_COMMAND, IDCANCEL, 0);
             return;
@@ -226,7 +180,7 @@ private:
                               SMTO_ABORTIFHUNG, 5000, &nResult);
         Click(hDlg, IDOK);
         if (!WaitGone(hDlg, "the Open dialog")) return;
-        HWND hTransfer = WaitDialog(IsTransferDialog, "the transfer dialog");
+        HWND hTransfer = WaitDialog(wt::IsTransferDialog, "the transfer dialog");
         if (!hTransfer) return;
         bool bDone =
             wt::WaitFor(kWaitMs, [&] { return wt::WindowText(hTransfer) == L"Download beendet"; });
@@ -242,9 +196,7 @@ private:
         m_checks.Check(wt::CurrentPage(m_hSheet) == m_hPage, "back on the Keys page");
     }
 
-    CChecks& m_checks;
     const CSimulator& m_simulator;
-    DWORD m_dwHostThread;
     std::wstring m_strKcfPath;
     HWND m_hSheet = nullptr;
     HWND m_hPage = nullptr;
@@ -261,12 +213,10 @@ bool WriteKcfFile(const std::wstring& strPath) {
 
 int wmain() {
     CChecks checks;
-    wt::CLibrary applet(kAppletPath);
-    auto pfnApplet = reinterpret_cast<wt::PFN_CPLAPPLET>(
-        reinterpret_cast<void (*)()>(::GetProcAddress(applet.Get(), "CPlApplet")));
-    CSimulator simulator;
-    if (!checks.Check(pfnApplet != nullptr && simulator.Bind(),
-                      "the applet and the simulator load"))
+    wt::CLoadedApplet applet;
+    const wt::PFN_CPLAPPLET pfnApplet = applet.m_pfnApplet;
+    const CSimulator& simulator = applet.m_simulator;
+    if (!checks.Check(pfnApplet != nullptr && applet.m_bBound, "the applet and the simulator load"))
         return checks.Finish();
     checks.Check(simulator.m_pfnLoadProfileText(kProfile) != FALSE, "simulator profile loaded");
 
@@ -276,10 +226,9 @@ int wmain() {
     if (!checks.Check(WriteKcfFile(strKcf), "key configuration file written"))
         return checks.Finish();
 
-    wt::CWindow host(::CreateWindowExW(0, L"STATIC", L"Control Panel", WS_OVERLAPPEDWINDOW, 0, 0,
-                                       200, 100, nullptr, nullptr, nullptr, nullptr));
+    wt::CHostWindow host;
     pfnApplet(host.Get(), CPL_INIT, 0, 0);
-    wt::DoubleClickApplet(checks, pfnApplet, host.Get(), [&](DWORD dwHostThread) {
+    wt::DoubleClickApplet(checks, pfnApplet, host.Get(), [&](DWORD dwHostThread, HANDLE) {
         CKeysDriver driver(checks, simulator, dwHostThread, strKcf);
         driver.Run();
     });

@@ -23,21 +23,12 @@
 
 namespace {
 
-const wchar_t kAppletPath[] = L"C:\\windows\\system32\\TmRoveVodore.cpl";
 const wchar_t kFileDir[] = L"C:\\PagesTest";
 // Wine's file dialogs take a few seconds the first time; every wait is bounded.
 const DWORD kWaitMs = 20000;
-const int kIdMessageText = 0xFFFF;
 const DWORD kKindRavlaSlot1 = 9;
 const DWORD kKindUserLogo = 12;
 const int kLedButtons[] = {IDC_LED_OFF, IDC_LED_SLOW, IDC_LED_FAST, IDC_LED_ON};
-
-const wchar_t kUpdatedBefore[] =
-    L"Die Daten wurden zuvor aktualisiert. Die angezeigten Informationen (z.B. "
-    L"Firmwareversion) wiederspiegeln die alten Daten bis das System neu gestartet wird.";
-const wchar_t kAskRestart[] =
-    L"Sie m\u00FCssen Ihr System neu starten, damit die \u00C4nderungen wirksam werden.\n\n"
-    L"Wollen Sie jetzt neu starten?";
 
 // A Ferrow: service mode, factory data without material number, user LED on.
 const char kFerrowProfile[] =
@@ -72,10 +63,7 @@ const CDevice kDevices[] = {
       L"Fabrikseinstellungen", L"Versionen", L"Bericht"}},
 };
 
-using wt::CEvent;
-using wt::CLibrary;
 using wt::CSimulator;
-using wt::CWindow;
 using wt::PFN_CPLAPPLET;
 
 std::string Format(const char* pszFormat, unsigned long nValue) {
@@ -109,11 +97,6 @@ int LedState(const std::string& strMatrix, unsigned nLed) {
     return static_cast<int>((bytes[nLed / 4] >> (2 * (nLed % 4))) & 3);
 }
 
-bool HasVisibleButton(HWND hDlg, int nId) {
-    HWND hButton = ::GetDlgItem(hDlg, nId);
-    return hButton && ::IsWindowVisible(hButton);
-}
-
 bool IsChecked(HWND hPage, int nId) {
     DWORD_PTR nResult = 0;
     ::SendMessageTimeoutW(::GetDlgItem(hPage, nId), BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 5000,
@@ -126,10 +109,7 @@ bool IsEnabled(HWND hPage, int nId) {
 }
 
 bool IsMessageBox(HWND hWnd) {
-    return ::GetDlgItem(hWnd, kIdMessageText) != nullptr && !wt::IsFileDialog(hWnd);
-}
-bool IsTransferDialog(HWND hWnd) {
-    return ::GetDlgItem(hWnd, IDC_TRANSFER_BUTTON) && ::GetDlgItem(hWnd, IDC_TRANSFER_PROGRESS);
+    return ::GetDlgItem(hWnd, wt::kIdMessageText) != nullptr && !wt::IsFileDialog(hWnd);
 }
 
 // Writes a transfer file the device of the profile accepts: its kind, its
@@ -142,15 +122,14 @@ bool WriteTransferFile(const std::wstring& strPath, DWORD nKind, DWORD nType, DW
 }
 
 // The user's side of one sheet run on one device.
-class CPagesDriver {
+class CPagesDriver : private wt::CHostDriver {
 public:
     CPagesDriver(wt::CChecks& checks, const CSimulator& simulator, const CDevice& device,
                  DWORD dwHostThread, HANDLE hDblClkDone)
-        : m_checks(checks),
+        : CHostDriver(checks, dwHostThread, kWaitMs, device.m_pszName),
           m_sim(simulator),
           m_device(device),
           m_pszName(device.m_pszName),
-          m_dwHostThread(dwHostThread),
           m_hDblClkDone(hDblClkDone) {}
 
     // What the device held before the sheet opened, for the checks after Cancel.
@@ -168,14 +147,13 @@ public:
             if (m_device.m_nType != 5) UpdateRavlaSlot1();
         }
         CancelSheet();
-        CloseEverything();
+        CloseEverything(m_hDblClkDone);
     }
 
 private:
     bool OpenSheet() {
-        bool bShown = wt::WaitFor(
-            kWaitMs, [&] { return (m_hSheet = wt::FindDialog(m_dwHostThread, true, nullptr)); });
-        if (!m_checks.Check(bShown, "%s: the sheet opens", m_pszName)) {
+        m_hSheet = wt::WaitForSheet(m_dwHostThread, kWaitMs);
+        if (!m_checks.Check(m_hSheet != nullptr, "%s: the sheet opens", m_pszName)) {
             wt::DumpWindows(m_checks, m_dwHostThread);
             return false;
         }
@@ -185,16 +163,11 @@ private:
     }
 
     HWND ActivatePage(const wchar_t* pszTitle) {
-        std::vector<std::wstring> titles = wt::TabTitles(m_hSheet);
-        auto it = std::find(titles.begin(), titles.end(), pszTitle);
-        if (it == titles.end()) return nullptr;
-        int nIndex = static_cast<int>(it - titles.begin());
-        ::SendMessageW(m_hSheet, PSM_SETCURSEL, static_cast<WPARAM>(nIndex), 0);
-        HWND hPage = nullptr;
-        bool bShown = wt::WaitFor(kWaitMs, [&] {
-            hPage = wt::CurrentPage(m_hSheet);
-            return hPage && wt::CurrentTab(m_hSheet) == nIndex && wt::WindowText(hPage) == pszTitle;
-        });
+        int nIndex = wt::TabIndex(m_hSheet, pszTitle);
+        if (nIndex < 0) return nullptr;
+        HWND hPage = wt::SelectTab(m_hSheet, nIndex, kWaitMs);
+        bool bShown =
+            hPage && wt::WaitFor(kWaitMs, [&] { return wt::WindowText(hPage) == pszTitle; });
         m_checks.Check(bShown, "%s: page \"%s\" is shown", m_pszName, wt::Utf8(pszTitle).c_str());
         return bShown ? hPage : nullptr;
     }
@@ -214,34 +187,6 @@ private:
         for (int i = 0; i < 4; ++i)
             if (IsChecked(hPage, kLedButtons[i])) return i;
         return -1;
-    }
-
-    static void Click(HWND hDlg, int nId) {
-        ::PostMessageW(::GetDlgItem(hDlg, nId), BM_CLICK, 0, 0);
-    }
-
-    static void Answer(HWND hBox, int nId) {
-        ::PostMessageW(hBox, WM_COMMAND, MAKEWPARAM(nId, BN_CLICKED),
-                       reinterpret_cast<LPARAM>(::GetDlgItem(hBox, nId)));
-    }
-
-    HWND FindHostDialog(bool (*pfnIs)(HWND)) const {
-        for (HWND hWnd : wt::TopLevelWindows(m_dwHostThread))
-            if (wt::IsDialog(hWnd) && !wt::IsSheet(hWnd) && pfnIs(hWnd)) return hWnd;
-        return nullptr;
-    }
-
-    HWND WaitDialog(bool (*pfnIs)(HWND), const std::string& strWhat) {
-        HWND hDlg = nullptr;
-        bool bShown = wt::WaitFor(kWaitMs, [&] { return (hDlg = FindHostDialog(pfnIs)); });
-        if (!m_checks.Check(bShown, "%s: %s appears", m_pszName, strWhat.c_str()))
-            wt::DumpWindows(m_checks, m_dwHostThread);
-        return bShown ? hDlg : nullptr;
-    }
-
-    bool WaitGone(HWND hWnd, const std::string& strWhat) {
-        return m_checks.Check(wt::WaitFor(kWaitMs, [&] { return !::IsWindow(hWnd); }),
-                              "%s: %s closes", m_pszName, strWhat.c_str());
     }
 
     // ------------------------------------------------------------ pages
@@ -392,7 +337,7 @@ private:
     }
 
     bool FinishDownload(const std::string& strWhat) {
-        HWND hDlg = WaitDialog(IsTransferDialog, strWhat + ": the transfer dialog");
+        HWND hDlg = WaitDialog(wt::IsTransferDialog, strWhat + ": the transfer dialog");
         if (!hDlg) return false;
         bool bDone =
             wt::WaitFor(kWaitMs, [&] { return wt::WindowText(hDlg) == L"Download beendet"; });
@@ -428,8 +373,8 @@ private:
         Click(hPage, IDC_USER_LOGO_SAVE);
         HWND hBox = WaitDialog(IsMessageBox, "\"&Sichern...\" after the download: message 1166");
         if (!hBox) return;
-        std::wstring strText = wt::ControlText(hBox, kIdMessageText);
-        m_checks.Check(strText == kUpdatedBefore, "%s: message 1166 (saw \"%s\")", m_pszName,
+        std::wstring strText = wt::ControlText(hBox, wt::kIdMessageText);
+        m_checks.Check(strText == wt::kUpdatedBefore, "%s: message 1166 (saw \"%s\")", m_pszName,
                        wt::Utf8(strText).c_str());
         Answer(hBox, IDOK);
         HWND hSave = WaitDialog(wt::IsFileDialog, "the Save As dialog");
@@ -474,7 +419,7 @@ private:
             if (::WaitForSingleObject(m_hDblClkDone, 0) == WAIT_OBJECT_0) return true;
             HWND hBox = FindHostDialog(IsMessageBox);
             if (hBox && !::IsWindow(m_hSheet) &&
-                wt::ControlText(hBox, kIdMessageText) == kAskRestart) {
+                wt::ControlText(hBox, wt::kIdMessageText) == wt::kAskRestart) {
                 Answer(hBox, IDNO);
                 ::Sleep(300);
             }
@@ -483,33 +428,9 @@ private:
         m_checks.Check(bClosed, "%s: the sheet closes with Cancel", m_pszName);
     }
 
-    void CloseEverything() {
-        bool bDone = wt::WaitFor(kWaitMs, [&] {
-            if (::WaitForSingleObject(m_hDblClkDone, 0) == WAIT_OBJECT_0) return true;
-            for (HWND hWnd : wt::TopLevelWindows(m_dwHostThread)) {
-                if (!wt::IsDialog(hWnd)) continue;
-                m_checks.Check(false, "%s: unexpected window \"%s\" is open; closing it", m_pszName,
-                               wt::Utf8(wt::WindowText(hWnd)).c_str());
-                wt::DumpWindows(m_checks, m_dwHostThread);
-                if (wt::IsSheet(hWnd))
-                    ::PostMessageW(hWnd, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
-                else
-                    Answer(hWnd, HasVisibleButton(hWnd, IDNO) ? IDNO : IDCANCEL);
-                ::Sleep(500);
-            }
-            return false;
-        });
-        if (!bDone) {
-            m_checks.Check(false, "%s: CPL_DBLCLK did not return", m_pszName);
-            std::_Exit(m_checks.Finish());
-        }
-    }
-
-    wt::CChecks& m_checks;
     const CSimulator& m_sim;
     const CDevice& m_device;
     const char* m_pszName;
-    DWORD m_dwHostThread;
     HANDLE m_hDblClkDone;
     HWND m_hSheet = nullptr;
 };
@@ -525,15 +446,16 @@ void RunDevice(wt::CChecks& checks, PFN_CPLAPPLET pfnApplet, const CSimulator& s
     if (!checks.Check(bLoaded, "%s: simulator set up", pszName)) return;
     checks.Check(pfnApplet(hHost, CPL_INIT, 0, 0) == 1, "%s: CPL_INIT gives 1", pszName);
 
-    CEvent done;
-    CPagesDriver driver(checks, simulator, device, ::GetCurrentThreadId(), done.Get());
-    driver.m_strLedMatrix0 = simulator.Get("leds.matrix.0");
-    std::string strMatrix1 = simulator.Get("leds.matrix.1");
-    driver.m_strUserLed = simulator.Get("user.led");
-    std::thread thread([&] { driver.Run(); });
-    LONG nResult = pfnApplet(hHost, CPL_DBLCLK, 0, 0);
-    ::SetEvent(done.Get());
-    thread.join();
+    const std::string strMatrix0 = simulator.Get("leds.matrix.0");
+    const std::string strMatrix1 = simulator.Get("leds.matrix.1");
+    const std::string strUserLed = simulator.Get("user.led");
+    LONG nResult =
+        wt::DoubleClickApplet(checks, pfnApplet, hHost, [&](DWORD dwHostThread, HANDLE hDone) {
+            CPagesDriver driver(checks, simulator, device, dwHostThread, hDone);
+            driver.m_strLedMatrix0 = strMatrix0;
+            driver.m_strUserLed = strUserLed;
+            driver.Run();
+        });
     checks.Check(nResult == 1, "%s: CPL_DBLCLK returns 1", pszName);
 
     // Cancel put back the four LED layers and the user LED.
@@ -544,14 +466,14 @@ void RunDevice(wt::CChecks& checks, PFN_CPLAPPLET pfnApplet, const CSimulator& s
         ++nRestores;
     checks.Check(nRestores == 4, "%s: Cancel writes back all four LED layers (saw %d)", pszName,
                  nRestores);
-    checks.Check(simulator.Get("leds.matrix.0") == driver.m_strLedMatrix0 &&
+    checks.Check(simulator.Get("leds.matrix.0") == strMatrix0 &&
                      simulator.Get("leds.matrix.1") == strMatrix1,
                  "%s: the LED layers are as before the sheet opened", pszName);
-    checks.Check(simulator.Get("user.led") == driver.m_strUserLed &&
-                     strLog.find("IvroSetUserLed state=" + driver.m_strUserLed + " -> 1") !=
-                         std::string::npos,
-                 "%s: Cancel puts the user LED back to %s (saw %s)", pszName,
-                 driver.m_strUserLed.c_str(), simulator.Get("user.led").c_str());
+    checks.Check(
+        simulator.Get("user.led") == strUserLed &&
+            strLog.find("IvroSetUserLed state=" + strUserLed + " -> 1") != std::string::npos,
+        "%s: Cancel puts the user LED back to %s (saw %s)", pszName, strUserLed.c_str(),
+        simulator.Get("user.led").c_str());
     checks.Check(pfnApplet(hHost, CPL_EXIT, 0, 0) == 1, "%s: CPL_EXIT gives 1", pszName);
 }
 
@@ -559,22 +481,13 @@ void RunDevice(wt::CChecks& checks, PFN_CPLAPPLET pfnApplet, const CSimulator& s
 
 int wmain() {
     wt::CChecks checks;
-    CLibrary applet(kAppletPath);
-    if (!checks.Check(applet.Get() != nullptr, "LoadLibraryW(%s) (last error %lu)",
-                      wt::Utf8(kAppletPath).c_str(), static_cast<unsigned long>(applet.Error())))
-        return checks.Finish();
-    auto pfnApplet = reinterpret_cast<PFN_CPLAPPLET>(
-        reinterpret_cast<void*>(::GetProcAddress(applet.Get(), "CPlApplet")));
-    CSimulator simulator;
-    if (!checks.Check(pfnApplet && simulator.Bind(),
-                      "CPlApplet and the simulator's control functions"))
-        return checks.Finish();
+    wt::CLoadedApplet applet;
+    if (!applet.CheckLoaded(checks)) return checks.Finish();
 
     ::CreateDirectoryW(kFileDir, nullptr);
-    CWindow host(::CreateWindowExW(0, L"STATIC", L"Control Panel", WS_OVERLAPPEDWINDOW, 0, 0, 200,
-                                   100, nullptr, nullptr, nullptr, nullptr));
+    wt::CHostWindow host;
     for (const CDevice& device : kDevices)
-        RunDevice(checks, pfnApplet, simulator, host.Get(), device);
+        RunDevice(checks, applet.m_pfnApplet, applet.m_simulator, host.Get(), device);
 
     // The file dialogs made the folder the current directory.
     wchar_t szSystem[MAX_PATH] = L"";

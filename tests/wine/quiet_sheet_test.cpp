@@ -15,7 +15,6 @@
 
 namespace {
 
-const wchar_t kAppletPath[] = L"C:\\windows\\system32\\TmRoveVodore.cpl";
 const DWORD kWaitMs = 15000;
 // Long enough for every page's refresh timer to tick at least once.
 const DWORD kDwellMs = 1300;
@@ -62,7 +61,7 @@ bool IsRestore(const std::string& strLine) {
 // presses OK or Cancel.
 void VisitEveryPage(CChecks& checks, PFN_CPLAPPLET pfnApplet, HWND hHost, bool bOk) {
     const char* pszClose = bOk ? "OK" : "Cancel";
-    wt::DoubleClickApplet(checks, pfnApplet, hHost, [&](DWORD dwHostThread) {
+    wt::DoubleClickApplet(checks, pfnApplet, hHost, [&](DWORD dwHostThread, HANDLE) {
         HWND hSheet = wt::WaitForSheet(dwHostThread);
         if (!checks.Check(hSheet != nullptr, "%s: the sheet opens", pszClose)) return;
         int nTabs = wt::TabCount(hSheet);
@@ -83,14 +82,12 @@ void VisitEveryPage(CChecks& checks, PFN_CPLAPPLET pfnApplet, HWND hHost, bool b
 
 int wmain() {
     CChecks checks;
-    wt::CLibrary applet(kAppletPath);
-    PFN_CPLAPPLET pfnApplet = wt::AppletEntry(applet);
-    CSimulator simulator;
-    if (!checks.Check(pfnApplet != nullptr && simulator.Bind(),
-                      "the applet and the simulator load"))
+    wt::CLoadedApplet applet;
+    const PFN_CPLAPPLET pfnApplet = applet.m_pfnApplet;
+    const CSimulator& simulator = applet.m_simulator;
+    if (!checks.Check(pfnApplet != nullptr && applet.m_bBound, "the applet and the simulator load"))
         return checks.Finish();
-    wt::CWindow host(::CreateWindowExW(0, L"STATIC", L"Control Panel", WS_OVERLAPPEDWINDOW, 0, 0,
-                                       200, 100, nullptr, nullptr, nullptr, nullptr));
+    wt::CHostWindow host;
 
     // OK without touching anything: nothing is written, no default changes.
     checks.Check(simulator.m_pfnLoadProfileText(kProfile) != FALSE, "simulator profile loaded");

@@ -21,24 +21,16 @@
 
 namespace {
 
-const wchar_t kAppletPath[] = L"C:\\windows\\system32\\TmRoveVodore.cpl";
 const DWORD kWaitMs = 20000;
-const int kIdMessageText = 0xFFFF;
 const wchar_t kAddedLine[] = L"Checked by the service team.\r\n";
 const wchar_t kShortReport[] = L"*** short ***";
-
-using wt::CEvent;
-using wt::CLibrary;
-using wt::CSimulator;
-using wt::CWindow;
-using wt::PFN_CPLAPPLET;
 
 bool IsReportView(HWND hWnd) {
     return ::GetDlgItem(hWnd, IDC_REPORT_TEXT) && ::GetDlgItem(hWnd, IDC_REPORT_SAVE_AS);
 }
 
 bool IsMessageBox(HWND hWnd) {
-    return ::GetDlgItem(hWnd, kIdMessageText) != nullptr && !wt::IsFileDialog(hWnd);
+    return ::GetDlgItem(hWnd, wt::kIdMessageText) != nullptr && !wt::IsFileDialog(hWnd);
 }
 
 // The saved file decoded as UTF-16LE, and whether it has exactly 2n bytes.
@@ -49,12 +41,11 @@ std::wstring Utf16Text(const std::vector<BYTE>& abFile) {
     return strText;
 }
 
-class CReportDriver {
+class CReportDriver : private wt::CHostDriver {
 public:
     CReportDriver(wt::CChecks& checks, DWORD dwHostThread, HANDLE hDblClkDone,
                   std::wstring strSavePath)
-        : m_checks(checks),
-          m_dwHostThread(dwHostThread),
+        : CHostDriver(checks, dwHostThread, kWaitMs),
           m_hDblClkDone(hDblClkDone),
           m_strSavePath(std::move(strSavePath)) {}
 
@@ -76,38 +67,15 @@ public:
                     [&] { return ::WaitForSingleObject(m_hDblClkDone, 0) == WAIT_OBJECT_0; }),
                 "Cancel closes the sheet");
         }
-        CloseEverything();
+        CloseEverything(m_hDblClkDone);
     }
 
 private:
-    static void Click(HWND hDlg, int nId) {
-        ::PostMessageW(::GetDlgItem(hDlg, nId), BM_CLICK, 0, 0);
-    }
-
-    HWND FindHostDialog(bool (*pfnIs)(HWND)) const {
-        for (HWND hWnd : wt::TopLevelWindows(m_dwHostThread))
-            if (wt::IsDialog(hWnd) && !wt::IsSheet(hWnd) && pfnIs(hWnd)) return hWnd;
-        return nullptr;
-    }
-
-    HWND WaitDialog(bool (*pfnIs)(HWND), const char* pszWhat) {
-        HWND hDlg = nullptr;
-        bool bShown = wt::WaitFor(kWaitMs, [&] { return (hDlg = FindHostDialog(pfnIs)); });
-        if (!m_checks.Check(bShown, "%s appears", pszWhat)) wt::DumpWindows(m_checks, 0);
-        return bShown ? hDlg : nullptr;
-    }
-
-    bool WaitGone(HWND hWnd, const char* pszWhat) {
-        return m_checks.Check(wt::WaitFor(kWaitMs, [&] { return !::IsWindow(hWnd); }), "%s closes",
-                              pszWhat);
-    }
-
     HWND WaitSheet() {
-        HWND hSheet = nullptr;
-        bool bShown = wt::WaitFor(
-            kWaitMs, [&] { return (hSheet = wt::FindDialog(m_dwHostThread, true, nullptr)); });
-        if (!m_checks.Check(bShown, "the sheet opens")) wt::DumpWindows(m_checks, m_dwHostThread);
-        return bShown ? hSheet : nullptr;
+        HWND hSheet = wt::WaitForSheet(m_dwHostThread, kWaitMs);
+        if (!m_checks.Check(hSheet != nullptr, "the sheet opens"))
+            wt::DumpWindows(m_checks, m_dwHostThread);
+        return hSheet;
     }
 
     bool OpenReportPage(HWND hSheet) {
@@ -257,30 +225,6 @@ private:
         m_checks.Check(FindHostDialog(IsMessageBox) == nullptr, "no message box after saving");
     }
 
-    void CloseEverything() {
-        bool bDone = wt::WaitFor(kWaitMs, [&] {
-            if (::WaitForSingleObject(m_hDblClkDone, 0) == WAIT_OBJECT_0) return true;
-            for (HWND hWnd : wt::TopLevelWindows(m_dwHostThread)) {
-                if (!wt::IsDialog(hWnd)) continue;
-                m_checks.Check(false, "unexpected window \"%s\" is open; closing it",
-                               wt::Utf8(wt::WindowText(hWnd)).c_str());
-                wt::DumpWindows(m_checks, m_dwHostThread);
-                if (wt::IsSheet(hWnd))
-                    ::PostMessageW(hWnd, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
-                else
-                    ::PostMessageW(hWnd, WM_COMMAND, IDCANCEL, 0);
-                ::Sleep(500);
-            }
-            return false;
-        });
-        if (!bDone) {
-            m_checks.Check(false, "CPL_DBLCLK did not return");
-            std::_Exit(m_checks.Finish());
-        }
-    }
-
-    wt::CChecks& m_checks;
-    DWORD m_dwHostThread;
     HANDLE m_hDblClkDone;
     std::wstring m_strSavePath;
     HWND m_hPage = nullptr;
@@ -290,16 +234,10 @@ private:
 
 int wmain() {
     wt::CChecks checks;
-    CLibrary applet(kAppletPath);
-    if (!checks.Check(applet.Get() != nullptr, "LoadLibraryW(%s) (last error %lu)",
-                      wt::Utf8(kAppletPath).c_str(), static_cast<unsigned long>(applet.Error())))
-        return checks.Finish();
-    auto pfnApplet = reinterpret_cast<PFN_CPLAPPLET>(
-        reinterpret_cast<void*>(::GetProcAddress(applet.Get(), "CPlApplet")));
-    CSimulator simulator;
-    if (!checks.Check(pfnApplet && simulator.Bind(),
-                      "CPlApplet and the simulator's control functions"))
-        return checks.Finish();
+    wt::CLoadedApplet applet;
+    if (!applet.CheckLoaded(checks)) return checks.Finish();
+    const wt::PFN_CPLAPPLET pfnApplet = applet.m_pfnApplet;
+    const wt::CSimulator& simulator = applet.m_simulator;
     simulator.m_pfnReset();
     checks.Check(simulator.Set("temperature.drift", "0"), "simulator set up");
 
@@ -307,16 +245,13 @@ int wmain() {
     ::CreateDirectoryW(strDir.c_str(), nullptr);
     const std::wstring strSavePath = strDir + L"\\panel-report.txt";
     ::DeleteFileW(strSavePath.c_str());
-    CWindow host(::CreateWindowExW(0, L"STATIC", L"Control Panel", WS_OVERLAPPEDWINDOW, 0, 0, 200,
-                                   100, nullptr, nullptr, nullptr, nullptr));
+    wt::CHostWindow host;
 
     checks.Check(pfnApplet(host.Get(), CPL_INIT, 0, 0) == 1, "CPL_INIT gives 1");
-    CEvent done;
-    CReportDriver driver(checks, ::GetCurrentThreadId(), done.Get(), strSavePath);
-    std::thread thread([&] { driver.Run(); });
-    LONG nResult = pfnApplet(host.Get(), CPL_DBLCLK, 0, 0);
-    ::SetEvent(done.Get());
-    thread.join();
+    LONG nResult =
+        wt::DoubleClickApplet(checks, pfnApplet, host.Get(), [&](DWORD dwHostThread, HANDLE hDone) {
+            CReportDriver(checks, dwHostThread, hDone, strSavePath).Run();
+        });
     checks.Check(nResult == 1, "CPL_DBLCLK returns 1 (saw %ld)", static_cast<long>(nResult));
     checks.Check(pfnApplet(host.Get(), CPL_EXIT, 0, 0) == 1, "CPL_EXIT gives 1");
 

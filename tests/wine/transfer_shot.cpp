@@ -28,13 +28,6 @@ const DWORD kStepWrite = 5;
 const wchar_t kWriting[] = L"Daten auf Ger\u00E4t schreiben... NICHT ABBRECHEN!";
 const wchar_t kFolder[] = L"C:\\Firmware";
 
-// The transfer dialog of the thread: the visible dialog with its button.
-HWND FindTransferDialog(DWORD dwThreadId) {
-    for (HWND hWnd : wt::TopLevelWindows(dwThreadId))
-        if (wt::IsDialog(hWnd) && ::GetDlgItem(hWnd, IDC_TRANSFER_BUTTON)) return hWnd;
-    return nullptr;
-}
-
 long long Number(const wt::CSimulator& simulator, const std::string& strKey) {
     return std::strtoll(simulator.Get(strKey.c_str()).c_str(), nullptr, 10);
 }
@@ -131,7 +124,7 @@ int wmain(int argc, wchar_t** argv) {
     std::thread driver([&, dwHost = ::GetCurrentThreadId()] {
         HWND hDlg = nullptr;
         bool bWriting = wt::WaitFor(kWaitMs, [&] {
-            hDlg = FindTransferDialog(dwHost);
+            hDlg = wt::FindTransferDialog(dwHost);
             return hDlg && wt::ControlText(hDlg, IDC_TRANSFER_STEP) == kWriting;
         });
         if (checks.Check(bWriting, "the transfer dialog writes the device")) {

@@ -20,7 +20,6 @@
 namespace {
 
 const DWORD kWaitMs = 20000;
-const int kIdMessageText = 0xFFFF;
 
 using wt::CSimulator;
 
@@ -38,20 +37,13 @@ bool WriteFpgaFile(const std::wstring& strPath, DWORD dwVersion, bool bDamaged) 
     return file.IsOpen() && file.Write(abFile.data(), static_cast<DWORD>(abFile.size()));
 }
 
-// The transfer dialog of the main thread: the visible dialog with button 1280.
-HWND FindTransferDialog(DWORD dwThreadId) {
-    for (HWND hWnd : wt::TopLevelWindows(dwThreadId))
-        if (wt::IsDialog(hWnd) && ::GetDlgItem(hWnd, IDC_TRANSFER_BUTTON)) return hWnd;
-    return nullptr;
-}
-
 // A message box of this process owned by hOwner (any thread).
 HWND FindOwnedBox(HWND hOwner) {
     for (HWND hWnd : wt::TopLevelWindows(0)) {
         DWORD dwProcess = 0;
         ::GetWindowThreadProcessId(hWnd, &dwProcess);
         if (dwProcess == ::GetCurrentProcessId() && wt::IsDialog(hWnd) &&
-            ::GetWindow(hWnd, GW_OWNER) == hOwner && ::GetDlgItem(hWnd, kIdMessageText))
+            ::GetWindow(hWnd, GW_OWNER) == hOwner && ::GetDlgItem(hWnd, wt::kIdMessageText))
             return hWnd;
     }
     return nullptr;
@@ -79,8 +71,9 @@ void RunDownload(wt::CChecks& checks, const CSimulator& simulator) {
     simulator.m_pfnSet("transfer.duration", "2500");
     INT_PTR nResult = RunDialog(strPath, [&](DWORD dwHost) {
         HWND hDlg = nullptr;
-        if (!checks.Check(wt::WaitFor(kWaitMs, [&] { return (hDlg = FindTransferDialog(dwHost)); }),
-                          "download: the transfer dialog opens")) {
+        if (!checks.Check(
+                wt::WaitFor(kWaitMs, [&] { return (hDlg = wt::FindTransferDialog(dwHost)); }),
+                "download: the transfer dialog opens")) {
             wt::DumpWindows(checks, 0);
             return;
         }
@@ -137,13 +130,13 @@ void RunOlderVersionWhileCancelling(wt::CChecks& checks, const CSimulator& simul
     simulator.m_pfnSet("transfer.duration", "0");
     INT_PTR nResult = RunDialog(strPath, [&](DWORD dwHost) {
         HWND hDlg = nullptr, hBox = nullptr;
-        wt::WaitFor(kWaitMs, [&] { return (hDlg = FindTransferDialog(dwHost)); });
+        wt::WaitFor(kWaitMs, [&] { return (hDlg = wt::FindTransferDialog(dwHost)); });
         bool bAsked = hDlg && wt::WaitFor(kWaitMs, [&] { return (hBox = FindOwnedBox(hDlg)); });
         if (!checks.Check(bAsked, "older version: the question is owned by the transfer dialog")) {
             wt::DumpWindows(checks, 0);
             return;
         }
-        std::wstring strText = wt::ControlText(hBox, kIdMessageText);
+        std::wstring strText = wt::ControlText(hBox, wt::kIdMessageText);
         checks.Check(strText.find(L"\u00E4lteren Version") != std::wstring::npos,
                      "older version: question text (\"%s\")", wt::Utf8(strText).c_str());
         checks.Check(wt::WindowText(hBox) == L"Control Center (Marlet)",
@@ -167,13 +160,13 @@ void RunDamagedFile(wt::CChecks& checks) {
     WriteFpgaFile(strPath, 109, true);
     INT_PTR nResult = RunDialog(strPath, [&](DWORD dwHost) {
         HWND hDlg = nullptr, hBox = nullptr;
-        wt::WaitFor(kWaitMs, [&] { return (hDlg = FindTransferDialog(dwHost)); });
+        wt::WaitFor(kWaitMs, [&] { return (hDlg = wt::FindTransferDialog(dwHost)); });
         bool bShown = hDlg && wt::WaitFor(kWaitMs, [&] { return (hBox = FindOwnedBox(hDlg)); });
         if (!checks.Check(bShown, "damaged file: a message box")) {
             wt::DumpWindows(checks, 0);
             return;
         }
-        std::wstring strText = wt::ControlText(hBox, kIdMessageText);
+        std::wstring strText = wt::ControlText(hBox, wt::kIdMessageText);
         checks.Check(strText ==
                          L"Die Datei hat eine ung\u00FCltige Pr\u00FCfsumme. M\u00F6glicherweise "
                          L"wurde die Datei besch\u00E4digt.",
@@ -201,7 +194,7 @@ void RunCancelAfterTheWrite(wt::CChecks& checks, const CSimulator& simulator) {
     simulator.m_pfnSet("transfer.hold_step", "6");
     INT_PTR nResult = RunDialog(strPath, [&](DWORD dwHost) {
         HWND hDlg = nullptr;
-        wt::WaitFor(kWaitMs, [&] { return (hDlg = FindTransferDialog(dwHost)); });
+        wt::WaitFor(kWaitMs, [&] { return (hDlg = wt::FindTransferDialog(dwHost)); });
         const struct {
             const char* pszStep;
             const wchar_t* pszText;
