@@ -194,26 +194,23 @@ void AppendFactorySection(CString& rReport) {
     AppendLine(rReport, L"Settings data: ", dump);
 }
 
+// A sensor's signed degrees, or why they could not be read.
+CString TemperatureText(DWORD nSensor) {
+    signed char nDegrees = 0;
+    if (!IvroGetTemperature(nSensor, &nDegrees, sizeof(nDegrees))) return LastErrorText();
+    CString text;
+    text.Format(L"%d \u00B0C", static_cast<int>(nDegrees));
+    return text;
+}
+
 void AppendTemperaturesSection(CString& rReport) {
     AppendHeader(rReport, L"Temperatures");
-    signed char nCpu = 0;
-    CString cpu;
-    if (IvroGetTemperature(0, &nCpu, sizeof(nCpu)))
-        cpu.Format(L"%d \u00B0C", static_cast<int>(nCpu));
-    else
-        cpu = LastErrorText();
+    CString cpu = TemperatureText(0);
     // Said also after a failure: it tells which way the value was asked.
     DWORD dwWmi = 0;
     if (IvroGetWmiMode(&dwWmi) && dwWmi) cpu += L" (read via WMI)";
     AppendLine(rReport, L"CPU: ", cpu);
-
-    signed char nIo = 0;
-    CString io;
-    if (IvroGetTemperature(1, &nIo, sizeof(nIo)))
-        io.Format(L"%d \u00B0C", static_cast<int>(nIo));
-    else
-        io = LastErrorText();
-    AppendLine(rReport, L"I/O: ", io);
+    AppendLine(rReport, L"I/O: ", TemperatureText(1));
 }
 
 void AppendSwitchesSection(CString& rReport) {
