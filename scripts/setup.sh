@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the project needs (only the missing ones).
+# Installs the Debian packages the project needs (only the missing ones);
+# nsis (makensis) and zip make the release's installers and zips.
 # The 32-bit applet runs under wine32 from Debian's i386 architecture, which
 # is added first when it is not there yet.
 set -euo pipefail
 
 packages=(cmake make g++ googletest libgtest-dev libgmock-dev clang-format
           g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
-          wine64 wine32:i386 xvfb fonts-wine imagemagick)
+          wine64 wine32:i386 xvfb fonts-wine imagemagick nsis zip)
 
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO="sudo"

@@ -2,8 +2,10 @@
 # The README's test command: installs what is missing, builds everything and
 # runs every test: native unit tests (AddressSanitizer + UndefinedBehavior-
 # Sanitizer), the thread tests under ThreadSanitizer, the checks of the run
-# command and its documentation, and the Wine end-to-end tests of the real
-# DLLs, 64-bit and 32-bit.
+# command and its documentation, the Wine end-to-end tests of the real
+# DLLs, 64-bit and 32-bit, then the release build (scripts/release.sh: both
+# architectures, the size budget, installers and zips) and the installers'
+# install and uninstall under Wine.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TM_BUILD_DIR:-$root/build}
@@ -22,3 +24,9 @@ echo "== run command and documentation"
 
 echo "== Wine end-to-end tests (x64, x86)"
 TM_SKIP_BUILD=1 "$root/scripts/wine-tests.sh"
+
+echo "== release build, installers and zips (x86, x64)"
+"$root/scripts/release.sh"
+
+echo "== installers under Wine"
+TM_SKIP_BUILD=1 "$root/scripts/installer-tests.sh"

@@ -1,0 +1,248 @@
+#!/usr/bin/env bash
+# Tests the release installers (scripts/release.sh) under Wine, in a fresh
+# 64-bit prefix of their own (build/installer-wineprefix, made anew on every
+# run) on a private Xvfb display:
+#  - the x64 setup, silent (/S): the applet in system32, the uninstall entry
+#    in the 64-bit registry view, no simulator unless /SIMULATOR is given, and
+#    a TmIvro.dll that is there already stays as it was (also on uninstall);
+#    Wine's control.exe opens the installed applet (sheet_probe from the x64
+#    test build visits every page and cancels);
+#  - the x86 setup refuses the 64-bit prefix without /FORCE32; with it, the
+#    applet goes to syswow64, its entry into the 32-bit view, and the 32-bit
+#    control.exe opens it;
+#  - each silent uninstall leaves neither files nor the registry key behind;
+#  - the zips hold the applet, the simulator (in Simulator\) and LIESMICH.txt.
+# Prints "N passed, M failed" last; exits 1 on failure.
+# Usage: scripts/installer-tests.sh   (TM_SKIP_BUILD=1: use build/dist and
+#        build/release as they are; otherwise scripts/release.sh runs first)
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${TM_BUILD_DIR:-$root/build}
+out=$build/installer-tests
+passed=0
+failed=0
+
+check() {  # condition-result (0 = ok), description
+    if [ "$1" -eq 0 ]; then
+        passed=$((passed + 1))
+        echo "ok:   $2"
+    else
+        failed=$((failed + 1))
+        echo "FAIL: $2"
+    fi
+}
+
+finish() {
+    echo "$passed passed, $failed failed"
+    [ "$failed" -eq 0 ]
+    exit
+}
+
+if [ "${TM_SKIP_BUILD:-0}" != 1 ]; then
+    "$root/scripts/release.sh" || exit 1
+fi
+version=$(sed -n 's/.*VALUE "FileVersion", "\([^"]*\)".*/\1/p' "$root/res/TmRoveVodore.rc" | head -n 1)
+probe=$build/x64/tests/wine/sheet_probe.exe
+for f in "$build/dist/TmRoveVodore-$version-x64-setup.exe" \
+    "$build/dist/TmRoveVodore-$version-x86-setup.exe" "$probe"; do
+    [ -f "$f" ]
+    check $? "there is $f (scripts/release.sh; sheet_probe: scripts/build.sh x64)"
+done
+[ "$failed" -eq 0 ] || finish
+
+# The zips for installing by hand hold the same files as the setups.
+for arch in x64 x86; do
+    name=TmRoveVodore-$version-$arch
+    listing=$(zip -sf "$build/dist/$name.zip" 2>/dev/null | sed 's/^ *//')
+    for f in TmRoveVodore.cpl Simulator/TmIvro.dll LIESMICH.txt; do
+        grep -qxF "$name/$f" <<<"$listing"
+        check $? "$arch: $name.zip holds $name/$f"
+    done
+done
+[ "$failed" -eq 0 ] || finish
+mkdir -p "$out"
+rm -rf "${out:?}"/*
+
+# A prefix of our own, never the shared test prefix: the installers must
+# meet a Windows that has seen nothing of the applet.
+export TM_WINEPREFIX=$build/installer-wineprefix
+export TM_XVFB=1
+# shellcheck source=scripts/wine-env.sh
+. "$root/scripts/wine-env.sh"
+trap tm_wine_cleanup EXIT
+started=$SECONDS
+rm -rf "$WINEPREFIX"
+tm_wine 300 wineboot -i >/dev/null 2>&1 && timeout 120 "$TM_WINESERVER" -w
+check $? "a fresh Wine prefix $WINEPREFIX"
+[ "$failed" -eq 0 ] || finish
+tm_start_xvfb || {
+    check 1 "Xvfb started"
+    finish
+}
+
+key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\TmRoveVodore'
+sys64=$(tm_system_dir x64)
+sys32=$(tm_system_dir x86)
+
+# The data of a value of the uninstall key in one registry view (64 or 32);
+# fails when there is no such value.
+reg_value() {  # view, value name
+    local line
+    line=$(tm_wine 60 reg query "$key" /v "$2" "/reg:$1" 2>/dev/null | tr -d '\r' |
+        grep -a -E "^ +$2 +REG_") || return 1
+    echo "$line" | sed -E "s/^ +$2 +REG_[A-Z_]+ +//"
+}
+
+has_key() {  # view
+    tm_wine 60 reg query "$key" "/reg:$1" >/dev/null 2>&1
+}
+
+run_setup() {  # arch, arguments...
+    local arch=$1
+    shift
+    tm_wine 180 "$build/dist/TmRoveVodore-$version-$arch-setup.exe" "$@" >/dev/null 2>&1
+}
+
+# The uninstaller copies itself to the temporary folder and starts the copy;
+# the prefix's server ends once that has finished.
+run_uninstall() {  # Unix path of Uninstall.exe
+    tm_wine 180 "$1" /S >/dev/null 2>&1
+    timeout 120 "$TM_WINESERVER" -w
+}
+
+# The uninstall entry: the values a Windows user and the Programs list see.
+check_entry() {  # arch, view, install folder (Windows path)
+    local name
+    # reg.exe writes the console's code page; the umlaut is not compared.
+    local bits=64
+    [ "$1" = x64 ] || bits=32
+    name=$(reg_value "$2" DisplayName)
+    [[ $name == "Control Center f"*"r Tolmek Panel-PCs ($bits-Bit)" ]]
+    check $? "$1: the uninstall entry in the $2-bit registry view names the applet"
+    [ "$(reg_value "$2" DisplayVersion)" = "$version" ] && [ "$(reg_value "$2" Publisher)" = Tolmek ]
+    check $? "$1: the uninstall entry has version $version and publisher Tolmek"
+    [ "$(reg_value "$2" UninstallString)" = "\"$3\\Uninstall.exe\"" ]
+    check $? "$1: the uninstall entry runs $3\\Uninstall.exe"
+    local other=32
+    [ "$2" = 64 ] || other=64
+    ! has_key "$other"
+    check $? "$1: no uninstall entry in the $other-bit registry view"
+}
+
+# Wine's control.exe of the architecture opens the installed applet; the
+# probe visits every page, saves a picture of each and presses Cancel.
+open_control() {  # arch, Windows path of the applet, output folder
+    local arch=$1 dir=$3
+    mkdir -p "$dir"
+    tm_wine_desktop 120 "$(tm_control_exe "$arch")" "$2" 2>"$dir/control.err" &
+    local control_pid=$!
+    tm_wine_desktop 120 "$probe" --caption "Eigenschaften von Marlet" --timeout 30 \
+        --shots "$(tm_winpath "$dir")" 2>"$dir/probe.err" | tr -d '\r' >"$dir/probe.log"
+    local summary
+    summary=$(grep -E '^[0-9]+ passed, [0-9]+ failed$' "$dir/probe.log" | tail -n 1)
+    [[ $summary == *" passed, 0 failed" ]] && [[ $summary != "0 passed"* ]]
+    check $? "$arch: control.exe shows the installed applet's sheet (sheet_probe: ${summary:-no summary}; $dir/probe.log)"
+    local ended=1
+    for _ in $(seq 1 200); do
+        if ! kill -0 "$control_pid" 2>/dev/null; then
+            ended=0
+            break
+        fi
+        sleep 0.1
+    done
+    check $ended "$arch: control.exe ends after the sheet is cancelled"
+    [ $ended -eq 0 ] || kill "$control_pid" 2>/dev/null
+    wait "$control_pid" 2>/dev/null
+    timeout 60 "$TM_WINESERVER" -w
+}
+
+pf64='C:\Program Files\TmRoveVodore'
+pf64_unix="$WINEPREFIX/drive_c/Program Files/TmRoveVodore"
+pf32='C:\Program Files (x86)\TmRoveVodore'
+pf32_unix="$WINEPREFIX/drive_c/Program Files (x86)/TmRoveVodore"
+rel64=$build/release/x64
+rel32=$build/release/x86
+
+echo "== x64 setup: default components"
+run_setup x64 /S
+check $? "x64: the silent setup ends with exit code 0"
+cmp -s "$sys64/TmRoveVodore.cpl" "$rel64/TmRoveVodore.cpl"
+check $? "x64: TmRoveVodore.cpl is in system32"
+for chm in "$rel64"/*.chm; do
+    [ -f "$chm" ] || continue
+    cmp -s "$sys64/TmRoveVodore.chm" "$chm"
+    check $? "x64: the help file TmRoveVodore.chm is in system32"
+done
+[ ! -e "$sys64/TmIvro.dll" ] && [ ! -e "$sys32/TmIvro.dll" ]
+check $? "x64: the simulator is not installed unless chosen"
+[ ! -e "$sys32/TmRoveVodore.cpl" ]
+check $? "x64: nothing in syswow64"
+[ -f "$pf64_unix/Uninstall.exe" ]
+check $? "x64: the uninstaller is $pf64\\Uninstall.exe"
+check_entry x64 64 "$pf64"
+! reg_value 64 SimulatorInstalled >/dev/null
+check $? "x64: the entry records no simulator"
+run_uninstall "$pf64_unix/Uninstall.exe"
+[ ! -e "$sys64/TmRoveVodore.cpl" ] && [ ! -e "$sys64/TmRoveVodore.chm" ] && [ ! -e "$pf64_unix" ]
+check $? "x64: the uninstaller removes the applet, the help file and its own folder"
+! has_key 64
+check $? "x64: the uninstaller removes the uninstall entry"
+
+echo "== x64 setup: /SIMULATOR, control.exe"
+run_setup x64 /S /SIMULATOR
+check $? "x64 /SIMULATOR: the silent setup ends with exit code 0"
+cmp -s "$sys64/TmIvro.dll" "$rel64/TmIvro.dll"
+check $? "x64 /SIMULATOR: the simulator TmIvro.dll is in system32"
+[ "$(reg_value 64 SimulatorInstalled)" = 0x1 ]
+check $? "x64 /SIMULATOR: the entry records the simulator as installed by the setup"
+open_control x64 'C:\windows\system32\TmRoveVodore.cpl' "$out/x64"
+run_uninstall "$pf64_unix/Uninstall.exe"
+[ ! -e "$sys64/TmRoveVodore.cpl" ] && [ ! -e "$sys64/TmIvro.dll" ] && [ ! -e "$pf64_unix" ]
+check $? "x64 /SIMULATOR: the uninstaller removes the applet and the simulator it installed"
+! has_key 64
+check $? "x64 /SIMULATOR: the uninstaller removes the uninstall entry"
+
+echo "== x64 setup: /SIMULATOR beside the device's own TmIvro.dll"
+# The driver package's library: here the simulator with a mark appended
+# (a PE file loads with data after its end).
+cp "$rel64/TmIvro.dll" "$sys64/TmIvro.dll"
+echo "driver package" >>"$sys64/TmIvro.dll"
+cp "$sys64/TmIvro.dll" "$out/driver-TmIvro.dll"
+run_setup x64 /S /SIMULATOR
+check $? "x64 beside a TmIvro.dll: the silent setup ends with exit code 0"
+cmp -s "$sys64/TmIvro.dll" "$out/driver-TmIvro.dll"
+check $? "x64 beside a TmIvro.dll: the setup leaves the TmIvro.dll that was there"
+! reg_value 64 SimulatorInstalled >/dev/null
+check $? "x64 beside a TmIvro.dll: the entry records no simulator"
+run_uninstall "$pf64_unix/Uninstall.exe"
+cmp -s "$sys64/TmIvro.dll" "$out/driver-TmIvro.dll" && [ ! -e "$sys64/TmRoveVodore.cpl" ]
+check $? "x64 beside a TmIvro.dll: the uninstaller removes the applet and leaves that TmIvro.dll"
+! has_key 64
+check $? "x64 beside a TmIvro.dll: the uninstaller removes the uninstall entry"
+rm -f "$sys64/TmIvro.dll"
+
+echo "== x86 setup on 64-bit Windows"
+run_setup x86 /S
+rc=$?
+[ "$rc" -eq 2 ] && [ ! -e "$sys32/TmRoveVodore.cpl" ] && [ ! -e "$sys64/TmRoveVodore.cpl" ] &&
+    ! has_key 32 && ! has_key 64
+check $? "x86 without /FORCE32: the setup refuses 64-bit Windows (exit code $rc, nothing installed)"
+run_setup x86 /S /FORCE32 /SIMULATOR
+check $? "x86 /FORCE32: the silent setup ends with exit code 0"
+cmp -s "$sys32/TmRoveVodore.cpl" "$rel32/TmRoveVodore.cpl" &&
+    cmp -s "$sys32/TmIvro.dll" "$rel32/TmIvro.dll"
+check $? "x86 /FORCE32: TmRoveVodore.cpl and the simulator are in syswow64"
+[ ! -e "$sys64/TmRoveVodore.cpl" ] && [ ! -e "$sys64/TmIvro.dll" ]
+check $? "x86 /FORCE32: nothing in system32"
+check_entry x86 32 "$pf32"
+open_control x86 'C:\windows\system32\TmRoveVodore.cpl' "$out/x86"
+run_uninstall "$pf32_unix/Uninstall.exe"
+[ ! -e "$sys32/TmRoveVodore.cpl" ] && [ ! -e "$sys32/TmIvro.dll" ] && [ ! -e "$pf32_unix" ]
+check $? "x86 /FORCE32: the uninstaller removes the applet, the simulator and its own folder"
+! has_key 32
+check $? "x86 /FORCE32: the uninstaller removes the uninstall entry"
+
+tm_wine_cleanup
+trap - EXIT
+echo "installer-tests: took $((SECONDS - started)) s"
+finish
