@@ -1,12 +1,13 @@
-// The applet's own versions of a few pieces of GCC's static C++ runtime.
+// The applet's own versions of a few pieces of GCC's static C++ runtime;
+// linked into TmRoveVodore.cpl only.
 //
 // Linked statically, libstdc++ brings its default terminate handler (which
 // demangles the exception's type name for a console message) and its helpers
 // that throw the standard exceptions (which pull in two complete std::string
-// implementations); together about a third of the module. Inside the Control
-// Panel host neither can do anything useful: there is no console, and nothing
-// in the applet catches a standard exception, so such an exception always
-// ends in std::terminate anyway. These replacements end the process at once;
+// implementations): some 150 KB of the 32-bit module. Inside the Control
+// Panel host neither does anything useful: there is no console, and nothing
+// in the applet catches a standard exception, so such an exception ends the
+// host through std::terminate anyway. These replacements end it at once;
 // allocation failures still throw std::bad_alloc.
 #include <cstdlib>
 #include <new>
