@@ -96,7 +96,14 @@ Section "Control Center (TmRoveVodore.cpl)" SecApplet
   WriteRegStr HKLM "${UNINST_KEY}" "DisplayName" "${PRODUCT} (${BITS}-Bit)"
   WriteRegStr HKLM "${UNINST_KEY}" "DisplayVersion" "${VERSION}"
   WriteRegStr HKLM "${UNINST_KEY}" "Publisher" "${PUBLISHER}"
-  WriteRegStr HKLM "${UNINST_KEY}" "DisplayIcon" "$SYSDIR\TmRoveVodore.cpl,0"
+  ; For 64-bit programs (Programs and Features) the 32-bit system folder is SysWOW64.
+  StrCpy $0 "$SYSDIR"
+  !if ${ARCH} == "x86"
+    ${If} ${RunningX64}
+      StrCpy $0 "$WINDIR\SysWOW64"
+    ${EndIf}
+  !endif
+  WriteRegStr HKLM "${UNINST_KEY}" "DisplayIcon" "$0\TmRoveVodore.cpl,0"
   WriteRegStr HKLM "${UNINST_KEY}" "InstallLocation" "$INSTDIR"
   WriteRegStr HKLM "${UNINST_KEY}" "UninstallString" '"$INSTDIR\Uninstall.exe"'
   WriteRegStr HKLM "${UNINST_KEY}" "QuietUninstallString" '"$INSTDIR\Uninstall.exe" /S'

@@ -11,7 +11,8 @@
 #    applet goes to syswow64, its entry into the 32-bit view, and the 32-bit
 #    control.exe opens it;
 #  - each silent uninstall leaves neither files nor the registry key behind;
-#  - the zips hold the applet, the simulator (in Simulator\) and LIESMICH.txt.
+#  - the zips hold the applet, the simulator (in Simulator\) and LIESMICH.txt;
+#  - the release applets export CPlApplet only and import system DLLs only.
 # Prints "N passed, M failed" last; exits 1 on failure.
 # Usage: scripts/installer-tests.sh   (TM_SKIP_BUILD=1: use build/dist and
 #        build/release as they are; otherwise scripts/release.sh runs first)
@@ -49,6 +50,21 @@ for f in "$build/dist/TmRoveVodore-$version-x64-setup.exe" \
     check $? "there is $f (scripts/release.sh; sheet_probe: scripts/build.sh x64)"
 done
 [ "$failed" -eq 0 ] || finish
+
+# The release builds link as the test builds do: the one export, and no
+# DLLs of the compiler's runtime beside the system's.
+system_dll='^(kernel32|user32|gdi32|comctl32|comdlg32|shlwapi|version|advapi32|shell32|msvcrt|ole32|oleaut32|uxtheme|ntdll|tmivro)\.dll$'
+for arch in x64 x86; do
+    objdump=x86_64-w64-mingw32-objdump
+    [ "$arch" = x64 ] || objdump=i686-w64-mingw32-objdump
+    dump=$("$objdump" -p "$build/release/$arch/TmRoveVodore.cpl")
+    names=$(echo "$dump" | sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/p' | sed -n 's/^\t\[ *[0-9]*\] //p')
+    [ "$names" = CPlApplet ]
+    check $? "$arch: the release TmRoveVodore.cpl exports CPlApplet only"
+    bad=$(echo "$dump" | sed -n 's/^\tDLL Name: //p' | tr '[:upper:]' '[:lower:]' | grep -Ev "$system_dll")
+    [ -z "$bad" ]
+    check $? "$arch: the release TmRoveVodore.cpl imports only system DLLs and TmIvro.dll${bad:+ (also: ${bad//$'\n'/ })}"
+done
 
 # The zips for installing by hand hold the same files as the setups.
 for arch in x64 x86; do
@@ -232,13 +248,22 @@ check $? "x86 /FORCE32: the silent setup ends with exit code 0"
 cmp -s "$sys32/TmRoveVodore.cpl" "$rel32/TmRoveVodore.cpl" &&
     cmp -s "$sys32/TmIvro.dll" "$rel32/TmIvro.dll"
 check $? "x86 /FORCE32: TmRoveVodore.cpl and the simulator are in syswow64"
+for chm in "$rel32"/*.chm; do
+    [ -f "$chm" ] || continue
+    cmp -s "$sys32/TmRoveVodore.chm" "$chm"
+    check $? "x86 /FORCE32: the help file TmRoveVodore.chm is in syswow64"
+done
 [ ! -e "$sys64/TmRoveVodore.cpl" ] && [ ! -e "$sys64/TmIvro.dll" ]
 check $? "x86 /FORCE32: nothing in system32"
 check_entry x86 32 "$pf32"
+icon=$(reg_value 32 DisplayIcon)
+[ "${icon,,}" = 'c:\windows\syswow64\tmrovevodore.cpl,0' ]
+check $? "x86 /FORCE32: the entry's icon is the applet in SysWOW64 ($icon)"
 open_control x86 'C:\windows\system32\TmRoveVodore.cpl' "$out/x86"
 run_uninstall "$pf32_unix/Uninstall.exe"
-[ ! -e "$sys32/TmRoveVodore.cpl" ] && [ ! -e "$sys32/TmIvro.dll" ] && [ ! -e "$pf32_unix" ]
-check $? "x86 /FORCE32: the uninstaller removes the applet, the simulator and its own folder"
+[ ! -e "$sys32/TmRoveVodore.cpl" ] && [ ! -e "$sys32/TmRoveVodore.chm" ] &&
+    [ ! -e "$sys32/TmIvro.dll" ] && [ ! -e "$pf32_unix" ]
+check $? "x86 /FORCE32: the uninstaller removes the applet, the help file, the simulator and its own folder"
 ! has_key 32
 check $? "x86 /FORCE32: the uninstaller removes the uninstall entry"
 
