@@ -63,6 +63,9 @@ VIAddVersionKey /LANG=1031 "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=1031 "LegalCopyright" "Copyright © Tolmek"
 
 !define MUI_ABORTWARNING
+; The name with its "(64-Bit)" needs the third title line.
+!define MUI_WELCOMEPAGE_TITLE_3LINES
+!define MUI_FINISHPAGE_TITLE_3LINES
 !define MUI_COMPONENTSPAGE_SMALLDESC
 !insertmacro MUI_PAGE_WELCOME
 !insertmacro MUI_PAGE_COMPONENTS
@@ -117,7 +120,7 @@ SectionEnd
 ; belongs to the device's driver package (or to an earlier installation) and
 ; is never replaced; the uninstaller removes the simulator only when this
 ; installer put it there.
-Section /o "Gerätesimulator TmIvro.dll (nur für Vorführrechner ohne Gerät)" SecSimulator
+Section /o "Gerätesimulator (für Vorführrechner ohne Gerät)" SecSimulator
   !insertmacro TmSystemView
   ${If} ${FileExists} "$SYSDIR\TmIvro.dll"
     DetailPrint "$SYSDIR\TmIvro.dll ist bereits vorhanden und bleibt unverändert."
