@@ -119,7 +119,7 @@ SectionEnd
 ; Demo machines without the device only. A TmIvro.dll that is there already
 ; belongs to the device's driver package (or to an earlier installation) and
 ; is never replaced; the uninstaller removes the simulator only when this
-; installer put it there.
+; installer put it there and nothing has replaced it since.
 Section /o "Gerätesimulator (für Vorführrechner ohne Gerät)" SecSimulator
   !insertmacro TmSystemView
   ${If} ${FileExists} "$SYSDIR\TmIvro.dll"
@@ -128,6 +128,9 @@ Section /o "Gerätesimulator (für Vorführrechner ohne Gerät)" SecSimulator
     SetOutPath "$SYSDIR"
     File "${SRCDIR}\TmIvro.dll"
     WriteRegDWORD HKLM "${UNINST_KEY}" "SimulatorInstalled" 1
+    ; A driver package installed later replaces it; the time tells.
+    GetFileTime "$SYSDIR\TmIvro.dll" $1 $2
+    WriteRegStr HKLM "${UNINST_KEY}" "SimulatorFileTime" "$1 $2"
   ${EndIf}
 SectionEnd
 
@@ -182,8 +185,16 @@ Section "Uninstall"
   Delete /REBOOTOK "$SYSDIR\TmRoveVodore.cpl"
   Delete "$SYSDIR\TmRoveVodore.chm"
   ReadRegDWORD $0 HKLM "${UNINST_KEY}" "SimulatorInstalled"
+  ReadRegStr $3 HKLM "${UNINST_KEY}" "SimulatorFileTime"
+  ClearErrors
+  GetFileTime "$SYSDIR\TmIvro.dll" $1 $2
   ${If} $0 = 1
-    Delete /REBOOTOK "$SYSDIR\TmIvro.dll"
+  ${AndIfNot} ${Errors}
+    ${If} "$1 $2" == $3
+      Delete /REBOOTOK "$SYSDIR\TmIvro.dll"
+    ${Else}
+      DetailPrint "$SYSDIR\TmIvro.dll wurde seit der Installation ersetzt und bleibt."
+    ${EndIf}
   ${EndIf}
   Delete "$INSTDIR\Uninstall.exe"
   RMDir "$INSTDIR"

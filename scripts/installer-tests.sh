@@ -4,7 +4,8 @@
 # run) on a private Xvfb display:
 #  - the x64 setup, silent (/S): the applet in system32, the uninstall entry
 #    in the 64-bit registry view, no simulator unless /SIMULATOR is given, and
-#    a TmIvro.dll that is there already stays as it was (also on uninstall);
+#    a TmIvro.dll that is there already stays as it was (also on uninstall),
+#    and so does one that replaced the simulator after the installation;
 #    Wine's control.exe opens the installed applet (sheet_probe from the x64
 #    test build visits every page and cancels);
 #  - the x86 setup refuses the 64-bit prefix without /FORCE32; with it, the
@@ -217,6 +218,19 @@ run_uninstall "$pf64_unix/Uninstall.exe"
 check $? "x64 /SIMULATOR: the uninstaller removes the applet and the simulator it installed"
 ! has_key 64
 check $? "x64 /SIMULATOR: the uninstaller removes the uninstall entry"
+
+echo "== x64 setup: /SIMULATOR, then the driver package replaces the simulator"
+run_setup x64 /S /SIMULATOR
+check $? "x64 /SIMULATOR, replaced: the silent setup ends with exit code 0"
+cp "$rel64/TmIvro.dll" "$out/driver-TmIvro.dll"
+echo "driver package" >>"$out/driver-TmIvro.dll"
+touch -d '2001-02-03 04:05:06' "$out/driver-TmIvro.dll"
+cp -p "$out/driver-TmIvro.dll" "$sys64/TmIvro.dll"
+run_uninstall "$pf64_unix/Uninstall.exe"
+cmp -s "$sys64/TmIvro.dll" "$out/driver-TmIvro.dll" && [ ! -e "$sys64/TmRoveVodore.cpl" ] &&
+    ! has_key 64
+check $? "x64 /SIMULATOR, replaced: the uninstaller leaves the TmIvro.dll that replaced the simulator"
+rm -f "$sys64/TmIvro.dll"
 
 echo "== x64 setup: /SIMULATOR beside the device's own TmIvro.dll"
 # The driver package's library: here the simulator with a mark appended
