@@ -388,9 +388,11 @@ CHeapBlocks HeapBlocks(size_t nMax) {
     for (HANDLE hHeap : heaps) {
         if (!::HeapLock(hHeap)) continue;
         PROCESS_HEAP_ENTRY entry = {};
-        // No allocation while the heap is walked: the room is reserved.
+        // No allocation while the heap is walked: the room is reserved. The
+        // walk's own two blocks are not counted.
         while (::HeapWalk(hHeap, &entry))
-            if ((entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) && blocks.size() < nMax)
+            if ((entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) && blocks.size() < nMax &&
+                entry.lpData != blocks.data() && entry.lpData != heaps.data())
                 blocks.emplace_back(reinterpret_cast<ULONG_PTR>(entry.lpData), entry.cbData);
         ::HeapUnlock(hHeap);
     }
