@@ -108,12 +108,14 @@ stripped_size() {  # strip tool, file
     rm -f "$copy"
 }
 
-growth() {  # sheet, key: per run from run 10 to the last
+# The change from run 10 to the last run, and per run.
+growth() {  # sheet, key
     local v10 vn
     v10=$(value "$out/leaks.log" "resources sheet=$1 runs=10 " "$2")
     vn=$(value "$out/leaks.log" "resources sheet=$1 runs=$leak_runs " "$2")
     if [ -n "$v10" ] && [ -n "$vn" ]; then
-        awk -v a="$v10" -v b="$vn" -v n=$((leak_runs - 10)) 'BEGIN { printf "%.1f", (b - a) / n }'
+        awk -v a="$v10" -v b="$vn" -v n=$((leak_runs - 10)) \
+            'BEGIN { printf "%+d (%.2f a run)", b - a, (b - a) / n }'
     else
         echo "?"
     fi
@@ -152,7 +154,7 @@ table=$out/table.md
         echo "| $page | $thr ms | $pct % | $(echo "$line" | field process_cpu_ms) ms | $(echo "$line" | field timer_messages) |"
     done < <(grep '^idle page=' "$out/idle.log" 2>/dev/null)
     echo
-    echo "**Resources** of the process before and after 1, 10 and $leak_runs runs, and the growth per run from run 10 to $leak_runs:"
+    echo "**Resources** of the process before and after 1, 10 and $leak_runs sheet runs, and their growth from run 10 to $leak_runs:"
     echo
     echo "| sheet | GDI objects | windows | heap blocks | heap bytes |"
     echo "|---|---|---|---|---|"
@@ -166,11 +168,12 @@ table=$out/table.md
             row="$row | $counts"
         done
         echo "$row |"
-        echo "| $k, growth per run | $(growth "$k" gdi) | $(growth "$k" windows) | $(growth "$k" heap_blocks) | $(growth "$k" heap_bytes) |"
+        echo "| $k, growth from run 10 to $leak_runs | $(growth "$k" gdi) | $(growth "$k" windows) | $(growth "$k" heap_blocks) | $(growth "$k" heap_bytes) |"
     done
-    row="| **applet beyond the bare sheet**, per run"
+    row="| **applet beyond the bare sheet**"
     for key in gdi windows heap_blocks heap_bytes; do
-        row="$row | **$(awk -v a="$(growth applet "$key")" -v b="$(growth bare "$key")" 'BEGIN { printf "%.1f", a - b }')**"
+        row="$row | **$(awk -v a="$(growth applet "$key")" -v b="$(growth bare "$key")" \
+            'BEGIN { printf "%+d", a - b }')**"
     done
     echo "$row |"
     echo

@@ -12,7 +12,8 @@
 //                    visiting every page, then OK or Cancel in turn), for the
 //                    applet and for the bare sheet; first for double-clicks
 //                    that show nothing, the measuring alone.
-// TM_BENCH_VERBOSE=1 prints each open's steps; TM_BENCH_HEAPDIFF=1 prints the
+// TM_BENCH_VERBOSE=1 prints the steps of each open and the top-level windows
+// at each count of the resources; TM_BENCH_HEAPDIFF=1 prints the
 // heap blocks that the 11th run of each kind kept.
 // A benchmark, not a test: it checks only what its numbers need.
 #include <windows.h>
@@ -182,10 +183,13 @@ double WaitShownMs(DWORD dwHostThread, HWND& hSheet) {
             if (hPage && ::IsWindowVisible(hPage)) {
                 if (!dPage) dPage = NowMs() - g_dStartMs;
                 if (IsPainted(hSheet)) {
+                    double dPainted = NowMs() - g_dStartMs;
                     if (std::getenv("TM_BENCH_VERBOSE"))
-                        std::printf("found %.1f page %.1f painted %.1f unpainted polls %d\n",
-                                    dFound, dPage, NowMs() - g_dStartMs, nUnpainted);
-                    return NowMs() - g_dStartMs;
+                        std::printf(
+                            "open: sheet shown %.1f ms, its page %.1f ms, painted %.1f ms "
+                            "(%d polls with paint pending)\n",
+                            dFound, dPage, dPainted, nUnpainted);
+                    return dPainted;
                 }
                 ++nUnpainted;
             }
@@ -345,6 +349,10 @@ DWORD GdiObjects() {
 BOOL CALLBACK CountWindow(HWND hWnd, LPARAM lParam) {
     DWORD dwProcess = 0;
     ::GetWindowThreadProcessId(hWnd, &dwProcess);
+    if (dwProcess == ::GetCurrentProcessId() && std::getenv("TM_BENCH_VERBOSE"))
+        std::printf("window \"%s\" \"%s\" with %u children\n",
+                    wt::Utf8(wt::ClassName(hWnd)).c_str(), wt::Utf8(wt::WindowText(hWnd)).c_str(),
+                    static_cast<unsigned>(wt::ChildWindows(hWnd).size()));
     if (dwProcess == ::GetCurrentProcessId())
         *reinterpret_cast<DWORD*>(lParam) += 1 + static_cast<DWORD>(wt::ChildWindows(hWnd).size());
     return TRUE;
