@@ -25,6 +25,10 @@ out=$build/bench-results
 started=$SECONDS
 failed=0
 
+if [ "$leak_runs" -le 10 ]; then
+    echo "bench: TM_BENCH_LEAK_RUNS must be above 10 (the growth is taken from run 10)" >&2
+    exit 2
+fi
 mkdir -p "$out"
 rm -f "$out"/*.log
 
