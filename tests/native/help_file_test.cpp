@@ -78,13 +78,18 @@ std::map<unsigned long, std::vector<std::string>> PopupTexts(const std::string& 
     std::vector<std::string>* pCurrent = nullptr;
     while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.compare(0, 6, ".topic") == 0) {
+        if (line.compare(0, 7, ".topic ") == 0) {
+            EXPECT_EQ(std::string::npos, line.find_first_not_of("0123456789", 7)) << line;
             auto& slot = texts[std::strtoul(line.c_str() + 6, nullptr, 10)];
             slot.push_back(std::string());
             pCurrent = &slot;
             continue;
         }
-        if (!line.empty() && line[0] == '.') pCurrent = nullptr;
+        // Any other line that starts with "." ends the text, as in HTML Help.
+        if (!line.empty() && line[0] == '.') {
+            pCurrent = nullptr;
+            ADD_FAILURE() << "a line of the popup texts starts with \".\": " << line;
+        }
         if (pCurrent && line.find_first_not_of(" \t") != std::string::npos)
             pCurrent->back() += line + " ";
     }
