@@ -98,20 +98,29 @@ std::map<unsigned long, std::vector<std::string>> PopupTexts(const std::string& 
 
 class HelpFileTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
+    // Extracted once per process, in SetUp so that a failure fails the test.
+    // chmls works on a private copy: it locks the file it reads, and the
+    // tests of one build may run at the same time.
+    void SetUp() override {
+        if (!s_dir.empty()) return;
         char szTemplate[] = "/tmp/tm-help-XXXXXX";
         ASSERT_NE(nullptr, mkdtemp(szTemplate));
-        s_dir = szTemplate;
-        const std::string command = std::string("'") + TM_CHMLS + "' extractall '" + TM_HELP_FILE +
-                                    "' '" + s_dir.string() + "' >/dev/null 2>&1";
+        s_work = szTemplate;
+        const fs::path copy = s_work / "TmRoveVodore.chm";
+        fs::copy_file(TM_HELP_FILE, copy);
+        const std::string command = std::string("'") + TM_CHMLS + "' extractall '" + copy.string() +
+                                    "' '" + (s_work / "chm").string() + "' >/dev/null 2>&1";
         ASSERT_EQ(0, std::system(command.c_str())) << command;
+        s_dir = s_work / "chm";
     }
     static void TearDownTestSuite() {
         std::error_code ec;
-        fs::remove_all(s_dir, ec);
+        if (!s_work.empty()) fs::remove_all(s_work, ec);
     }
+    static fs::path s_work;
     static fs::path s_dir;
 };
+fs::path HelpFileTest::s_work;
 fs::path HelpFileTest::s_dir;
 
 TEST_F(HelpFileTest, HasEveryTopicAndAnchorThatTheCodeNames) {
