@@ -4,9 +4,11 @@
 # is added first when it is not there yet.
 set -euo pipefail
 
+# fp-utils: chmcmd and chmls, which compile and check the help file.
 packages=(cmake make g++ googletest libgtest-dev libgmock-dev clang-format
           g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
-          wine64 wine32:i386 xvfb fonts-wine imagemagick)
+          wine64 wine32:i386 xvfb fonts-wine imagemagick
+          fp-utils)
 
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO="sudo"
