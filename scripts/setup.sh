@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the project needs (only the missing ones);
-# nsis (makensis) and zip make the release's installers and zips.
+# Installs the Debian packages the project needs (only the missing ones).
 # The 32-bit applet runs under wine32 from Debian's i386 architecture, which
 # is added first when it is not there yet.
 set -euo pipefail
 
+# fp-utils: chmcmd and chmls, which compile and check the help file.
+# nsis, zip: makensis and zip make the release's installers and zips.
 packages=(cmake make g++ googletest libgtest-dev libgmock-dev clang-format
           g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
-          wine64 wine32:i386 xvfb fonts-wine imagemagick nsis zip)
+          wine64 wine32:i386 xvfb fonts-wine imagemagick
+          fp-utils nsis zip)
 
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO="sudo"

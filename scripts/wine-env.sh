@@ -7,7 +7,8 @@
 #                       fonts and fresh copies of TmRoveVodore.cpl and
 #                       TmIvro.dll of each build named (x64, x86; default
 #                       $TM_ARCH or x64) into the system folder its programs
-#                       see, make sure a display is there (Xvfb if needed);
+#                       see and the build's help file TmRoveVodore.chm into
+#                       C:\windows\help, make sure a display is there (Xvfb if needed);
 #                       takes the prefix lock and sets an EXIT trap that calls
 #                       tm_wine_cleanup (call it yourself in a trap of your own)
 #   tm_wine SECONDS ARGS...   wine ARGS with a time limit (0: none)
@@ -214,7 +215,8 @@ tm_wine_prepare() {
                 return 1
                 ;;
         esac
-        for f in "$tm_build/$arch/TmRoveVodore.cpl" "$tm_build/$arch/simulator/TmIvro.dll"; do
+        for f in "$tm_build/$arch/TmRoveVodore.cpl" "$tm_build/$arch/simulator/TmIvro.dll" \
+            "$tm_build/$arch/help/TmRoveVodore.chm"; do
             if [ ! -f "$f" ]; then
                 tm_log "$f is missing; build it with scripts/build.sh $arch"
                 return 1
@@ -282,6 +284,12 @@ tm_wine_prepare() {
         cp -f "$tm_build/$arch/TmRoveVodore.cpl" "$dir/TmRoveVodore.cpl"
         cp -f "$tm_build/$arch/simulator/TmIvro.dll" "$dir/TmIvro.dll"
     done
+    # The help file where the applet finds it: the Windows Help folder (the
+    # prefix may spell it "Help"); every build makes the same file.
+    dir=$(find "$WINEPREFIX/drive_c/windows" -maxdepth 1 -type d -iname help | head -n 1)
+    [ -n "$dir" ] || dir=$WINEPREFIX/drive_c/windows/help
+    mkdir -p "$dir"
+    cp -f "$tm_build/${archs[0]}/help/TmRoveVodore.chm" "$dir/TmRoveVodore.chm"
 
     if [ "${TM_XVFB:-0}" = 1 ] || ! tm_display_usable; then
         tm_start_xvfb || return 1

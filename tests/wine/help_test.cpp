@@ -1,13 +1,17 @@
-// Help under Wine, against the real TmRoveVodore.cpl: the help file is looked
-// for beside the applet (never in the current directory, which the file
-// dialogs move to wherever the user browses), and a dialog over the sheet
-// answers a help request once, with its own topic. hhspy.dll, registered as
-// the HTML Help control, records the calls the applet makes.
+// Help under Wine, against the real TmRoveVodore.cpl: with the help file
+// installed in the Windows Help folder (as scripts/wine-env.sh does) the
+// sheet offers help and shows each page's topic in that file; without it
+// the sheet offers none. The help file is looked for beside the applet
+// (never in the current directory, which the file dialogs move to wherever
+// the user browses), and a dialog over the sheet answers a help request
+// once, with its own topic. hhspy.dll, registered as the HTML Help control,
+// records the calls the applet makes.
 #include <windows.h>
 #include <commctrl.h>
 #include <cpl.h>
 #include <prsht.h>
 
+#include <algorithm>
 #include <string>
 #include <thread>
 #include <vector>
@@ -27,6 +31,23 @@ const UINT kHhDisplayTopic = 0x00;
 const UINT kHhTpHelpWmHelp = 0x11;
 const UINT kHhCloseAll = 0x12;
 const wchar_t kNoContextHelp[] = L"F\u00FCr dieses Feld ist keine Kontexthilfe vorhanden.";
+const UINT kHelpCommand = 0x20;
+const int kIdBrightnessSlider = 1154;
+
+// The topic of each page in the help file.
+const struct {
+    const wchar_t* pszTab;
+    const wchar_t* pszTopic;
+} kPageTopics[] = {{L"Display", L"ZuVereruDisplay.htm"},
+                   {L"Tasten", L"ZuVereruKeys.htm"},
+                   {L"LEDs", L"ZuVereruLeds.htm"},
+                   {L"Schalter", L"ZuVereruSwitches.htm"},
+                   {L"Ravla", L"ZuVereruRavla.htm"},
+                   {L"Temperaturen", L"ZuVereruTemperatures.htm"},
+                   {L"Anwendereinstellungen", L"ZuVereruUserSettings.htm"},
+                   {L"Fabrikseinstellungen", L"ZuVereruFactorySettings.htm"},
+                   {L"Versionen", L"ZuVereruVersions.htm"},
+                   {L"Bericht", L"ZuVereruReport.htm"}};
 
 using wt::CChecks;
 using wt::CLibrary;
@@ -138,11 +159,11 @@ bool MakeFile(const std::wstring& strPath) {
 // its own: the answer may be a modal question that the caller must answer.
 class CHelpRequest {
 public:
-    CHelpRequest(HWND hWnd, int nCtrlId) : m_info() {
+    CHelpRequest(HWND hWnd, int nCtrlId, HWND hItem = nullptr) : m_info() {
         m_info.cbSize = sizeof(m_info);
         m_info.iContextType = HELPINFO_WINDOW;
         m_info.iCtrlId = nCtrlId;
-        m_info.hItemHandle = ::GetDlgItem(hWnd, nCtrlId);
+        m_info.hItemHandle = hItem ? hItem : ::GetDlgItem(hWnd, nCtrlId);
         if (!m_info.hItemHandle) m_info.hItemHandle = hWnd;
         m_thread = std::thread(
             [this, hWnd] { ::SendMessageW(hWnd, WM_HELP, 0, reinterpret_cast<LPARAM>(&m_info)); });
@@ -173,7 +194,135 @@ int AnswerQuestions(DWORD dwHostThread, bool bYes) {
     }
 }
 
-// Phase 1: a help file in the current directory only. It must not be taken.
+// The help file as scripts/wine-env.sh installs it: in the Windows Help
+// folder, where the applet looks after its own folder.
+std::wstring InstalledHelpFile() {
+    wchar_t szDir[MAX_PATH] = L"";
+    UINT n = ::GetWindowsDirectoryW(szDir, MAX_PATH);
+    return std::wstring(szDir, n < MAX_PATH ? n : 0) + L"\\Help" + kHelpName;
+}
+
+bool SameText(const std::wstring& strA, const std::wstring& strB) {
+    return ::lstrcmpiW(strA.c_str(), strB.c_str()) == 0;
+}
+
+// The "&Hilfe" item of the sheet's system menu, if there is one.
+bool HasHelpMenuItem(HWND hSheet) {
+    HMENU hMenu = ::GetSystemMenu(hSheet, FALSE);
+    wchar_t szText[64] = L"";
+    return hMenu &&
+           ::GetMenuStringW(hMenu, kHelpCommand, szText, _countof(szText), MF_BYCOMMAND) > 0 &&
+           std::wstring(szText) == L"&Hilfe";
+}
+
+// The installed help file moved out of the way for as long as this lives.
+class CHelpFileAside {
+public:
+    explicit CHelpFileAside(const std::wstring& strPath)
+        : m_strPath(strPath), m_strAside(strPath + L".aside") {
+        m_bMoved = ::MoveFileExW(m_strPath.c_str(), m_strAside.c_str(),
+                                 MOVEFILE_REPLACE_EXISTING) != FALSE;
+    }
+    ~CHelpFileAside() {
+        if (m_bMoved)
+            ::MoveFileExW(m_strAside.c_str(), m_strPath.c_str(), MOVEFILE_REPLACE_EXISTING);
+    }
+    CHelpFileAside(const CHelpFileAside&) = delete;
+    CHelpFileAside& operator=(const CHelpFileAside&) = delete;
+    bool IsMoved() const { return m_bMoved; }
+
+private:
+    std::wstring m_strPath;
+    std::wstring m_strAside;
+    bool m_bMoved = false;
+};
+
+// Phase 1: the help file installed in the Windows Help folder. The sheet
+// offers help, F1 and "&Hilfe" show the active page's topic in that file,
+// F1 on a field shows its popup text from that file.
+void CheckInstalledHelpFile(CChecks& checks, const CSpy& spy, HWND hHost) {
+    const std::wstring strHelp = InstalledHelpFile();
+    const std::vector<BYTE> abHelp = wt::ReadWholeFile(strHelp);
+    if (!checks.Check(abHelp.size() > 4 && std::equal(abHelp.begin(), abHelp.begin() + 4, "ITSF"),
+                      "installed: %s is a compiled help file (%u bytes)", wt::Utf8(strHelp).c_str(),
+                      static_cast<unsigned>(abHelp.size())))
+        return;
+    wchar_t szSystem[MAX_PATH] = L"";
+    ::GetSystemDirectoryW(szSystem, MAX_PATH);
+    checks.Check(::GetFileAttributesW((std::wstring(szSystem) + kHelpName).c_str()) ==
+                     INVALID_FILE_ATTRIBUTES,
+                 "installed: none beside the applet, so the Help folder's is the one to find");
+    CLibrary applet(wt::kAppletPath);
+    PFN_CPLAPPLET pfnApplet = wt::AppletEntry(applet);
+    if (!checks.Check(pfnApplet != nullptr, "installed: the applet loads")) return;
+    pfnApplet(hHost, CPL_INIT, 0, 0);
+    spy.Reset();
+    wt::DoubleClickApplet(checks, pfnApplet, hHost, [&](DWORD dwHostThread, HANDLE) {
+        HWND hSheet = wt::WaitForSheet(dwHostThread);
+        if (!checks.Check(hSheet != nullptr, "installed: the sheet opens")) return;
+        checks.Check((::GetWindowLongPtrW(hSheet, GWL_EXSTYLE) & WS_EX_CONTEXTHELP) != 0,
+                     "installed: the sheet has the \"?\" button");
+        checks.Check(HasHelpMenuItem(hSheet), "installed: the system menu has \"&Hilfe\"");
+        const int nTabId = ::GetDlgCtrlID(wt::SheetTab(hSheet));
+        const std::vector<std::wstring> titles = wt::TabTitles(hSheet);
+        for (size_t i = 0; i < titles.size(); ++i) {
+            const wchar_t* pszTopic = nullptr;
+            for (const auto& page : kPageTopics)
+                if (titles[i] == page.pszTab) pszTopic = page.pszTopic;
+            const std::string strTab = wt::Utf8(titles[i]);
+            HWND hPage = wt::SelectTab(hSheet, static_cast<int>(i));
+            if (!checks.Check(pszTopic && hPage, "installed: page %s has a topic", strTab.c_str()))
+                continue;
+            const std::wstring strTopic = strHelp + L"::/html/" + pszTopic;
+
+            // F1 on the page (the tab has no popup text): the question, then the topic.
+            spy.Reset();
+            int nQuestions = 0;
+            {
+                CHelpRequest f1(hSheet, nTabId);
+                nQuestions = AnswerQuestions(dwHostThread, true);
+            }
+            std::vector<CHelpCall> calls = spy.Calls();
+            checks.Check(nQuestions == 1 && calls.size() == 1 &&
+                             calls[0].uCommand == kHhDisplayTopic && calls[0].hWnd == hSheet &&
+                             SameText(calls[0].strFile, strTopic),
+                         "installed: F1 on page %s shows %s (saw %d questions, %u calls%s%s)",
+                         strTab.c_str(), wt::Utf8(strTopic).c_str(), nQuestions,
+                         static_cast<unsigned>(calls.size()), calls.empty() ? "" : ", first ",
+                         calls.empty() ? "" : wt::Utf8(calls[0].strFile).c_str());
+
+            // "&Hilfe": the topic, without a question.
+            spy.Reset();
+            DWORD_PTR nResult = 0;
+            ::SendMessageTimeoutW(hSheet, WM_SYSCOMMAND, kHelpCommand, 0, SMTO_BLOCK, kWaitMs,
+                                  &nResult);
+            calls = spy.Calls();
+            checks.Check(calls.size() == 1 && calls[0].uCommand == kHhDisplayTopic &&
+                             SameText(calls[0].strFile, strTopic),
+                         "installed: \"&Hilfe\" on page %s shows its topic (saw %u calls)",
+                         strTab.c_str(), static_cast<unsigned>(calls.size()));
+
+            if (titles[i] != L"Display") continue;
+            // F1 on a field with popup help: its text from the installed file.
+            HWND hSlider = ::GetDlgItem(hPage, kIdBrightnessSlider);
+            spy.Reset();
+            { CHelpRequest f1(hSheet, kIdBrightnessSlider, hSlider); }
+            calls = spy.Calls();
+            checks.Check(calls.size() == 1 && calls[0].uCommand == kHhTpHelpWmHelp &&
+                             calls[0].hWnd == hSlider &&
+                             SameText(calls[0].strFile, strHelp + L"::/TmRoveVodoreHelp.txt"),
+                         "installed: F1 on the brightness slider shows its popup text (saw %u "
+                         "calls%s%s)",
+                         static_cast<unsigned>(calls.size()), calls.empty() ? "" : ", first ",
+                         calls.empty() ? "" : wt::Utf8(calls[0].strFile).c_str());
+        }
+        ::PostMessageW(hSheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+        wt::WaitFor(kWaitMs, [&] { return !::IsWindow(hSheet); });
+    });
+    pfnApplet(hHost, CPL_EXIT, 0, 0);
+}
+
+// Phase 2: no help file but one in the current directory. It must not be taken.
 void CheckPlantedFileIsIgnored(CChecks& checks, const CSpy& spy, HWND hHost) {
     ::CreateDirectoryW(kPlantedFolder, nullptr);
     checks.Check(MakeFile(std::wstring(kPlantedFolder) + kHelpName),
@@ -190,7 +339,12 @@ void CheckPlantedFileIsIgnored(CChecks& checks, const CSpy& spy, HWND hHost) {
         LONG_PTR nExStyle = ::GetWindowLongPtrW(hSheet, GWL_EXSTYLE);
         checks.Check((nExStyle & WS_EX_CONTEXTHELP) == 0,
                      "planted: no help offered, no \"?\" button on the sheet");
+        checks.Check(!HasHelpMenuItem(hSheet), "planted: no \"&Hilfe\" in the system menu");
         { CHelpRequest f1(hSheet, 1); }
+        { CHelpRequest f1(hSheet, ::GetDlgCtrlID(wt::SheetTab(hSheet))); }
+        DWORD_PTR nResult = 0;
+        ::SendMessageTimeoutW(hSheet, WM_SYSCOMMAND, kHelpCommand, 0, SMTO_BLOCK, kWaitMs,
+                              &nResult);
         checks.Check(spy.Calls().empty(), "planted: F1 opens nothing (saw %u help calls)",
                      static_cast<unsigned>(spy.Calls().size()));
         ::PostMessageW(hSheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
@@ -200,7 +354,7 @@ void CheckPlantedFileIsIgnored(CChecks& checks, const CSpy& spy, HWND hHost) {
     ::SetCurrentDirectoryW(L"C:\\");
 }
 
-// Phase 2: the applet in a folder of its own with its help file beside it.
+// Phase 3: the applet in a folder of its own with its help file beside it.
 void CheckDialogHelpOverTheSheet(CChecks& checks, const CSpy& spy, HWND hHost) {
     ::CreateDirectoryW(kOwnFolder, nullptr);
     const std::wstring strApplet = std::wstring(kOwnFolder) + L"\\TmRoveVodore.cpl";
@@ -287,7 +441,15 @@ int wmain() {
     if (!checks.Check(registration.IsSet(), "hhspy.dll is registered as the HTML Help control"))
         return checks.Finish();
     wt::CHostWindow host;
-    CheckPlantedFileIsIgnored(checks, spy, host.Get());
-    CheckDialogHelpOverTheSheet(checks, spy, host.Get());
+    CheckInstalledHelpFile(checks, spy, host.Get());
+    {
+        CHelpFileAside aside(InstalledHelpFile());
+        if (checks.Check(aside.IsMoved(), "the installed help file moved aside")) {
+            CheckPlantedFileIsIgnored(checks, spy, host.Get());
+            CheckDialogHelpOverTheSheet(checks, spy, host.Get());
+        }
+    }
+    checks.Check(::GetFileAttributesW(InstalledHelpFile().c_str()) != INVALID_FILE_ATTRIBUTES,
+                 "the installed help file is back in place");
     return checks.Finish();
 }

@@ -1,0 +1,201 @@
+// The built help file TmRoveVodore.chm, opened with a CHM reader (chmls):
+// every topic and anchor that the code names is in it, every context id of
+// the applet's table has a popup text, and every link inside it resolves.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "applet/Help.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::string Narrow(const wchar_t* psz) {
+    std::string s;
+    for (; *psz; ++psz) s += static_cast<char>(*psz);
+    return s;
+}
+
+// UTF-8 umlauts and the like, which HTML Help would show as two characters:
+// the build converts every text to windows-1252.
+bool HasUtf8Letters(const std::string& text) {
+    for (size_t i = 0; i + 1 < text.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        const unsigned char next = static_cast<unsigned char>(text[i + 1]);
+        if ((c == 0xC2 || c == 0xC3) && next >= 0x80 && next <= 0xBF) return true;
+    }
+    return false;
+}
+
+// The ids that a page's anchors and elements carry (id= or name=).
+std::set<std::string> AnchorsOf(const std::string& html) {
+    std::set<std::string> anchors;
+    static const std::regex kAnchor("\\s(?:id|name)=\"([^\"]*)\"", std::regex::icase);
+    for (std::sregex_iterator it(html.begin(), html.end(), kAnchor), end; it != end; ++it)
+        anchors.insert((*it)[1]);
+    return anchors;
+}
+
+// "::/html/X.htm#A" as the code writes it: every such text in the
+// application sources, so that a topic added to the code is checked too.
+std::set<std::string> TopicsNamedByCode() {
+    std::set<std::string> topics;
+    static const std::regex kTopic("\"::/([^\"]+)\"");
+    for (const char* dir : {"applet", "pages", "transfer", "report"}) {
+        for (const auto& entry : fs::directory_iterator(fs::path(TM_SOURCE_DIR) / dir)) {
+            const std::string ext = entry.path().extension().string();
+            if (ext != ".cpp" && ext != ".h") continue;
+            const std::string text = ReadBytes(entry.path());
+            for (std::sregex_iterator it(text.begin(), text.end(), kTopic), end; it != end; ++it)
+                topics.insert((*it)[1]);
+        }
+    }
+    return topics;
+}
+
+// The popup texts as HTML Help reads them: ".topic N", then the lines up to
+// the next one that starts with "."; empty lines make paragraphs.
+std::map<unsigned long, std::vector<std::string>> PopupTexts(const std::string& file) {
+    std::map<unsigned long, std::vector<std::string>> texts;
+    std::istringstream in(file);
+    std::string line;
+    std::vector<std::string>* pCurrent = nullptr;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.compare(0, 7, ".topic ") == 0) {
+            EXPECT_EQ(std::string::npos, line.find_first_not_of("0123456789", 7)) << line;
+            auto& slot = texts[std::strtoul(line.c_str() + 6, nullptr, 10)];
+            slot.push_back(std::string());
+            pCurrent = &slot;
+            continue;
+        }
+        // Any other line that starts with "." ends the text, as in HTML Help.
+        if (!line.empty() && line[0] == '.') {
+            pCurrent = nullptr;
+            ADD_FAILURE() << "a line of the popup texts starts with \".\": " << line;
+        }
+        if (pCurrent && line.find_first_not_of(" \t") != std::string::npos)
+            pCurrent->back() += line + " ";
+    }
+    return texts;
+}
+
+class HelpFileTest : public ::testing::Test {
+protected:
+    // Extracted once per process, in SetUp so that a failure fails the test.
+    // chmls works on a private copy: it locks the file it reads, and the
+    // tests of one build may run at the same time.
+    void SetUp() override {
+        if (!s_dir.empty()) return;
+        char szTemplate[] = "/tmp/tm-help-XXXXXX";
+        ASSERT_NE(nullptr, mkdtemp(szTemplate));
+        s_work = szTemplate;
+        const fs::path copy = s_work / "TmRoveVodore.chm";
+        fs::copy_file(TM_HELP_FILE, copy);
+        const std::string command = std::string("'") + TM_CHMLS + "' extractall '" + copy.string() +
+                                    "' '" + (s_work / "chm").string() + "' >/dev/null 2>&1";
+        ASSERT_EQ(0, std::system(command.c_str())) << command;
+        s_dir = s_work / "chm";
+    }
+    static void TearDownTestSuite() {
+        std::error_code ec;
+        if (!s_work.empty()) fs::remove_all(s_work, ec);
+    }
+    static fs::path s_work;
+    static fs::path s_dir;
+};
+fs::path HelpFileTest::s_work;
+fs::path HelpFileTest::s_dir;
+
+TEST_F(HelpFileTest, HasEveryTopicAndAnchorThatTheCodeNames) {
+    const std::set<std::string> topics = TopicsNamedByCode();
+    for (const wchar_t* pszTopic :
+         {kTopicDisplay, kTopicKeys, kTopicLeds, kTopicUserSettings, kTopicSwitches, kTopicRavla,
+          kTopicTemperatures, kTopicFactorySettings, kTopicVersions, kTopicReport, kTopicTransfer,
+          kTopicFirmwareInfo, kTopicKeyMatrix, kTopicReportView})
+        EXPECT_EQ(1u, topics.count(Narrow(pszTopic).substr(3))) << Narrow(pszTopic);
+
+    for (const std::string& topic : topics) {
+        const std::string file = topic.substr(0, topic.find('#'));
+        ASSERT_TRUE(fs::is_regular_file(s_dir / file)) << "no topic " << file;
+        if (topic.find('#') == std::string::npos) continue;
+        const std::string anchor = topic.substr(topic.find('#') + 1);
+        EXPECT_EQ(1u, AnchorsOf(ReadBytes(s_dir / file)).count(anchor)) << "no anchor " << topic;
+    }
+}
+
+TEST_F(HelpFileTest, HasOnePopupTextForEveryContextId) {
+    const std::string file = ReadBytes(s_dir / "TmRoveVodoreHelp.txt");
+    ASSERT_FALSE(file.empty()) << "no TmRoveVodoreHelp.txt in the help file";
+    const auto texts = PopupTexts(file);
+
+    std::set<unsigned long> ids;
+    for (const DWORD* p = GetContextHelpIds(); p[0] != 0; p += 2) ids.insert(p[1]);
+    for (unsigned long id : ids) {
+        auto it = texts.find(id);
+        if (it == texts.end()) {
+            ADD_FAILURE() << "no popup text for context id " << id;
+            continue;
+        }
+        EXPECT_EQ(1u, it->second.size()) << "context id " << id << " has more than one text";
+        EXPECT_GT(it->second.front().size(), 20u) << "context id " << id << " has no real text";
+    }
+    for (const auto& text : texts)
+        EXPECT_EQ(1u, ids.count(text.first)) << "popup text " << text.first << " has no control";
+}
+
+TEST_F(HelpFileTest, EveryLinkResolvesAndEveryTopicIsGermanWindows1252) {
+    static const std::regex kLink(
+        "\\s(?:href|src)=\"([^\"]*)\"|<param name=\"Local\" value=\"([^\"]*)\"", std::regex::icase);
+    static const std::regex kUnquoted("\\s(?:href|src)=[^\"]", std::regex::icase);
+    size_t nPages = 0;
+    size_t nLinks = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(s_dir)) {
+        const std::string ext = entry.path().extension().string();
+        if (ext != ".htm" && ext != ".hhc" && ext != ".hhk" && ext != ".txt") continue;
+        const std::string name = fs::relative(entry.path(), s_dir).string();
+        const std::string text = ReadBytes(entry.path());
+        EXPECT_FALSE(HasUtf8Letters(text)) << name << " is not windows-1252";
+        if (ext == ".txt") continue;
+        EXPECT_FALSE(std::regex_search(text, kUnquoted)) << name << " has an unquoted link";
+        if (ext == ".htm") {
+            ++nPages;
+            EXPECT_NE(std::string::npos, text.find("<html lang=\"de\">")) << name;
+            EXPECT_NE(std::string::npos, text.find("charset=windows-1252")) << name;
+            EXPECT_EQ(std::string::npos, text.find("<script")) << name;
+        }
+        // Links of the contents and index are relative to the file's root.
+        const fs::path base = ext == ".htm" ? entry.path().parent_path() : s_dir;
+        for (std::sregex_iterator it(text.begin(), text.end(), kLink), end; it != end; ++it) {
+            const std::string link = (*it)[1].matched ? (*it)[1].str() : (*it)[2].str();
+            ++nLinks;
+            ASSERT_EQ(std::string::npos, link.find(':')) << name << " links outside: " << link;
+            const std::string path = link.substr(0, link.find('#'));
+            const fs::path target = path.empty() ? entry.path() : (base / path).lexically_normal();
+            ASSERT_TRUE(fs::is_regular_file(target)) << name << ": " << link << " is missing";
+            if (link.find('#') == std::string::npos) continue;
+            EXPECT_EQ(1u, AnchorsOf(ReadBytes(target)).count(link.substr(link.find('#') + 1)))
+                << name << ": no anchor for " << link;
+        }
+    }
+    EXPECT_GE(nPages, 13u);
+    EXPECT_GT(nLinks, nPages);
+}
+
+}  // namespace
