@@ -3,11 +3,12 @@
 # i686 (x86, the panel PCs' 32-bit Windows) and x86_64 (x64), optimised for
 # size and stripped, then for each architecture an installer (makensis) and a
 # zip of the same files for installing by hand.
-#   build/release-x86, build/release-x64   the release builds (MinSizeRel; the
-#                                          linker maps *.map show what takes space)
-#   build/release/<arch>/                  the stripped files, sizes.txt
+#   build/release-x86, build/release-x64   the release builds (MinSizeRel,
+#                                          stripped; the linker maps *.map show
+#                                          what takes the space)
+#   build/release/<arch>/                  what is shipped, and sizes.txt
 #   build/dist/TmRoveVodore-<version>-<arch>-setup.exe, ...-<arch>.zip
-# The help file joins both when build/help/TmRoveVodore.chm exists.
+# The help file TmRoveVodore.chm (help/) joins both when the build has it.
 # Fails when the stripped i686 applet is above its size budget of 400 KB
 # (TM_SIZE_BUDGET, in bytes).
 # Usage: scripts/release.sh [x86|x64]...   (default: both)
@@ -36,7 +37,6 @@ for tool in makensis zip; do
     }
 done
 
-help=$build/help/TmRoveVodore.chm
 dist=$build/dist
 mkdir -p "$dist"
 
@@ -48,18 +48,22 @@ for arch in "${archs[@]}"; do
     esac
     echo "== release: $arch"
     dir=$build/release-$arch
-    if [ ! -f "$dir/CMakeCache.txt" ]; then
-        cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=MinSizeRel \
-            -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$toolchain" >/dev/null
-    fi
-    cmake --build "$dir" -j "$jobs" --target TmRoveVodore TmIvro
+    # Configured every time: a build folder from before a new target (the
+    # help file) would not know it yet.
+    cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=MinSizeRel \
+        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$toolchain" >/dev/null
+    targets=(TmRoveVodore TmIvro)
+    [ -f "$root/help/CMakeLists.txt" ] && targets+=(tm_help)
+    cmake --build "$dir" -j "$jobs" --target "${targets[@]}"
 
     out=$build/release/$arch
     rm -rf "$out"
     mkdir -p "$out"
+    # Linked stripped already; strip once more in case of a build by hand.
     "$prefix-strip" -o "$out/TmRoveVodore.cpl" "$dir/TmRoveVodore.cpl"
     "$prefix-strip" -o "$out/TmIvro.dll" "$dir/simulator/TmIvro.dll"
-    [ -f "$help" ] && cp "$help" "$out/TmRoveVodore.chm"
+    # The build places the help file beside the applet.
+    [ -f "$dir/TmRoveVodore.chm" ] && cp "$dir/TmRoveVodore.chm" "$out/TmRoveVodore.chm"
 
     size=$(stat -c %s "$out/TmRoveVodore.cpl")
     {
@@ -69,8 +73,8 @@ for arch in "${archs[@]}"; do
     echo "release: $arch TmRoveVodore.cpl: $size bytes ($((size / 1024)) KB), TmIvro.dll: $(stat -c %s "$out/TmIvro.dll") bytes"
     if [ "$arch" = x86 ] && [ "$size" -gt "$budget" ]; then
         echo "release: FAILED: the stripped i686 TmRoveVodore.cpl is $size bytes, above its budget of $budget bytes ($((budget / 1024)) KB)." >&2
-        echo "release: what takes the space: $dir/TmRoveVodore.map (the linker map), and" >&2
-        echo "         $prefix-nm --size-sort -S -C $dir/TmRoveVodore.cpl" >&2
+        echo "release: what takes the space: $dir/TmRoveVodore.map (the linker map; the" >&2
+        echo "         archive members at its top name what pulled each one in)" >&2
         exit 1
     fi
 
