@@ -13,9 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "AppletTestEnv.h"
 #include "report/Report.h"
 #include "simulator/SimProfile.h"
 #include "simulator/SimTransferFile.h"
+#include "transfer/TransferKinds.h"
 
 namespace {
 
@@ -238,6 +240,89 @@ TEST(TransferFileFuzz, MillionDamagedFilesGetTheirCheckResult) {
     }
     // Every check result was met, good files (0) included.
     for (int nResult = 0; nResult < 8; ++nResult) EXPECT_GT(anResults[nResult], 0) << nResult;
+}
+
+// ---------------------------------------------------------------------------
+// What the applet makes of the device's texts when it proposes files
+
+// A text in profile syntax, any character escaped.
+std::string Quoted(const std::wstring& strText) {
+    std::string strOut = "\"";
+    char szEscape[8];
+    for (wchar_t ch : strText) {
+        if (ch >= 0x20 && ch < 0x7F && ch != L'"' && ch != L'\\') {
+            strOut += static_cast<char>(ch);
+        } else {
+            std::snprintf(szEscape, sizeof(szEscape), "\\u%04X", static_cast<unsigned>(ch));
+            strOut += szEscape;
+        }
+    }
+    return strOut + "\"";
+}
+
+// A device text: pieces of attribute syntax, file name characters and
+// anything else, up to beyond the applet's buffers.
+std::wstring DeviceText(std::mt19937& random) {
+    static const wchar_t* const kPieces[] = {
+        L"Dev=\"", L"Fct=\"", L"Var=\"", L"Use=\"", L"\"",     L"=",          L".",   L"..",
+        L"\\",     L"/",      L":",      L"|",      L"*",      L"?",          L"<",   L">",
+        L"%1",     L"%s",     L"%",      L"\t",     L"\u00E4", L"ABCDEFGHIJ", L"pci", L" "};
+    std::wstring strText;
+    const size_t nPieces = random() % 12;
+    for (size_t i = 0; i < nPieces; ++i) {
+        if (random() % 3 == 0)
+            strText += static_cast<wchar_t>(1 + random() % 0xD7FF);
+        else
+            strText += kPieces[random() % (sizeof(kPieces) / sizeof(kPieces[0]))];
+    }
+    if (random() % 50 == 0) strText += std::wstring(500 + random() % 600, L'x');
+    return strText;
+}
+
+// Characters a proposed file name must not carry: it would name another
+// folder, a device stream or nothing at all.
+bool IsPlainFileName(const CString& name) {
+    for (const wchar_t* p = name; *p; ++p)
+        if (*p < 0x20 || std::wcschr(L"\\/:*?\"<>|", *p)) return false;
+    return true;
+}
+
+class TransferNamesFuzz : public AppletTest {};
+
+TEST_F(TransferNamesFuzz, DeviceTextsGiveWellFormedFiltersAndPlainNames) {
+    LoadModule();
+    std::mt19937 random(1166);
+    for (int nRun = 0; nRun < 20000; ++nRun) {
+        const std::wstring strId = DeviceText(random);
+        if (!TmSimSet("ravla.22", Quoted(strId).c_str()) ||
+            !TmSimSet("version.4", Quoted(DeviceText(random)).c_str()) ||
+            !TmSimSet("user.logo_text.0", Quoted(DeviceText(random)).c_str()) ||
+            !TmSimSet("factory.text.14", Quoted(DeviceText(random)).c_str()))
+            continue;  // not a text the profile takes (a lone surrogate)
+
+        // Description and pattern pairs, "||" at the end; the device's own
+        // entry first only when its ID can name files.
+        const CString filter = GetTransferFilter(TRUE, TK_FPGA);
+        const std::wstring strFilter = filter.GetString();
+        ASSERT_GE(strFilter.size(), 2u);
+        ASSERT_EQ(L"||", strFilter.substr(strFilter.size() - 2)) << strFilter;
+        const size_t nBars =
+            static_cast<size_t>(std::count(strFilter.begin(), strFilter.end(), L'|'));
+        ASSERT_EQ(0u, (nBars - 1) % 2) << strFilter;
+        CString resource;
+        resource.LoadString(1137);
+        const bool bOwnEntry = strFilter != resource.GetString();
+        if (bOwnEntry) {
+            ASSERT_EQ(7u, nBars) << strFilter;
+        }
+
+        for (DWORD nKind : {TK_FPGA, TK_USERLOGO, TK_KCF}) {
+            const CString name = GetProposedBackupName(nKind);
+            ASSERT_TRUE(IsPlainFileName(name))
+                << nKind << ": " << tmsim::WideToUtf8(name.GetString());
+            ASSERT_LE(name.GetLength(), 520);
+        }
+    }
 }
 
 // ---------------------------------------------------------------------------
