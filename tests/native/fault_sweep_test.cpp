@@ -8,7 +8,8 @@
 // report, and let Cancel put back what the pages saved.
 //
 // docs/faults.md is the table of what each run showed; each operation's
-// test compares its part of the table. To write it anew:
+// test compares its part of the table (TM_SWEEP_LOG=file: every run in
+// detail). To write the table anew:
 //   TM_FAULTS_DOC_UPDATE=1 build/native/tests/native/tm_tests --gtest_filter='FaultSweep.*'
 #include <cpl.h>
 
@@ -130,6 +131,13 @@ std::wstring Loaded(UINT nId) {
 
 std::string Narrow(const std::wstring& strText) {
     return tmsim::WideToUtf8(strText);
+}
+
+// A message on one line of the record: line breaks as \n.
+std::string OneLine(const std::wstring& strText) {
+    std::string strOut;
+    for (char ch : Narrow(strText)) strOut += ch == '\n' ? std::string("\\n") : std::string(1, ch);
+    return strOut;
 }
 
 // ---------------------------------------------------------------------------
@@ -339,6 +347,9 @@ public:
 
         BeginAction("open");
         CPlApplet(nullptr, CPL_INIT, 0, 0);
+        // Message boxes carry the applet's name for the device it found.
+        m_strAppName =
+            Loaded(GetCplApp().m_nDeviceType == 4 ? IDS_APPLET_NAME_MARLET : IDS_APPLET_NAME);
         CPlApplet(nullptr, CPL_DBLCLK, 0, 0);
         EndAction();
         CPlApplet(nullptr, CPL_EXIT, 0, 0);
@@ -346,6 +357,7 @@ public:
         bool bCalled = false;
         for (const Call& call : CallLog()) bCalled = bCalled || call.op == m_strOp;
         if (!bCalled) Effect("(not called by these actions)");
+        WriteRecord();
         for (const headless::ModalRun& run : headless::ModalRuns())
             if (run.forced || run.cancelledByBackend)
                 Problem("a window was left open: template " + std::to_string(run.templateId));
@@ -359,6 +371,29 @@ private:
         std::vector<Call> calls;
         std::vector<headless::MessageBoxRecord> boxes;
     };
+
+    // With TM_SWEEP_LOG=file each run is told there: its actions, their
+    // messages and failed calls, what it showed and the calls at closing.
+    void WriteRecord() const {
+        const char* pszPath = std::getenv("TM_SWEEP_LOG");
+        if (!pszPath) return;
+        std::ofstream log(pszPath, std::ios::app);
+        log << "== " << Name() << ": " << (m_problems.empty() ? "ok" : "PROBLEMS") << "\n";
+        for (const std::string& strProblem : m_problems)
+            log << "   problem: " << strProblem << "\n";
+        for (const Action& action : m_actions) {
+            const bool bClose = action.name == "OK" || action.name == "Cancel";
+            for (const headless::MessageBoxRecord& box : action.boxes)
+                log << "   " << action.name << ": message [" << Narrow(box.caption) << "] "
+                    << OneLine(box.text) << "\n";
+            for (const Call& call : action.calls)
+                if (!call.ok || (bClose && call.op.compare(0, 7, "IvroSet") == 0))
+                    log << "   " << action.name << ": " << call.op
+                        << (call.args.empty() ? " " : call.args) << "-> "
+                        << (call.ok ? "1" : "0 error=" + std::to_string(call.error)) << "\n";
+        }
+        for (const std::string& strEffect : m_effects) log << "   shows: " << strEffect << "\n";
+    }
 
     // ------------------------------------------------------------ setting up
 
@@ -755,6 +790,8 @@ private:
     void CheckMessages(const Action& action) {
         std::vector<const headless::MessageBoxRecord*> failures;
         for (const headless::MessageBoxRecord& box : action.boxes) {
+            if (box.caption != m_strAppName && box.caption != Loaded(IDS_KCF_INFO_CAPTION))
+                Problem("a message captioned \"" + Narrow(box.caption) + "\"");
             bool bStop = (box.type & MB_ICONMASK) == MB_ICONSTOP;
             std::wstring strFirst = box.text.substr(0, box.text.find(L'\n'));
             if (bStop) failures.push_back(&box);
@@ -926,6 +963,7 @@ private:
     bool m_bInAction = false;
     HWND m_hSheet = nullptr;
     std::vector<std::wstring> m_tabs;
+    std::wstring m_strAppName;
     int m_nWhich = 0;
 };
 
