@@ -1005,7 +1005,12 @@ const char kDocHead[] =
     "\n"
     "```sh\n"
     "TM_FAULTS_DOC_UPDATE=1 build/native/tests/native/tm_tests --gtest_filter='FaultSweep.*'\n"
-    "```\n";
+    "```\n"
+    "\n"
+    "`TM_SWEEP_LOG=FILE` adds a record of every run (messages with their captions,\n"
+    "failed calls, what each run showed, the calls at OK and Cancel);\n"
+    "`TM_SWEEP_PROFILE=FILE` sweeps another device profile, with every check but\n"
+    "without the table.\n";
 
 std::string JoinCodes(const std::vector<DWORD>& codes) {
     std::string strOut;
