@@ -355,7 +355,8 @@ public:
         CPlApplet(nullptr, CPL_EXIT, 0, 0);
         CheckRestores();
         bool bCalled = false;
-        for (const Call& call : CallLog()) bCalled = bCalled || call.op == m_strOp;
+        for (const Action& action : m_actions)
+            for (const Call& call : action.calls) bCalled = bCalled || call.op == m_strOp;
         if (!bCalled) Effect("(not called by these actions)");
         WriteRecord();
         for (const headless::ModalRun& run : headless::ModalRuns())
@@ -432,7 +433,9 @@ private:
     void BeginAction(const std::string& strName) {
         Action action;
         action.name = strName;
-        action.nFirstCall = TmSimCallLogLines().size();
+        // Each action keeps its own calls; the log starts anew with it.
+        TmSimClearCallLog();
+        action.nFirstCall = 0;
         action.nFirstBox = headless::MessageBoxes().size();
         m_actions.push_back(action);
         m_bInAction = true;
@@ -532,9 +535,14 @@ private:
         } else if (strTab == L"Tasten") {
             Click(hPage, IDC_KEY_INFO, "Tasten Info...");
             HWND hLayer = GetDlgItem(hPage, IDC_KEY_LAYER);
-            if (IsWindowEnabled(hLayer)) {
-                headless::Type(hLayer, L"2");
-                Click(hPage, IDC_KEY_APPLY, "Tasten \u00DCbernehmen");
+            HWND hApply = GetDlgItem(hPage, IDC_KEY_APPLY);
+            if (IsWindowEnabled(hLayer) && IsWindowEnabled(hApply)) {
+                Act("Tasten \u00DCbernehmen", [&] {
+                    headless::Type(hLayer, L"2");
+                    headless::Click(hApply);
+                });
+            } else {
+                Effect("Tasten \u00DCbernehmen grey");
             }
             Click(hPage, IDC_KEY_LOCK, "Tasten lock key codes");
             Click(hPage, IDC_KEY_LOCK, "Tasten unlock key codes");
