@@ -209,19 +209,23 @@ void CPageKeysDlg::OnSaveKcf() {
 }
 
 // The keys must not act on Windows while the user presses them to look at
-// the matrix; delivery is switched back on only if it was on.
+// the matrix; delivery is switched back on only if this switched it off.
+// When the device refused to switch it off, it still delivers: switching it
+// on again would only fail a second time, with a second message.
 void CPageKeysDlg::OnShowMatrix() {
     DWORD dwEnabled = 0;
     if (!IvroGetKeyCodesEnabled(&dwEnabled)) dwEnabled = 0;
+    BOOL bSwitchedOff = FALSE;
     if (dwEnabled) {
         if (m_bConfigValid &&
             AfxMessageBox(IDS_ASK_KEY_MATRIX, MB_OKCANCEL | MB_ICONEXCLAMATION) != IDOK)
             return;
-        if (!IvroSetKeyCodesEnabled(FALSE)) ShowDeviceError(IDS_CANNOT_DISABLE_KEYS);
+        bSwitchedOff = IvroSetKeyCodesEnabled(FALSE);
+        if (!bSwitchedOff) ShowDeviceError(IDS_CANNOT_DISABLE_KEYS);
     }
     CKeyMatrixDlg dlg;
     dlg.DoModal();
-    if (dwEnabled && !IvroSetKeyCodesEnabled(TRUE)) ShowDeviceError(IDS_CANNOT_ENABLE_KEYS);
+    if (bSwitchedOff && !IvroSetKeyCodesEnabled(TRUE)) ShowDeviceError(IDS_CANNOT_ENABLE_KEYS);
 }
 
 void CPageKeysDlg::EnableControls(std::initializer_list<int> ids, BOOL bEnable) {

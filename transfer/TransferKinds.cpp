@@ -124,6 +124,16 @@ CString BootLogoName() {
     return (nDot < 0 ? info : info.Left(nDot)) + L".rom";
 }
 
+// A name the device's texts made can hold what no file name may: a drive,
+// folders, wildcards, control characters. Each becomes '_', so that the Save
+// As dialog proposes a file in its folder and nothing else.
+CString PlainFileName(const CString& name) {
+    CString plain;
+    for (const wchar_t* p = name; *p; ++p)
+        plain += (*p < 0x20 || std::wcschr(L"\\/:*?\"<>|", *p)) ? L'_' : *p;
+    return plain;
+}
+
 // Copies a path into the request field, cut to the field's size.
 void CopyPath(WCHAR (&szPath)[CTransferDlg::kMaxPathChars + 1], const CString& path) {
     std::wcsncpy(szPath, path, CTransferDlg::kMaxPathChars);
@@ -187,10 +197,11 @@ CString GetTransferFilter(BOOL bDownload, DWORD nKind) {
     filter.LoadString(pKind->nFilterId);
     if (!bDownload || pKind->nDeviceIdItem == kNoItem) return filter;
 
+    // An ID with a '|' would split the entry and shift every pair after it.
     CString id;
     if (!ReadDeviceText(&IvroGetRavlaText, pKind->nDeviceIdItem, kDeviceIdChars * sizeof(WCHAR),
                         id) ||
-        id.IsEmpty())
+        id.IsEmpty() || id.Find(L'|') >= 0)
         return filter;
     CString format;
     format.LoadString(IDS_FILTER_DEVICE_FPGA);
@@ -206,17 +217,17 @@ const wchar_t* GetTransferDefaultExtension(DWORD nKind) {
 CString GetProposedBackupName(DWORD nKind) {
     switch (nKind) {
         case TK_KCF:
-            return KeyConfigurationName();
+            return PlainFileName(KeyConfigurationName());
         case TK_BIOS:
             WarnIfUpdated(TK_BIOS);
             return L"zelbo.rom";
         case TK_USERLOGO:
-            return BootLogoName();
+            return PlainFileName(BootLogoName());
         default:
             break;
     }
     const KindInfo* pKind = FindKind(nKind);
-    return pKind ? ComposedBackupName(*pKind) : CString();
+    return pKind ? PlainFileName(ComposedBackupName(*pKind)) : CString();
 }
 
 UINT GetCheckResultTextId(BOOL bDownload, DWORD nCheckResult) {

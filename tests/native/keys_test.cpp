@@ -391,8 +391,20 @@ TEST_F(KeysTest, ShowMatrixAsksAndSwitchesKeyCodesOffOnlyWhileItIsOpen) {
         headless::Click(Item(IDC_KEY_SHOW));
         EXPECT_TRUE(headless::MessageBoxes().empty());
         EXPECT_EQ((std::vector<int>{0, 1, 0, 1}), CodesSet());
+
+        // The device refuses to stop delivering: one message, and nothing to
+        // switch back on afterwards.
+        TmSimSet("faults.IvroSetKeyCodesEnabled", "170");
+        headless::Click(Item(IDC_KEY_SHOW));
+        auto refused = headless::MessageBoxes();
+        ASSERT_EQ(1u, refused.size());
+        EXPECT_EQ(L"Die Tasten k\u00F6nnen nicht deaktiviert werden.\n" +
+                      std::wstring(GetSystemErrorText(170)),
+                  refused[0].text);
+        EXPECT_EQ((std::vector<int>{0, 1, 0, 1, 0}), CodesSet());
+        TmSimClearFaults();
     });
-    EXPECT_EQ((std::vector<std::string>{"0", "0", "0"}), codesWhileOpen);
+    EXPECT_EQ((std::vector<std::string>{"0", "0", "0", "1"}), codesWhileOpen);
 }
 
 TEST_F(KeysTest, MatrixShowsBitsAndTheFirstPressedKey) {

@@ -143,6 +143,10 @@ TEST_F(TransferKindsTest, FiltersPutTheDeviceEntryFirstForFirmwareDownloads) {
     EXPECT_EQ(L"PCI Modul FPGA Dateien (*.pci)", Filter(FALSE, 8).at(0));
     TmSimSet("ravla.22", "\"\"");
     EXPECT_EQ(L"PCI Modul FPGA Dateien (*.pci)", Filter(TRUE, 8).at(0));
+    // An ID with a bar would split its entry: it is left out.
+    TmSimSet("ravla.22", "\"A|B\"");
+    EXPECT_EQ(L"PCI Modul FPGA Dateien (*.pci)", Filter(TRUE, 8).at(0));
+    EXPECT_EQ(4u, Filter(TRUE, 8).size());
     TmSimInjectFault("IvroGetRavlaText", 121, 0, 4);
     EXPECT_EQ(L"PCI Modul FPGA Dateien (*.pci)", Filter(TRUE, 9).at(0));
     EXPECT_EQ(L"ROM Dateien (*.rom)", Filter(TRUE, 7).at(0));
@@ -208,6 +212,14 @@ TEST_F(TransferKindsTest, KeyConfigurationBiosAndBootLogoNames) {
     EXPECT_EQ(L".rom", Name(12));
     TmSimSet("user.logo_text.0", "\"A.B.C\"");
     EXPECT_EQ(L"A.rom", Name(12));
+    // Device texts name no drive, folder or wildcard.
+    TmSimSet("user.logo_text.0", "\"C:\\\\LOGO.BMP\"");
+    EXPECT_EQ(L"C__LOGO.rom", Name(12));
+    TmSimSet("factory.text.14", "\"../M*?\\u0007\"");
+    EXPECT_EQ(L".._M___.kcf", Name(0));
+    TmSimSet("version.4", "\"Dev=\\\"a/b\\\" Use=\\\"<|>\\\"\"");
+    EXPECT_EQ(L"a_b_1.___", Name(8));
+    TmSimSet("factory.text.14", "\"MRL15T-A\"");
     TmSimInjectFault("IvroGetFactoryText", 121, 0, 14);
     TmSimInjectFault("IvroGetUserLogoText", 50, 0, TMSIM_ANY_ITEM);
     EXPECT_EQ(L"saved.kcf", Name(0));

@@ -1,0 +1,380 @@
+// Fuzzing loops under AddressSanitizer: the simulator's profile parser and
+// its transfer file check take a million damaged inputs each, and the
+// report's hex dump every length up to 512 bytes.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <cwchar>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "AppletTestEnv.h"
+#include "report/Report.h"
+#include "simulator/SimProfile.h"
+#include "simulator/SimTransferFile.h"
+#include "transfer/TransferKinds.h"
+
+namespace {
+
+using tmsim::Byte;
+using tmsim::Dword;
+
+// A damaged copy: bytes flipped, inserted, removed, the text cut.
+template <class T>
+void Mutate(std::mt19937& random, T& data, const std::vector<typename T::value_type>& alphabet) {
+    int nEdits = 1 + static_cast<int>(random() % 4);
+    for (int i = 0; i < nEdits; ++i) {
+        size_t nAt = data.empty() ? 0 : random() % (data.size() + 1);
+        auto any = alphabet[random() % alphabet.size()];
+        switch (random() % 5) {
+            case 0:
+                if (nAt < data.size()) data[nAt] = any;
+                break;
+            case 1:
+                data.insert(data.begin() + static_cast<long>(nAt), any);
+                break;
+            case 2:
+                if (nAt < data.size()) data.erase(data.begin() + static_cast<long>(nAt));
+                break;
+            case 3:
+                data.resize(nAt);
+                break;
+            default:
+                if (nAt < data.size())
+                    data[nAt] =
+                        static_cast<typename T::value_type>(data[nAt] ^ (1u << (random() % 8)));
+                break;
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Profiles
+
+std::vector<std::string> ProfilePieces() {
+    // Every line of the embedded profile, and the pieces a damaged one has.
+    std::vector<std::string> pieces;
+    std::istringstream lines(tmsim::DefaultProfileText());
+    std::string strLine;
+    while (std::getline(lines, strLine)) pieces.push_back(strLine);
+    for (const char* pszPiece : {"[faults]",
+                                 "[",
+                                 "]",
+                                 "[parts",
+                                 "= 1",
+                                 "key =",
+                                 " = ",
+                                 "a.b.c = 1",
+                                 "\\",
+                                 "\"",
+                                 "\"\\u",
+                                 "\"\\uD800\"",
+                                 "\"\\u00E4\"",
+                                 "\"\\q\"",
+                                 "\"abc\" x",
+                                 "hex:",
+                                 "hex: 0",
+                                 "hex: 0G",
+                                 "00 1A FF",
+                                 "0x",
+                                 "0xFFFFFFFFFFFFFFFFF",
+                                 "-9223372036854775808",
+                                 "99999999999999999999",
+                                 "absent",
+                                 "yes",
+                                 "maybe",
+                                 "IvroGetTemperature = 121 after 3 item 1 times 2",
+                                 "* = 170 after",
+                                 "IvroGetDeviceType = 2 item 1",
+                                 "Nope = 5",
+                                 "IvroSetBrightness = 0",
+                                 "factory.value.4294967296 = 1",
+                                 "factory.value.-1 = 1",
+                                 "version.99 = \"x\"",
+                                 "leds.matrix.4 = 00",
+                                 "transfer.nokind.version = 1",
+                                 "transfer.fpga.size = 0",
+                                 "; comment",
+                                 "# comment",
+                                 "\xEF\xBB\xBF",
+                                 "\xC3",
+                                 "\xFF\xFE",
+                                 "\t",
+                                 "\r"})
+        pieces.push_back(pszPiece);
+    return pieces;
+}
+
+TEST(ProfileParserFuzz, MillionDamagedProfilesAreRefusedLineByLineOrApplied) {
+    std::mt19937 random(20261206);
+    const std::vector<std::string> pieces = ProfilePieces();
+    std::vector<char> alphabet;
+    for (int ch = 0; ch < 256; ++ch) alphabet.push_back(static_cast<char>(ch));
+    for (char ch : std::string("[]=\\\"#;.,:x0123456789abcdefABCDEF \n\r\t-")) {
+        // Profile syntax is more likely than any other byte.
+        for (int k = 0; k < 8; ++k) alphabet.push_back(ch);
+    }
+
+    tmsim::DeviceState state = tmsim::DefaultState();
+    int nAccepted = 0;
+    for (int nRun = 0; nRun < 1000000; ++nRun) {
+        std::string strText;
+        int nLines = 1 + static_cast<int>(random() % 2);
+        for (int i = 0; i < nLines; ++i) strText += pieces[random() % pieces.size()] + "\n";
+        if (random() % 4 != 0) Mutate(random, strText, alphabet);
+        if (nRun % 1000 == 0) state = tmsim::DefaultState();
+
+        std::vector<tmsim::ProfileEntry> entries;
+        std::vector<tmsim::ProfileError> errors;
+        bool bGood = tmsim::ParseProfile(strText, "fuzz", state, entries, errors);
+
+        const int nLinesInText =
+            static_cast<int>(std::count(strText.begin(), strText.end(), '\n')) + 1;
+        ASSERT_EQ(bGood, errors.empty()) << strText;
+        for (const tmsim::ProfileError& error : errors) {
+            ASSERT_GE(error.m_nLine, 1) << strText;
+            ASSERT_LE(error.m_nLine, nLinesInText) << strText;
+            ASSERT_FALSE(error.m_strReason.empty()) << strText;
+            // Reported lines cannot write to a terminal.
+            for (char ch : error.Format())
+                ASSERT_FALSE(static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F) << strText;
+        }
+        for (const tmsim::ProfileEntry& entry : entries) {
+            ASSERT_GE(entry.m_nLine, 1);
+            ASSERT_LE(entry.m_nLine, nLinesInText);
+        }
+        // What was accepted reads back in profile syntax, and that is taken again.
+        if (bGood) {
+            ++nAccepted;
+            for (const tmsim::ProfileEntry& entry : entries) {
+                if (entry.m_strKey.compare(0, 7, "faults.") == 0) continue;
+                std::string strValue, strReason;
+                ASSERT_TRUE(tmsim::FormatKey(state, entry.m_strKey, strValue)) << entry.m_strKey;
+                ASSERT_TRUE(tmsim::ApplyKey(state, entry.m_strKey, strValue, strReason))
+                    << entry.m_strKey << " = " << strValue << ": " << strReason;
+            }
+        }
+    }
+    // Both ways were taken often.
+    std::printf("%d of 1000000 profiles accepted\n", nAccepted);
+    EXPECT_GT(nAccepted, 50000);
+    EXPECT_LT(nAccepted, 900000);
+}
+
+// ---------------------------------------------------------------------------
+// Transfer files
+
+// The check as docs/simulator.md tells it, written anew.
+Dword ExpectedCheck(const std::vector<Byte>& abFile, Dword nKind, Dword nDevice,
+                    const tmsim::TransferKindSettings& settings) {
+    auto dword = [&](size_t nAt) {
+        return static_cast<Dword>(abFile[nAt]) | static_cast<Dword>(abFile[nAt + 1]) << 8 |
+               static_cast<Dword>(abFile[nAt + 2]) << 16 |
+               static_cast<Dword>(abFile[nAt + 3]) << 24;
+    };
+    if (abFile.size() < 28) return 1;
+    if (std::memcmp(abFile.data(), "TMIVROXF", 8) != 0 || dword(8) != nKind) return 5;
+    const Dword nSize = dword(20);
+    if (nSize == 0 || nSize > 16u * 1024 * 1024 || abFile.size() - 28 != nSize) return 1;
+    if (dword(12) != nDevice) return 6;
+    if (tmsim::Crc32(abFile.data() + 28, nSize) != dword(24)) return 7;
+    const int64_t nVersion = dword(16);
+    if (nVersion < settings.m_nMinVersion) return 3;
+    if (nVersion > settings.m_nMaxVersion) return 4;
+    if (nVersion < settings.m_nVersion) return 2;
+    return 0;
+}
+
+TEST(TransferFileFuzz, MillionDamagedFilesGetTheirCheckResult) {
+    std::mt19937 random(4711);
+    std::vector<Byte> alphabet;
+    for (int b = 0; b < 256; ++b) alphabet.push_back(static_cast<Byte>(b));
+    const Dword kKinds[] = {0, 7, 8, 9, 10, 11, 12, 3};
+    tmsim::TransferKindSettings settings;
+    settings.m_nVersion = 107;
+    settings.m_nMinVersion = 100;
+    settings.m_nMaxVersion = 199;
+
+    int anResults[8] = {};
+    for (int nRun = 0; nRun < 1000000; ++nRun) {
+        const Dword nKind = kKinds[random() % 8];
+        const Dword nDevice = 4 + random() % 2;
+        const Dword nVersion = 95 + random() % 110;
+        std::vector<Byte> abData(random() % 40);
+        for (Byte& b : abData) b = static_cast<Byte>(random());
+        std::vector<Byte> abFile = tmsim::BuildTransferFile(nKind, nDevice, nVersion, abData);
+        switch (random() % 4) {
+            case 0:  // as made
+                break;
+            case 1:  // one header field replaced
+            {
+                size_t nAt = 8 + 4 * (random() % 5);
+                Dword nValue = random() % 2 ? static_cast<Dword>(random()) : random() % 64;
+                for (int i = 0; i < 4; ++i) abFile[nAt + i] = static_cast<Byte>(nValue >> (8 * i));
+                break;
+            }
+            default:
+                Mutate(random, abFile, alphabet);
+                break;
+        }
+        const Dword nWantKind = random() % 8 ? nKind : kKinds[random() % 8];
+        const Dword nWantDevice = random() % 8 ? nDevice : 4 + random() % 2;
+
+        const Dword nResult = tmsim::CheckTransferFile(abFile, nWantKind, nWantDevice, settings);
+        ASSERT_EQ(ExpectedCheck(abFile, nWantKind, nWantDevice, settings), nResult);
+        ASSERT_LE(nResult, 7u);
+        ++anResults[nResult];
+
+        tmsim::TransferFileHeader header;
+        if (tmsim::ReadTransferHeader(abFile, header)) {
+            ASSERT_GE(abFile.size(), tmsim::kTransferHeaderSize);
+        } else {
+            ASSERT_TRUE(abFile.size() < tmsim::kTransferHeaderSize ||
+                        std::memcmp(abFile.data(), "TMIVROXF", 8) != 0);
+        }
+    }
+    // Every check result was met, good files (0) included.
+    for (int nResult = 0; nResult < 8; ++nResult) EXPECT_GT(anResults[nResult], 0) << nResult;
+}
+
+// ---------------------------------------------------------------------------
+// What the applet makes of the device's texts when it proposes files
+
+// A text in profile syntax, any character escaped.
+std::string Quoted(const std::wstring& strText) {
+    std::string strOut = "\"";
+    char szEscape[8];
+    for (wchar_t ch : strText) {
+        if (ch >= 0x20 && ch < 0x7F && ch != L'"' && ch != L'\\') {
+            strOut += static_cast<char>(ch);
+        } else {
+            std::snprintf(szEscape, sizeof(szEscape), "\\u%04X", static_cast<unsigned>(ch));
+            strOut += szEscape;
+        }
+    }
+    return strOut + "\"";
+}
+
+// A device text: pieces of attribute syntax, file name characters and
+// anything else, up to beyond the applet's buffers.
+std::wstring DeviceText(std::mt19937& random) {
+    static const wchar_t* const kPieces[] = {
+        L"Dev=\"", L"Fct=\"", L"Var=\"", L"Use=\"", L"\"",     L"=",          L".",   L"..",
+        L"\\",     L"/",      L":",      L"|",      L"*",      L"?",          L"<",   L">",
+        L"%1",     L"%s",     L"%",      L"\t",     L"\u00E4", L"ABCDEFGHIJ", L"pci", L" "};
+    std::wstring strText;
+    const size_t nPieces = random() % 12;
+    for (size_t i = 0; i < nPieces; ++i) {
+        if (random() % 3 == 0)
+            strText += static_cast<wchar_t>(1 + random() % 0xD7FF);
+        else
+            strText += kPieces[random() % (sizeof(kPieces) / sizeof(kPieces[0]))];
+    }
+    if (random() % 50 == 0) strText += std::wstring(500 + random() % 600, L'x');
+    return strText;
+}
+
+// Characters a proposed file name must not carry: it would name another
+// folder, a device stream or nothing at all.
+bool IsPlainFileName(const CString& name) {
+    for (const wchar_t* p = name; *p; ++p)
+        if (*p < 0x20 || std::wcschr(L"\\/:*?\"<>|", *p)) return false;
+    return true;
+}
+
+class TransferNamesFuzz : public AppletTest {};
+
+TEST_F(TransferNamesFuzz, DeviceTextsGiveWellFormedFiltersAndPlainNames) {
+    LoadModule();
+    std::mt19937 random(1166);
+    for (int nRun = 0; nRun < 20000; ++nRun) {
+        const std::wstring strId = DeviceText(random);
+        if (!TmSimSet("ravla.22", Quoted(strId).c_str()) ||
+            !TmSimSet("version.4", Quoted(DeviceText(random)).c_str()) ||
+            !TmSimSet("user.logo_text.0", Quoted(DeviceText(random)).c_str()) ||
+            !TmSimSet("factory.text.14", Quoted(DeviceText(random)).c_str()))
+            continue;  // not a text the profile takes (a lone surrogate)
+
+        // Description and pattern pairs, "||" at the end; the device's own
+        // entry first only when its ID can name files.
+        const CString filter = GetTransferFilter(TRUE, TK_FPGA);
+        const std::wstring strFilter = filter.GetString();
+        ASSERT_GE(strFilter.size(), 2u);
+        ASSERT_EQ(L"||", strFilter.substr(strFilter.size() - 2)) << strFilter;
+        const size_t nBars =
+            static_cast<size_t>(std::count(strFilter.begin(), strFilter.end(), L'|'));
+        ASSERT_EQ(0u, (nBars - 1) % 2) << strFilter;
+        CString resource;
+        resource.LoadString(1137);
+        const bool bOwnEntry = strFilter != resource.GetString();
+        if (bOwnEntry) {
+            ASSERT_EQ(7u, nBars) << strFilter;
+        }
+
+        for (DWORD nKind : {TK_FPGA, TK_USERLOGO, TK_KCF}) {
+            const CString name = GetProposedBackupName(nKind);
+            ASSERT_TRUE(IsPlainFileName(name))
+                << nKind << ": " << tmsim::WideToUtf8(name.GetString());
+            ASSERT_LE(name.GetLength(), 520);
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// The hex dump
+
+// The dump as the report's layout prescribes it, written anew.
+std::wstring ExpectedDump(const std::vector<BYTE>& data, bool bWithChars) {
+    std::wstring strOut, strLine, strChars;
+    wchar_t szHex[32];
+    for (size_t i = 0; i < data.size(); ++i) {
+        if (i % 8 == 0) strOut += L' ';
+        if (i % 16 == 0) {
+            strOut += strLine;
+            if (bWithChars) strOut += strChars;
+            std::swprintf(szHex, 32, L"\r\n0x%02zX:", i);
+            strLine = szHex;
+            strChars = L" ";
+        }
+        std::swprintf(szHex, 32, L" %02X", static_cast<unsigned>(data[i]));
+        strLine += szHex;
+        const BYTE b = data[i];
+        const bool bShown = b < 128 && std::isprint(b) && !std::isspace(b);
+        if (bWithChars) strChars += bShown ? static_cast<wchar_t>(b) : L'.';
+    }
+    if (bWithChars)
+        for (size_t i = data.size(); i % 16 != 0; ++i) strLine += L"   ";
+    strOut += strLine;
+    if (bWithChars) strOut += strChars;
+    return strOut;
+}
+
+TEST(HexDumpFuzz, EveryLengthUpTo512WithAndWithoutCharacters) {
+    std::mt19937 random(512);
+    for (size_t nCount = 0; nCount <= 512; ++nCount) {
+        for (int nRound = 0; nRound < 4; ++nRound) {
+            // Exactly nCount bytes: AddressSanitizer sees a read beyond them.
+            std::vector<BYTE> data(nCount);
+            for (BYTE& b : data)
+                b = static_cast<BYTE>(nRound == 0 ? nCount + (&b - data.data()) : random());
+            for (BOOL bWithChars : {FALSE, TRUE}) {
+                CString dump = L"old text";
+                AppendHexDump(data.data(), data.size(), dump, bWithChars);
+                ASSERT_EQ(ExpectedDump(data, bWithChars != FALSE), std::wstring(dump.GetString()))
+                    << nCount << " bytes, characters " << bWithChars;
+                // Lines of 16: full ones 5 + 48 (+ 17) characters after their line break.
+                const size_t nLines = (nCount + 15) / 16;
+                ASSERT_EQ(nLines,
+                          static_cast<size_t>(std::count(
+                              dump.GetString(), dump.GetString() + dump.GetLength(), L'\n')));
+            }
+        }
+    }
+}
+
+}  // namespace
