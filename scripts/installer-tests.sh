@@ -21,18 +21,8 @@ set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TM_BUILD_DIR:-$root/build}
 out=$build/installer-tests
-passed=0
-failed=0
-
-check() {  # condition-result (0 = ok), description
-    if [ "$1" -eq 0 ]; then
-        passed=$((passed + 1))
-        echo "ok:   $2"
-    else
-        failed=$((failed + 1))
-        echo "FAIL: $2"
-    fi
-}
+# shellcheck source=scripts/checks.sh
+. "$root/scripts/checks.sh"
 
 finish() {
     echo "$passed passed, $failed failed"
@@ -159,17 +149,8 @@ open_control() {  # arch, Windows path of the applet, output folder
     summary=$(grep -E '^[0-9]+ passed, [0-9]+ failed$' "$dir/probe.log" | tail -n 1)
     [[ $summary == *" passed, 0 failed" ]] && [[ $summary != "0 passed"* ]]
     check $? "$arch: control.exe shows the installed applet's sheet (sheet_probe: ${summary:-no summary}; $dir/probe.log)"
-    local ended=1
-    for _ in $(seq 1 200); do
-        if ! kill -0 "$control_pid" 2>/dev/null; then
-            ended=0
-            break
-        fi
-        sleep 0.1
-    done
-    check $ended "$arch: control.exe ends after the sheet is cancelled"
-    [ $ended -eq 0 ] || kill "$control_pid" 2>/dev/null
-    wait "$control_pid" 2>/dev/null
+    wait_ended "$control_pid" 20
+    check $? "$arch: control.exe ends after the sheet is cancelled"
     timeout 60 "$TM_WINESERVER" -w
 }
 

@@ -8,18 +8,8 @@ set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TM_BUILD_DIR:-$root/build}
 out=$build/script-tests
-passed=0
-failed=0
-
-check() {  # condition-result (0 = ok), description
-    if [ "$1" -eq 0 ]; then
-        passed=$((passed + 1))
-        echo "ok:   $2"
-    else
-        failed=$((failed + 1))
-        echo "FAIL: $2"
-    fi
-}
+# shellcheck source=scripts/checks.sh
+. "$root/scripts/checks.sh"
 
 rm -rf "$out"
 mkdir -p "$out/a-folder"

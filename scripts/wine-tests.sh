@@ -19,18 +19,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TM_BUILD_DIR:-$root/build}
 out=$build/wine-tests
 read -r -a archs <<<"${TM_WINE_ARCHS:-x64 x86}"
-passed=0
-failed=0
-
-check() {  # condition-result (0 = ok), description
-    if [ "$1" -eq 0 ]; then
-        passed=$((passed + 1))
-        echo "ok:   $2"
-    else
-        failed=$((failed + 1))
-        echo "FAIL: $2"
-    fi
-}
+# shellcheck source=scripts/checks.sh
+. "$root/scripts/checks.sh"
 
 # Adds a test program's closing "N passed, M failed" to the totals.
 count_log() {  # log file, program name
@@ -145,17 +135,8 @@ PROFILE
         --shots "$(tm_winpath "$dir")" --expect 1168=47 --expect 1185=36 2>"$dir/probe.err" |
         tr -d '\r' | tee "$dir/probe.log" | tag "$arch" sheet_probe
     count_log "$dir/probe.log" "$arch: sheet_probe"
-    local ended=1
-    for _ in $(seq 1 200); do
-        if ! kill -0 "$control_pid" 2>/dev/null; then
-            ended=0
-            break
-        fi
-        sleep 0.1
-    done
-    check $ended "$arch: control.exe ends after the sheet is cancelled"
-    [ $ended -eq 0 ] || kill "$control_pid" 2>/dev/null
-    wait "$control_pid" 2>/dev/null
+    wait_ended "$control_pid" 20
+    check $? "$arch: control.exe ends after the sheet is cancelled"
     grep -q IvroGetTemperature "$dir/control-calls.log" 2>/dev/null
     check $? "$arch: the applet in control.exe read the simulator's temperatures (call log)"
     local shot
