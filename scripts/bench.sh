@@ -56,7 +56,7 @@ applet=$build/x64/TmRoveVodore.cpl
 applet_kind="x64 development build (Debug, unstripped)"
 if [ -f "$release_x64/TmRoveVodore.cpl" ]; then
     applet=$release_x64/TmRoveVodore.cpl
-    applet_kind="x64 release build ($release_x64)"
+    applet_kind="x64 release build (${release_x64#"$root"/})"
 fi
 
 export TM_XVFB=${TM_XVFB:-1}
