@@ -23,6 +23,16 @@ mkdir -p "$stage"
     fi
 done
 
+# The header that maps each context id to its popup text's name: ".topic
+# IDH_N" stands for context id N.
+sed -n 's/^\.topic \(IDH_\([0-9]*\)\)\r$/#define \1 \2\r/p' "$stage/TmRoveVodoreHelp.txt" \
+    >"$stage/TmRoveVodoreHelp.h"
+if grep -v -q -E '^#define IDH_[0-9]+ [0-9]+.$' "$stage/TmRoveVodoreHelp.h" ||
+    [ "$(grep -c '^\.topic' "$stage/TmRoveVodoreHelp.txt")" != "$(wc -l <"$stage/TmRoveVodoreHelp.h")" ]; then
+    echo "build-chm: every popup text must start with \".topic IDH_<context id>\"" >&2
+    exit 1
+fi
+
 name=$(sed -n 's/^Compiled file=\(.*\)\r$/\1/p' "$stage/TmRoveVodore.hhp")
 (cd "$stage" && "$chmcmd" --no-html-scan TmRoveVodore.hhp >chmcmd.log 2>&1) || {
     cat "$stage/chmcmd.log" >&2

@@ -69,18 +69,17 @@ std::set<std::string> TopicsNamedByCode() {
     return topics;
 }
 
-// The popup texts as HTML Help reads them: ".topic N", then the lines up to
-// the next one that starts with "."; empty lines make paragraphs.
-std::map<unsigned long, std::vector<std::string>> PopupTexts(const std::string& file) {
-    std::map<unsigned long, std::vector<std::string>> texts;
+// The popup texts as HTML Help reads them: ".topic NAME", then the lines up
+// to the next one that starts with "."; empty lines make paragraphs.
+std::map<std::string, std::vector<std::string>> PopupTexts(const std::string& file) {
+    std::map<std::string, std::vector<std::string>> texts;
     std::istringstream in(file);
     std::string line;
     std::vector<std::string>* pCurrent = nullptr;
     while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.compare(0, 7, ".topic ") == 0) {
-            EXPECT_EQ(std::string::npos, line.find_first_not_of("0123456789", 7)) << line;
-            auto& slot = texts[std::strtoul(line.c_str() + 6, nullptr, 10)];
+            auto& slot = texts[line.substr(7)];
             slot.push_back(std::string());
             pCurrent = &slot;
             continue;
@@ -94,6 +93,24 @@ std::map<unsigned long, std::vector<std::string>> PopupTexts(const std::string& 
             pCurrent->back() += line + " ";
     }
     return texts;
+}
+
+// The header that maps context ids to the names of the popup texts:
+// "#define NAME N" lines.
+std::map<unsigned long, std::string> PopupNames(const std::string& file) {
+    static const std::regex kDefine("#define[ \t]+(\\w+)[ \t]+([0-9]+)\\s*");
+    std::map<unsigned long, std::string> names;
+    std::istringstream in(file);
+    std::string line;
+    std::smatch match;
+    while (std::getline(in, line)) {
+        if (!std::regex_match(line, match, kDefine)) {
+            ADD_FAILURE() << "not a context id of the popup texts: " << line;
+            continue;
+        }
+        EXPECT_TRUE(names.emplace(std::stoul(match[2]), match[1]).second) << line;
+    }
+    return names;
 }
 
 class HelpFileTest : public ::testing::Test {
@@ -144,20 +161,29 @@ TEST_F(HelpFileTest, HasOnePopupTextForEveryContextId) {
     const std::string file = ReadBytes(s_dir / "TmRoveVodoreHelp.txt");
     ASSERT_FALSE(file.empty()) << "no TmRoveVodoreHelp.txt in the help file";
     const auto texts = PopupTexts(file);
+    const std::string header = ReadBytes(s_dir / "TmRoveVodoreHelp.h");
+    ASSERT_FALSE(header.empty()) << "no TmRoveVodoreHelp.h in the help file";
+    const auto names = PopupNames(header);
 
     std::set<unsigned long> ids;
     for (const DWORD* p = GetContextHelpIds(); p[0] != 0; p += 2) ids.insert(p[1]);
     for (unsigned long id : ids) {
-        auto it = texts.find(id);
+        auto name = names.find(id);
+        if (name == names.end()) {
+            ADD_FAILURE() << "context id " << id << " has no name in TmRoveVodoreHelp.h";
+            continue;
+        }
+        auto it = texts.find(name->second);
         if (it == texts.end()) {
-            ADD_FAILURE() << "no popup text for context id " << id;
+            ADD_FAILURE() << "no popup text for context id " << id << " (" << name->second << ")";
             continue;
         }
         EXPECT_EQ(1u, it->second.size()) << "context id " << id << " has more than one text";
         EXPECT_GT(it->second.front().size(), 20u) << "context id " << id << " has no real text";
     }
-    for (const auto& text : texts)
-        EXPECT_EQ(1u, ids.count(text.first)) << "popup text " << text.first << " has no control";
+    for (const auto& name : names)
+        EXPECT_EQ(1u, ids.count(name.first)) << "popup text " << name.second << " has no control";
+    EXPECT_EQ(names.size(), texts.size()) << "popup texts without a context id";
 }
 
 TEST_F(HelpFileTest, EveryLinkResolvesAndEveryTopicIsGermanWindows1252) {
