@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# The scenarios below are functions that scenario() calls by name.
+# shellcheck disable=SC2317
 # Tests the release installers (scripts/release.sh) under Wine, in a fresh
 # 64-bit prefix of their own (build/installer-wineprefix, made anew on every
 # run) on a private Xvfb display:
@@ -14,7 +16,9 @@
 #  - each silent uninstall leaves neither files nor the registry key behind;
 #  - the zips hold the applet, the simulator (in Simulator\) and LIESMICH.txt;
 #  - the release applets export CPlApplet only and import system DLLs only.
-# Prints "N passed, M failed" last; exits 1 on failure.
+# The setups are 32-bit programs: on a machine that cannot run those, every
+# scenario that runs one is skipped with a line that says why.
+# Prints "N passed, M failed, K skipped" last; exits 1 on failure.
 # Usage: scripts/installer-tests.sh   (TM_SKIP_BUILD=1: use build/dist and
 #        build/release as they are; otherwise scripts/release.sh runs first)
 set -uo pipefail
@@ -25,8 +29,7 @@ out=$build/installer-tests
 . "$root/scripts/checks.sh"
 
 finish() {
-    echo "$passed passed, $failed failed"
-    [ "$failed" -eq 0 ]
+    summary
     exit
 }
 
@@ -76,16 +79,29 @@ export TM_WINEPREFIX=$build/installer-wineprefix
 export TM_XVFB=1
 # shellcheck source=scripts/wine-env.sh
 . "$root/scripts/wine-env.sh"
-trap tm_wine_cleanup EXIT
 started=$SECONDS
-rm -rf "$WINEPREFIX"
-tm_wine 300 wineboot -i >/dev/null 2>&1 && timeout 120 "$TM_WINESERVER" -w
-check $? "a fresh Wine prefix $WINEPREFIX"
-[ "$failed" -eq 0 ] || finish
-tm_start_xvfb || {
-    check 1 "Xvfb started"
-    finish
+
+# Each scenario begins with what Windows has after the one before.
+scenario() {  # title, function
+    if [ -n "$TM_NO32_REASON" ]; then
+        skip "$1: not run; the setups are 32-bit programs, and $TM_NO32_REASON"
+    else
+        echo "== $1"
+        "$2"
+    fi
 }
+
+if tm_runs_32bit; then
+    trap tm_wine_cleanup EXIT
+    rm -rf "$WINEPREFIX"
+    tm_wine 300 wineboot -i >/dev/null 2>&1 && timeout 120 "$TM_WINESERVER" -w
+    check $? "a fresh Wine prefix $WINEPREFIX"
+    [ "$failed" -eq 0 ] || finish
+    tm_start_xvfb || {
+        check 1 "Xvfb started"
+        finish
+    }
+fi
 
 key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\TmRoveVodore'
 sys64=$(tm_system_dir x64)
@@ -161,106 +177,117 @@ pf32_unix="$WINEPREFIX/drive_c/Program Files (x86)/TmRoveVodore"
 rel64=$build/release/x64
 rel32=$build/release/x86
 
-echo "== x64 setup: default components"
-run_setup x64 /S
-check $? "x64: the silent setup ends with exit code 0"
-cmp -s "$sys64/TmRoveVodore.cpl" "$rel64/TmRoveVodore.cpl"
-check $? "x64: TmRoveVodore.cpl is in system32"
-for chm in "$rel64"/*.chm; do
-    [ -f "$chm" ] || continue
-    cmp -s "$sys64/TmRoveVodore.chm" "$chm"
-    check $? "x64: the help file TmRoveVodore.chm is in system32"
-done
-[ ! -e "$sys64/TmIvro.dll" ] && [ ! -e "$sys32/TmIvro.dll" ]
-check $? "x64: the simulator is not installed unless chosen"
-[ ! -e "$sys32/TmRoveVodore.cpl" ]
-check $? "x64: nothing in syswow64"
-[ -f "$pf64_unix/Uninstall.exe" ]
-check $? "x64: the uninstaller is $pf64\\Uninstall.exe"
-check_entry x64 64 "$pf64"
-! reg_value 64 SimulatorInstalled >/dev/null
-check $? "x64: the entry records no simulator"
-run_uninstall "$pf64_unix/Uninstall.exe"
-[ ! -e "$sys64/TmRoveVodore.cpl" ] && [ ! -e "$sys64/TmRoveVodore.chm" ] && [ ! -e "$pf64_unix" ]
-check $? "x64: the uninstaller removes the applet, the help file and its own folder"
-! has_key 64
-check $? "x64: the uninstaller removes the uninstall entry"
-
-echo "== x64 setup: /SIMULATOR, control.exe"
-run_setup x64 /S /SIMULATOR
-check $? "x64 /SIMULATOR: the silent setup ends with exit code 0"
-cmp -s "$sys64/TmIvro.dll" "$rel64/TmIvro.dll"
-check $? "x64 /SIMULATOR: the simulator TmIvro.dll is in system32"
-[ "$(reg_value 64 SimulatorInstalled)" = 0x1 ]
-check $? "x64 /SIMULATOR: the entry records the simulator as installed by the setup"
-open_control x64 'C:\windows\system32\TmRoveVodore.cpl' "$out/x64"
-run_uninstall "$pf64_unix/Uninstall.exe"
-[ ! -e "$sys64/TmRoveVodore.cpl" ] && [ ! -e "$sys64/TmIvro.dll" ] && [ ! -e "$pf64_unix" ]
-check $? "x64 /SIMULATOR: the uninstaller removes the applet and the simulator it installed"
-! has_key 64
-check $? "x64 /SIMULATOR: the uninstaller removes the uninstall entry"
-
-echo "== x64 setup: /SIMULATOR, then the driver package replaces the simulator"
-run_setup x64 /S /SIMULATOR
-check $? "x64 /SIMULATOR, replaced: the silent setup ends with exit code 0"
-cp "$rel64/TmIvro.dll" "$out/driver-TmIvro.dll"
-echo "driver package" >>"$out/driver-TmIvro.dll"
-touch -d '2001-02-03 04:05:06' "$out/driver-TmIvro.dll"
-cp -p "$out/driver-TmIvro.dll" "$sys64/TmIvro.dll"
-run_uninstall "$pf64_unix/Uninstall.exe"
-cmp -s "$sys64/TmIvro.dll" "$out/driver-TmIvro.dll" && [ ! -e "$sys64/TmRoveVodore.cpl" ] &&
+setup_x64_default() {
+    run_setup x64 /S
+    check $? "x64: the silent setup ends with exit code 0"
+    cmp -s "$sys64/TmRoveVodore.cpl" "$rel64/TmRoveVodore.cpl"
+    check $? "x64: TmRoveVodore.cpl is in system32"
+    for chm in "$rel64"/*.chm; do
+        [ -f "$chm" ] || continue
+        cmp -s "$sys64/TmRoveVodore.chm" "$chm"
+        check $? "x64: the help file TmRoveVodore.chm is in system32"
+    done
+    [ ! -e "$sys64/TmIvro.dll" ] && [ ! -e "$sys32/TmIvro.dll" ]
+    check $? "x64: the simulator is not installed unless chosen"
+    [ ! -e "$sys32/TmRoveVodore.cpl" ]
+    check $? "x64: nothing in syswow64"
+    [ -f "$pf64_unix/Uninstall.exe" ]
+    check $? "x64: the uninstaller is $pf64\\Uninstall.exe"
+    check_entry x64 64 "$pf64"
+    ! reg_value 64 SimulatorInstalled >/dev/null
+    check $? "x64: the entry records no simulator"
+    run_uninstall "$pf64_unix/Uninstall.exe"
+    [ ! -e "$sys64/TmRoveVodore.cpl" ] && [ ! -e "$sys64/TmRoveVodore.chm" ] && [ ! -e "$pf64_unix" ]
+    check $? "x64: the uninstaller removes the applet, the help file and its own folder"
     ! has_key 64
-check $? "x64 /SIMULATOR, replaced: the uninstaller leaves the TmIvro.dll that replaced the simulator"
-rm -f "$sys64/TmIvro.dll"
+    check $? "x64: the uninstaller removes the uninstall entry"
+}
 
-echo "== x64 setup: /SIMULATOR beside the device's own TmIvro.dll"
-# The driver package's library: here the simulator with a mark appended
-# (a PE file loads with data after its end).
-cp "$rel64/TmIvro.dll" "$sys64/TmIvro.dll"
-echo "driver package" >>"$sys64/TmIvro.dll"
-cp "$sys64/TmIvro.dll" "$out/driver-TmIvro.dll"
-run_setup x64 /S /SIMULATOR
-check $? "x64 beside a TmIvro.dll: the silent setup ends with exit code 0"
-cmp -s "$sys64/TmIvro.dll" "$out/driver-TmIvro.dll"
-check $? "x64 beside a TmIvro.dll: the setup leaves the TmIvro.dll that was there"
-! reg_value 64 SimulatorInstalled >/dev/null
-check $? "x64 beside a TmIvro.dll: the entry records no simulator"
-run_uninstall "$pf64_unix/Uninstall.exe"
-cmp -s "$sys64/TmIvro.dll" "$out/driver-TmIvro.dll" && [ ! -e "$sys64/TmRoveVodore.cpl" ]
-check $? "x64 beside a TmIvro.dll: the uninstaller removes the applet and leaves that TmIvro.dll"
-! has_key 64
-check $? "x64 beside a TmIvro.dll: the uninstaller removes the uninstall entry"
-rm -f "$sys64/TmIvro.dll"
+setup_x64_simulator() {
+    run_setup x64 /S /SIMULATOR
+    check $? "x64 /SIMULATOR: the silent setup ends with exit code 0"
+    cmp -s "$sys64/TmIvro.dll" "$rel64/TmIvro.dll"
+    check $? "x64 /SIMULATOR: the simulator TmIvro.dll is in system32"
+    [ "$(reg_value 64 SimulatorInstalled)" = 0x1 ]
+    check $? "x64 /SIMULATOR: the entry records the simulator as installed by the setup"
+    open_control x64 'C:\windows\system32\TmRoveVodore.cpl' "$out/x64"
+    run_uninstall "$pf64_unix/Uninstall.exe"
+    [ ! -e "$sys64/TmRoveVodore.cpl" ] && [ ! -e "$sys64/TmIvro.dll" ] && [ ! -e "$pf64_unix" ]
+    check $? "x64 /SIMULATOR: the uninstaller removes the applet and the simulator it installed"
+    ! has_key 64
+    check $? "x64 /SIMULATOR: the uninstaller removes the uninstall entry"
+}
 
-echo "== x86 setup on 64-bit Windows"
-run_setup x86 /S
-rc=$?
-[ "$rc" -eq 2 ] && [ ! -e "$sys32/TmRoveVodore.cpl" ] && [ ! -e "$sys64/TmRoveVodore.cpl" ] &&
-    ! has_key 32 && ! has_key 64
-check $? "x86 without /FORCE32: the setup refuses 64-bit Windows (exit code $rc, nothing installed)"
-run_setup x86 /S /FORCE32 /SIMULATOR
-check $? "x86 /FORCE32: the silent setup ends with exit code 0"
-cmp -s "$sys32/TmRoveVodore.cpl" "$rel32/TmRoveVodore.cpl" &&
-    cmp -s "$sys32/TmIvro.dll" "$rel32/TmIvro.dll"
-check $? "x86 /FORCE32: TmRoveVodore.cpl and the simulator are in syswow64"
-for chm in "$rel32"/*.chm; do
-    [ -f "$chm" ] || continue
-    cmp -s "$sys32/TmRoveVodore.chm" "$chm"
-    check $? "x86 /FORCE32: the help file TmRoveVodore.chm is in syswow64"
-done
-[ ! -e "$sys64/TmRoveVodore.cpl" ] && [ ! -e "$sys64/TmIvro.dll" ]
-check $? "x86 /FORCE32: nothing in system32"
-check_entry x86 32 "$pf32"
-icon=$(reg_value 32 DisplayIcon)
-[ "${icon,,}" = 'c:\windows\syswow64\tmrovevodore.cpl,0' ]
-check $? "x86 /FORCE32: the entry's icon is the applet in SysWOW64 ($icon)"
-open_control x86 'C:\windows\system32\TmRoveVodore.cpl' "$out/x86"
-run_uninstall "$pf32_unix/Uninstall.exe"
-[ ! -e "$sys32/TmRoveVodore.cpl" ] && [ ! -e "$sys32/TmRoveVodore.chm" ] &&
-    [ ! -e "$sys32/TmIvro.dll" ] && [ ! -e "$pf32_unix" ]
-check $? "x86 /FORCE32: the uninstaller removes the applet, the help file, the simulator and its own folder"
-! has_key 32
-check $? "x86 /FORCE32: the uninstaller removes the uninstall entry"
+setup_x64_simulator_replaced() {
+    run_setup x64 /S /SIMULATOR
+    check $? "x64 /SIMULATOR, replaced: the silent setup ends with exit code 0"
+    cp "$rel64/TmIvro.dll" "$out/driver-TmIvro.dll"
+    echo "driver package" >>"$out/driver-TmIvro.dll"
+    touch -d '2001-02-03 04:05:06' "$out/driver-TmIvro.dll"
+    cp -p "$out/driver-TmIvro.dll" "$sys64/TmIvro.dll"
+    run_uninstall "$pf64_unix/Uninstall.exe"
+    cmp -s "$sys64/TmIvro.dll" "$out/driver-TmIvro.dll" && [ ! -e "$sys64/TmRoveVodore.cpl" ] &&
+        ! has_key 64
+    check $? "x64 /SIMULATOR, replaced: the uninstaller leaves the TmIvro.dll that replaced the simulator"
+    rm -f "$sys64/TmIvro.dll"
+}
+
+setup_x64_beside_driver() {
+    # The driver package's library: here the simulator with a mark appended
+    # (a PE file loads with data after its end).
+    cp "$rel64/TmIvro.dll" "$sys64/TmIvro.dll"
+    echo "driver package" >>"$sys64/TmIvro.dll"
+    cp "$sys64/TmIvro.dll" "$out/driver-TmIvro.dll"
+    run_setup x64 /S /SIMULATOR
+    check $? "x64 beside a TmIvro.dll: the silent setup ends with exit code 0"
+    cmp -s "$sys64/TmIvro.dll" "$out/driver-TmIvro.dll"
+    check $? "x64 beside a TmIvro.dll: the setup leaves the TmIvro.dll that was there"
+    ! reg_value 64 SimulatorInstalled >/dev/null
+    check $? "x64 beside a TmIvro.dll: the entry records no simulator"
+    run_uninstall "$pf64_unix/Uninstall.exe"
+    cmp -s "$sys64/TmIvro.dll" "$out/driver-TmIvro.dll" && [ ! -e "$sys64/TmRoveVodore.cpl" ]
+    check $? "x64 beside a TmIvro.dll: the uninstaller removes the applet and leaves that TmIvro.dll"
+    ! has_key 64
+    check $? "x64 beside a TmIvro.dll: the uninstaller removes the uninstall entry"
+    rm -f "$sys64/TmIvro.dll"
+}
+
+setup_x86_on_x64() {
+    run_setup x86 /S
+    rc=$?
+    [ "$rc" -eq 2 ] && [ ! -e "$sys32/TmRoveVodore.cpl" ] && [ ! -e "$sys64/TmRoveVodore.cpl" ] &&
+        ! has_key 32 && ! has_key 64
+    check $? "x86 without /FORCE32: the setup refuses 64-bit Windows (exit code $rc, nothing installed)"
+    run_setup x86 /S /FORCE32 /SIMULATOR
+    check $? "x86 /FORCE32: the silent setup ends with exit code 0"
+    cmp -s "$sys32/TmRoveVodore.cpl" "$rel32/TmRoveVodore.cpl" &&
+        cmp -s "$sys32/TmIvro.dll" "$rel32/TmIvro.dll"
+    check $? "x86 /FORCE32: TmRoveVodore.cpl and the simulator are in syswow64"
+    for chm in "$rel32"/*.chm; do
+        [ -f "$chm" ] || continue
+        cmp -s "$sys32/TmRoveVodore.chm" "$chm"
+        check $? "x86 /FORCE32: the help file TmRoveVodore.chm is in syswow64"
+    done
+    [ ! -e "$sys64/TmRoveVodore.cpl" ] && [ ! -e "$sys64/TmIvro.dll" ]
+    check $? "x86 /FORCE32: nothing in system32"
+    check_entry x86 32 "$pf32"
+    icon=$(reg_value 32 DisplayIcon)
+    [ "${icon,,}" = 'c:\windows\syswow64\tmrovevodore.cpl,0' ]
+    check $? "x86 /FORCE32: the entry's icon is the applet in SysWOW64 ($icon)"
+    open_control x86 'C:\windows\system32\TmRoveVodore.cpl' "$out/x86"
+    run_uninstall "$pf32_unix/Uninstall.exe"
+    [ ! -e "$sys32/TmRoveVodore.cpl" ] && [ ! -e "$sys32/TmRoveVodore.chm" ] &&
+        [ ! -e "$sys32/TmIvro.dll" ] && [ ! -e "$pf32_unix" ]
+    check $? "x86 /FORCE32: the uninstaller removes the applet, the help file, the simulator and its own folder"
+    ! has_key 32
+    check $? "x86 /FORCE32: the uninstaller removes the uninstall entry"
+}
+
+scenario "x64 setup: default components" setup_x64_default
+scenario "x64 setup: /SIMULATOR, control.exe" setup_x64_simulator
+scenario "x64 setup: /SIMULATOR, then the driver package replaces the simulator" setup_x64_simulator_replaced
+scenario "x64 setup: /SIMULATOR beside the device's own TmIvro.dll" setup_x64_beside_driver
+scenario "x86 setup on 64-bit Windows" setup_x86_on_x64
 
 tm_wine_cleanup
 trap - EXIT

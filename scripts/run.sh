@@ -7,7 +7,8 @@
 #   dialog into build/screenshots/, cancels the sheet and exits 0.
 # Usage: scripts/run.sh [x64|x86]   (default: $TM_ARCH, else x64)
 #   x86 opens the 32-bit applet, the panel PCs' own build, in Wine's 32-bit
-#   control.exe; x64 is the quicker to build and start.
+#   control.exe; x64 is the quicker to build and start. On a machine that
+#   cannot run 32-bit programs, x86 stops at once and says so.
 # The device is the simulator's embedded default Marlet; set TMIVRO_PROFILE to
 # a profile file (docs/simulator.md) for another one. A profile that cannot
 # be read or is malformed is reported, and nothing is started.
@@ -25,6 +26,12 @@ esac
 export TM_ARCH=$arch
 
 "$root/scripts/setup.sh"
+# shellcheck source=scripts/wine-env.sh
+. "$root/scripts/wine-env.sh"
+if [ "$arch" = x86 ] && ! tm_runs_32bit; then
+    echo "run: $TM_NO32_REASON; nothing started (scripts/run.sh x64 opens the 64-bit applet)" >&2
+    exit 1
+fi
 
 if [ -n "${TMIVRO_PROFILE:-}" ]; then
     # The simulator's own rules, before anything is built or started.
@@ -37,8 +44,6 @@ fi
 
 "$root/scripts/build.sh" "$arch"
 
-# shellcheck source=scripts/wine-env.sh
-. "$root/scripts/wine-env.sh"
 if [ "${TM_XVFB:-0}" != 1 ] && tm_display_usable; then
     tm_export_sim_env
     tm_wine_prepare "$arch" || exit 1

@@ -20,6 +20,9 @@
 #                       C:\windows\system32 (syswow64 for x86: the prefix is
 #                       64-bit, and Wine redirects 32-bit programs there)
 #   tm_control_exe ARCH Wine's control.exe of that architecture
+#   tm_runs_32bit       whether this machine runs 32-bit programs; if not,
+#                       TM_NO32_REASON says why ("this machine cannot run
+#                       32-bit programs: ...")
 #
 # Both builds run in the one 64-bit prefix: x86_64 programs through wine64,
 # i686 programs through the 32-bit loader of wine32, which Wine starts for
@@ -63,6 +66,38 @@ TM_WINESERVER=$(command -v wineserver || echo /usr/lib/wine/wineserver64)
 # For a 32-bit program Wine runs WINELOADER without its "64": wine32's loader.
 [ -n "$TM_WINE" ] && export WINELOADER=$TM_WINE
 TM_WINE32=${TM_WINE%64}
+
+# Some kernels refuse 32-bit Linux programs ("Exec format error"), and with
+# them wine32: every 32-bit Windows program would then hang until its time
+# limit. Asked once; the answer is exported (TM_32BIT) for the scripts that
+# this one starts.
+tm_runs_32bit() {
+    if [ -z "${TM_32BIT:-}" ]; then
+        local said rc=0
+        if [ ! -x "$TM_WINE32" ] || [ "$TM_WINE32" = "$TM_WINE" ]; then
+            said="the 32-bit Wine loader is missing (scripts/setup.sh installs wine32:i386)"
+            rc=1
+        else
+            # Started by bash, which reports a refused binary as such (execvp,
+            # as in timeout, would hand it to /bin/sh as a script instead).
+            said=$(timeout -k 1 10 bash -c '"$0" --version' "$TM_WINE32" 2>&1 </dev/null) || rc=$?
+            # The system's own words ("Exec format error"), without who said them.
+            said=$(echo "$said" | tail -n 1 | sed 's/.*: //')
+            [ "$rc" -ne 124 ] || said="no answer within 10 s"
+            said="the 32-bit Wine loader ($TM_WINE32 --version) fails: ${said:-exit code $rc}"
+        fi
+        if [ "$rc" -eq 0 ]; then
+            TM_32BIT=yes
+        else
+            TM_32BIT="this machine cannot run 32-bit programs: $said"
+        fi
+        export TM_32BIT
+    fi
+    TM_NO32_REASON=""
+    [ "$TM_32BIT" = yes ] && return 0
+    TM_NO32_REASON=$TM_32BIT
+    return 1
+}
 
 tm_system_dir() {
     case $1 in
@@ -205,8 +240,8 @@ tm_wine_prepare() {
             x64) ;;
             x86)
                 wow64=1
-                if [ ! -x "$TM_WINE32" ] || [ "$TM_WINE32" = "$TM_WINE" ]; then
-                    tm_log "the 32-bit Wine loader is missing (scripts/setup.sh installs wine32:i386)"
+                if ! tm_runs_32bit; then
+                    tm_log "$TM_NO32_REASON"
                     return 1
                 fi
                 ;;

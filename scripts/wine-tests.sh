@@ -11,14 +11,20 @@
 #     Cancel; control.exe must then end.
 # Every check line names the architecture ("ok:   x86 applet_test: ...").
 # Last, the screenshot run (scripts/screenshots.sh) on another profile.
-# Prints "N passed, M failed" last; exits 1 on failure.
+# On a machine that cannot run 32-bit programs, steps 2 and 3 and the
+# screenshot run of x86 are skipped, each with a line that says why.
+# A test program that prints nothing for TM_WINE_SILENCE seconds (default 60)
+# is taken for hung and ended.
+# Prints "N passed, M failed, K skipped" last; exits 1 on failure.
 # Usage: scripts/wine-tests.sh   (TM_SKIP_BUILD=1: use the builds as they are;
-#        TM_WINE_ARCHS="x64": only these architectures)
+#        TM_WINE_ARCHS="x64": only these architectures; TM_WINE_TESTS_OUT: the
+#        folder of the logs, default build/wine-tests)
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TM_BUILD_DIR:-$root/build}
-out=$build/wine-tests
+out=${TM_WINE_TESTS_OUT:-$build/wine-tests}
 read -r -a archs <<<"${TM_WINE_ARCHS:-x64 x86}"
+silence=${TM_WINE_SILENCE:-60}
 # shellcheck source=scripts/checks.sh
 . "$root/scripts/checks.sh"
 
@@ -104,9 +110,28 @@ export TM_XVFB=${TM_XVFB:-1}
 . "$root/scripts/wine-env.sh"
 # The tests choose the device themselves.
 unset TMIVRO_PROFILE TMIVRO_LOG TMIVRO_SIMLOG
-if ! tm_wine_prepare "${archs[@]}"; then
-    check 1 "Wine prefix prepared for ${archs[*]}"
-    echo "$passed passed, $failed failed"
+
+# The architectures whose programs this machine can run; the others' steps
+# are named as skipped.
+run_archs=()
+for arch in "${archs[@]}"; do
+    if [ "$arch" = x86 ] && ! tm_runs_32bit; then
+        for exe in "$build/$arch"/tests/wine/*_test.exe; do
+            [ -f "$exe" ] && skip "$arch $(basename "$exe" .exe): not run; $TM_NO32_REASON"
+        done
+        skip "$arch control.exe: not run; $TM_NO32_REASON"
+        skip "$arch screenshot run: not run; $TM_NO32_REASON"
+        continue
+    fi
+    run_archs+=("$arch")
+done
+if [ ${#run_archs[@]} -eq 0 ]; then
+    summary
+    exit
+fi
+if ! tm_wine_prepare "${run_archs[@]}"; then
+    check 1 "Wine prefix prepared for ${run_archs[*]}"
+    summary
     exit 1
 fi
 
@@ -149,8 +174,24 @@ PROFILE
     unset TMIVRO_PROFILE TMIVRO_LOG
 }
 
+# Runs a test program in the desktop. One that says nothing for $silence
+# seconds is hung: it is ended then, not at its time limit.
+run_program() {  # arch, exe, output folder
+    local arch=$1 name dir=$3 rc
+    name=$(basename "$2" .exe)
+    run_watched "$silence" "$dir/$name.log" tm_wine_desktop 300 "$2" 2>"$dir/$name.err" \
+        > >(tag "$arch" "$name")
+    rc=$?
+    wait $! # the tagged lines are all out
+    if [ "$rc" -eq 124 ]; then
+        timeout 20 "$TM_WINESERVER" -k
+        check 1 "$arch $name: printed nothing for $silence s; ended as hung ($dir/$name.err)"
+    fi
+    count_log "$dir/$name.log" "$arch: $name"
+}
+
 declare -A took
-for arch in "${archs[@]}"; do
+for arch in "${run_archs[@]}"; do
     started=$SECONDS
     dir=$out/$arch
     mkdir -p "$dir"
@@ -159,11 +200,8 @@ for arch in "${archs[@]}"; do
     TM_ROAD_SHOT=$(tm_winpath "$dir/transfer-dialog.bmp")
     for exe in "$build/$arch"/tests/wine/*_test.exe; do
         [ -f "$exe" ] || continue
-        name=$(basename "$exe" .exe)
-        echo "== $arch: $name"
-        tm_wine_desktop 300 "$exe" 2>"$dir/$name.err" | tr -d '\r' | tee "$dir/$name.log" |
-            tag "$arch" "$name"
-        count_log "$dir/$name.log" "$arch: $name"
+        echo "== $arch: $(basename "$exe" .exe)"
+        run_program "$arch" "$exe" "$dir"
     done
     unset TM_ROAD_SHOT
     if [ -f "$build/$arch/tests/wine/firmware_road_test.exe" ]; then
@@ -179,7 +217,7 @@ trap - EXIT
 
 # The screenshot run (run.sh without a display) given a user's profile and
 # call log: its pictures show that device, and its calls go to its own log.
-for arch in "${archs[@]}"; do
+for arch in "${run_archs[@]}"; do
     started=$SECONDS
     echo "== $arch: screenshot run"
     dir=$out/$arch/screenshots
@@ -199,8 +237,8 @@ for arch in "${archs[@]}"; do
     took[$arch]=$((took[$arch] + SECONDS - started))
 done
 
-for arch in "${archs[@]}"; do
+for arch in "${run_archs[@]}"; do
     echo "wine-tests: $arch took ${took[$arch]} s"
 done
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+echo "wine-tests: the longest silence of a test program was $longest_silence s (limit $silence s)"
+summary
