@@ -156,9 +156,11 @@ TEST_F(RavlaTest, SlotFirmwareDownloadAndBackupThroughTheTransferDialog) {
     EXPECT_EQ(L"ravla_0.pci", dialogs[0].initialFile);
     EXPECT_EQ(L"RCAN_2.pci", dialogs[1].initialFile);
 
-    // A refused download sets no flag.
-    m_pApp->m_bRavlaSlot2Updated = FALSE;
+    // Slot 2's module firmware refused by slot 1: the download runs, fails, sets no flag.
     ClickWithFile(IDC_RAVLA1_UPDATE, L"C:\\fw\\RDIO_1.pci");
+    EXPECT_EQ(0u, CallsOf("IvroDownloadFile")
+                      .back()
+                      .find("IvroDownloadFile kind=9 path=\"C:\\fw\\RDIO_1.pci\" -> 0 error="));
     EXPECT_FALSE(m_pApp->m_bRavlaSlot1Updated);
 }
 
