@@ -45,6 +45,12 @@ TEST_F(RavlaTest, ShowsBothModulesWithTheirButtons) {
     });
     EXPECT_EQ(0u, CallsOf("IvroGetRavlaText")[0].find("IvroGetRavlaText item=2 "));
     EXPECT_TRUE(headless::MessageBoxes().empty());
+
+    // A material number longer than its 50 bytes on Windows: 25 characters of it.
+    TmSimSet("ravla.2", ("\"" + std::string(30, 'M') + "\"").c_str());
+    Run([](HWND, HWND hPage) {
+        EXPECT_EQ(std::wstring(25, L'M'), ItemText(hPage, IDC_RAVLA1_MATERIAL));
+    });
 }
 
 TEST_F(RavlaTest, AnEmptySlotGreysOnlyItsOwnButtons) {

@@ -46,10 +46,13 @@ TEST_F(UserTest, ShowsLogoResolutionSerialIdAndLed) {
                                                             {"0x103", L"800x600 (SVGA)"},
                                                             {"0x105", L"1024x768 (XGA)"},
                                                             {"0x117", L"0117h (unbekannt)"}};
+    // A logo info longer than its 512 bytes on Windows: 256 characters of it.
+    TmSimSet("user.logo_text.0", ("\"" + std::string(300, 'L') + "\"").c_str());
     for (const auto& mode : modes) {
         TmSimSet("user.logo_value.1", mode.first);
         Run([&](HWND, HWND hPage) {
             EXPECT_EQ(mode.second, ItemText(hPage, IDC_USER_LOGO_RESOLUTION));
+            EXPECT_EQ(std::wstring(256, L'L'), ItemText(hPage, IDC_USER_LOGO_INFO));
         });
     }
     // Each look ends with Cancel, which puts back the LED as it was found.
