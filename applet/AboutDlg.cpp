@@ -19,17 +19,19 @@ const wchar_t* const kModules[] = {
 
 const DWORD kMaxPath = 520;  // 519 characters and the terminator
 
-// The installed driver package's version, a REG_SZ of at most 512 bytes.
-// A missing or mistyped value gives the registry error's text and FALSE.
+// The installed driver package's version, a REG_SZ of at most 256 characters
+// (512 bytes on Windows). A missing or mistyped value gives the registry
+// error's text and FALSE.
 BOOL ReadDriverVersion(CString& rText) {
+    constexpr DWORD kVersionChars = 256;
     CRegKeyHandle key;
     if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Tolmek_Zerozureri\\IVRO\\Driver", 0,
                         KEY_QUERY_VALUE, key.Receive()) != ERROR_SUCCESS)
         return FALSE;
     // One zero element more than the query may fill: the value need not be terminated.
-    wchar_t szValue[512 / sizeof(wchar_t) + 1] = {};
+    wchar_t szValue[kVersionChars + 1] = {};
     DWORD dwType = 0;
-    DWORD cb = 512;
+    DWORD cb = kVersionChars * sizeof(WCHAR);
     LONG lResult = ::RegQueryValueExW(key.Get(), L"Version", nullptr, &dwType,
                                       reinterpret_cast<BYTE*>(szValue), &cb);
     if (lResult == ERROR_SUCCESS && dwType != REG_SZ) lResult = ERROR_INVALID_DATATYPE;

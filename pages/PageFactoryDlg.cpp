@@ -8,7 +8,7 @@
 namespace {
 const DWORD kItemVersion = 1;
 const DWORD kItemMaterialNo = 14;
-const DWORD kMaterialNoBytes = 1024;
+const DWORD kMaterialNoBytes = 512 * sizeof(WCHAR);  // 1024 bytes on Windows
 // The material number is stored from this version of the factory data on.
 const DWORD kFirstVersionWithMaterialNo = 6;
 

@@ -11,7 +11,7 @@ using report::LastErrorText;
 
 namespace {
 
-const DWORD kTextBytes = 512;
+const DWORD kTextBytes = 256 * sizeof(WCHAR);  // 512 bytes on Windows
 
 CString TextOrFailure(DeviceTextProc pfnRead, DWORD dwItem) {
     CString text;

@@ -18,8 +18,12 @@ using report::LastErrorText;
 
 namespace {
 
+// Buffer sizes in bytes: a value of any type gets 512; texts get 512 and 255
+// where WCHAR is 2 bytes.
 const DWORD kValueBytes = 512;
-const DWORD kTextBytes = 512;
+const DWORD kStringBytes = 256 * sizeof(WCHAR);
+const DWORD kTextBytes = 256 * sizeof(WCHAR);
+const DWORD kProductTypeBytes = 127 * sizeof(WCHAR) + 1;
 
 const wchar_t kProcessorKey[] = L"HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0";
 const wchar_t kBiosKey[] = L"HARDWARE\\IVRO\\Bios";
@@ -68,7 +72,7 @@ LONG QueryValue(HKEY hKey, const wchar_t* pszName, DWORD cbMax, DWORD& rdwType, 
 
 // A string value. A value of another type is a failure of its own, so that
 // the line never shows the system's success message as its failure.
-LONG QueryString(HKEY hKey, const wchar_t* pszName, CString& rText, DWORD cbMax = kValueBytes) {
+LONG QueryString(HKEY hKey, const wchar_t* pszName, CString& rText, DWORD cbMax = kStringBytes) {
     DWORD dwType = 0;
     DWORD cbData = 0;
     LONG lResult = QueryValue(hKey, pszName, cbMax, dwType, cbData, rText);
@@ -176,7 +180,7 @@ BOOL AppendEditionFromRegistry(CString& rText, const OSVERSIONINFOEXW& osvi) {
     HKEY hKey = OpenKey(kProductOptionsKey, lResult, key);
     if (!hKey) return FALSE;
     CString type;
-    if (QueryString(hKey, L"ProductType", type, 255) != ERROR_SUCCESS) return FALSE;
+    if (QueryString(hKey, L"ProductType", type, kProductTypeBytes) != ERROR_SUCCESS) return FALSE;
     if (::lstrcmpiW(type, L"WINNT") == 0)
         rText += L"Workstation ";
     else if (::lstrcmpiW(type, L"LANMANNT") == 0)

@@ -9,7 +9,7 @@
 
 namespace {
 
-const DWORD kTextBytes = 512;
+const DWORD kTextBytes = 256 * sizeof(WCHAR);  // 512 bytes on Windows
 const DWORD kExtInfoItemOffset = 4;
 const DWORD kBootStatusItemOffset = 12;
 

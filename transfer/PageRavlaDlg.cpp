@@ -11,8 +11,9 @@
 #include "transfer/TransferKinds.h"
 
 namespace {
-const DWORD kMaterialBytes = 50;
-const DWORD kFirmwareInfoBytes = 512;
+// Buffer sizes in bytes, 50 and 512 where WCHAR is 2 bytes.
+const DWORD kMaterialBytes = 25 * sizeof(WCHAR);
+const DWORD kFirmwareInfoBytes = 256 * sizeof(WCHAR);
 }  // namespace
 
 // What differs between the two slots.

@@ -10,7 +10,7 @@
 namespace {
 const DWORD kItemLogoInfo = 0;
 const DWORD kItemLogoMode = 1;
-const DWORD kLogoInfoBytes = 512;
+const DWORD kLogoInfoBytes = 256 * sizeof(WCHAR);  // 512 bytes on Windows
 const BYTE kUserLedOn = 3;
 const BYTE kUserLedOff = 0;
 

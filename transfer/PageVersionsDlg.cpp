@@ -10,7 +10,7 @@
 
 namespace {
 
-const DWORD kVersionBytes = 2048;
+const DWORD kVersionBytes = 1024 * sizeof(WCHAR);  // 2048 bytes on Windows
 const DWORD kItemFpgaInfo = 0;
 const DWORD kItemFpga1Info = 3;
 const DWORD kItemSmc = 16;

@@ -45,6 +45,12 @@ TEST_F(RavlaTest, ShowsBothModulesWithTheirButtons) {
     });
     EXPECT_EQ(0u, CallsOf("IvroGetRavlaText")[0].find("IvroGetRavlaText item=2 "));
     EXPECT_TRUE(headless::MessageBoxes().empty());
+
+    // A material number longer than its 50 bytes on Windows: 25 characters of it.
+    TmSimSet("ravla.2", ("\"" + std::string(30, 'M') + "\"").c_str());
+    Run([](HWND, HWND hPage) {
+        EXPECT_EQ(std::wstring(25, L'M'), ItemText(hPage, IDC_RAVLA1_MATERIAL));
+    });
 }
 
 TEST_F(RavlaTest, AnEmptySlotGreysOnlyItsOwnButtons) {
@@ -156,9 +162,11 @@ TEST_F(RavlaTest, SlotFirmwareDownloadAndBackupThroughTheTransferDialog) {
     EXPECT_EQ(L"ravla_0.pci", dialogs[0].initialFile);
     EXPECT_EQ(L"RCAN_2.pci", dialogs[1].initialFile);
 
-    // A refused download sets no flag.
-    m_pApp->m_bRavlaSlot2Updated = FALSE;
+    // Slot 2's module firmware refused by slot 1: the download runs, fails, sets no flag.
     ClickWithFile(IDC_RAVLA1_UPDATE, L"C:\\fw\\RDIO_1.pci");
+    EXPECT_EQ(0u, CallsOf("IvroDownloadFile")
+                      .back()
+                      .find("IvroDownloadFile kind=9 path=\"C:\\fw\\RDIO_1.pci\" -> 0 error="));
     EXPECT_FALSE(m_pApp->m_bRavlaSlot1Updated);
 }
 

@@ -585,7 +585,10 @@ TEST_F(ReportTest, WindowsVersionNamesEveryKnownSystem) {
     fakeplat::SetRegString(HKEY_LOCAL_MACHINE, kOptions, L"ProductType", L"Appliance");
     EXPECT_TRUE(GetWindowsVersionText(text));
     EXPECT_EQ(L"Microsoft Windows 2000 5.0 Service Pack 1 (Build 2195)", text.Str());
-    fakeplat::SetRegString(HKEY_LOCAL_MACHINE, kOptions, L"ProductType", std::wstring(100, L'X'));
+    // 255 bytes hold 126 characters and the terminator.
+    fakeplat::SetRegString(HKEY_LOCAL_MACHINE, kOptions, L"ProductType", std::wstring(126, L'X'));
+    EXPECT_TRUE(GetWindowsVersionText(text));
+    fakeplat::SetRegString(HKEY_LOCAL_MACHINE, kOptions, L"ProductType", std::wstring(127, L'X'));
     EXPECT_FALSE(GetWindowsVersionText(text));
     fakeplat::FailGetVersionEx(true, true);
     EXPECT_FALSE(GetWindowsVersionText(text));

@@ -113,25 +113,4 @@ TEST_F(TemperaturesTest, OnlyTheActivePageReadsAndKeepsOneTimer) {
     });
 }
 
-TEST_F(TemperaturesTest, TimerThatCannotStartIsReportedAndRetriedOnNextActivation) {
-    Run([](HWND hSheet) {
-        HWND hFirst = headless::ActivePage(hSheet);
-        headless::FailSetTimer(true);
-        headless::SelectPage(hSheet, 1);
-        auto boxes = headless::MessageBoxes();
-        ASSERT_EQ(1u, boxes.size());
-        EXPECT_EQ(L"Ein Timer kann nicht gestartet werden.", boxes[0].text);
-        EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONSTOP), boxes[0].type);
-        HWND hSecond = headless::ActivePage(hSheet);
-        EXPECT_EQ(L"47", Cpu(hSecond));
-        EXPECT_FALSE(headless::HasTimer(hSecond, 1));
-
-        headless::FailSetTimer(false);
-        headless::SelectPage(hSheet, 0);
-        headless::SelectPage(hSheet, 1);
-        EXPECT_TRUE(headless::HasTimer(hSecond, 1));
-        EXPECT_FALSE(headless::HasTimer(hFirst, 1));
-    });
-}
-
 }  // namespace

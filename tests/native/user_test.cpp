@@ -46,14 +46,17 @@ TEST_F(UserTest, ShowsLogoResolutionSerialIdAndLed) {
                                                             {"0x103", L"800x600 (SVGA)"},
                                                             {"0x105", L"1024x768 (XGA)"},
                                                             {"0x117", L"0117h (unbekannt)"}};
+    // A logo info longer than its 512 bytes on Windows: 256 characters of it.
+    TmSimSet("user.logo_text.0", ("\"" + std::string(300, 'L') + "\"").c_str());
     for (const auto& mode : modes) {
         TmSimSet("user.logo_value.1", mode.first);
         Run([&](HWND, HWND hPage) {
             EXPECT_EQ(mode.second, ItemText(hPage, IDC_USER_LOGO_RESOLUTION));
+            EXPECT_EQ(std::wstring(256, L'L'), ItemText(hPage, IDC_USER_LOGO_INFO));
         });
     }
-    // Looking and cancelling puts back the LED as it was: nothing else is written.
-    for (const std::string& line : LedWrites()) EXPECT_EQ("IvroSetUserLed state=3", line);
+    // Each look ends with Cancel, which puts back the LED as it was found.
+    EXPECT_EQ(std::vector<std::string>(5, "IvroSetUserLed state=3"), LedWrites());
     EXPECT_TRUE(headless::MessageBoxes().empty());
 }
 
@@ -90,15 +93,19 @@ TEST_F(UserTest, UserLedFollowsTheBoxAndCancelPutsItBack) {
     Run([](HWND, HWND hPage) { Click(hPage, IDC_USER_LED); }, true);
     EXPECT_EQ("3", TmSimGetString("user.led"));
 
-    // A refused switch is reported, and the box keeps showing the LED's state.
+    // A refused switch is reported, and the box shows what the device reports:
+    // neither the user's wish nor the page's last state.
     TmSimInjectFault("IvroSetUserLed", ERROR_SEM_TIMEOUT, 0, TMSIM_ANY_ITEM);
     Run([](HWND, HWND hPage) {
         EXPECT_TRUE(LedChecked(hPage));
         Click(hPage, IDC_USER_LED);
         EXPECT_TRUE(LedChecked(hPage));
+        TmSimSet("user.led", "0");  // switched off elsewhere
+        Click(hPage, IDC_USER_LED);
+        EXPECT_FALSE(LedChecked(hPage));
     });
     auto boxes = headless::MessageBoxes();
-    ASSERT_EQ(1u, boxes.size());
+    ASSERT_EQ(2u, boxes.size());
     EXPECT_EQ(0u, boxes[0].text.find(L"Die User LED kann nicht gesetzt werden.\n"));
     EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONSTOP), boxes[0].type);
 }

@@ -298,10 +298,17 @@ private:
     }
 
     void CheckRavla() {
+        // A material number longer than the 50-byte buffer: 25 characters of it.
+        std::string strLong = "RCAN-0200-" + std::string(20, 'L');
+        m_sim.Set("ravla.2", ("\"" + strLong + "\"").c_str());
+        m_sim.m_pfnClearCallLog();
         HWND hPage = ActivatePage(L"Ravla");
         if (!hPage) return;
-        ExpectText(hPage, IDC_RAVLA1_MATERIAL, Unquote(m_sim.Get("ravla.2")),
-                   "slot 1's material number");
+        ExpectText(hPage, IDC_RAVLA1_MATERIAL, strLong.substr(0, 25),
+                   "slot 1's cut material number");
+        m_checks.Check(
+            m_sim.CallLog().find("IvroGetRavlaText item=2 size=50 ") != std::string::npos,
+            "%s: the material number is read into 50 bytes", m_pszName);
         ExpectText(hPage, IDC_RAVLA2_MATERIAL, Unquote(m_sim.Get("ravla.3")),
                    "slot 2's material number");
         bool bAll = true;
