@@ -58,6 +58,7 @@ took=$(($(now_ms) - started))
 [ "$rc" -eq 124 ] && [ "$took" -lt 5000 ] && [ "$(cat "$out/silent.log")" = first ] &&
     ! pgrep -f 'sleep 60' >/dev/null
 check $? "a command silent for 2 s is ended after $took ms with its process group (exit $rc)"
+# shellcheck disable=SC2016 # the inner shell expands it
 run_watched 2 "$out/talking.log" bash -c 'for i in 1 2 3; do printf "%s\r\n" $i; sleep 1.2; done' >/dev/null
 rc=$?
 [ "$rc" -eq 0 ] && [ "$(cat "$out/talking.log")" = $'1\n2\n3' ]
