@@ -7,6 +7,7 @@
 
 #include "applet/DeviceText.h"
 #include "applet/FileVersion.h"
+#include "applet/SystemFiles.h"
 #include "device/TmIvro.h"
 #include "framework/AfxHandles.h"
 #include "report/Report.h"
@@ -27,13 +28,6 @@ const wchar_t kCurrentVersionKey[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentV
 const wchar_t kProductOptionsKey[] = L"SYSTEM\\CurrentControlSet\\Control\\ProductOptions";
 const wchar_t kHotfixKey[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Hotfix\\Q246009";
 const wchar_t kDriverKey[] = L"SOFTWARE\\Tolmek_Zerozureri\\IVRO\\Driver";
-
-const wchar_t* const kModules[] = {
-    L"\\TmRoveVodore.cpl",        L"\\TmIvro.dll",
-    L"\\Drivers\\TmIvroDrv.sys",  L"\\Drivers\\TmBiosDrv.sys",
-    L"\\Drivers\\TmOrlDrv.sys",   L"\\Drivers\\TmFlashDrv.sys",
-    L"\\Drivers\\TmXcmosDrv.sys", L"\\TmKvcSvc.exe",
-};
 
 bool IsBlank(wchar_t ch) {
     return ch == L' ' || ch == L'\t' || ch == L'\r' || ch == L'\n' || ch == L'\v' || ch == L'\f';
@@ -99,8 +93,9 @@ CString CurrentTimeText() {
     return text.Left(n);
 }
 
-void AppendModule(CString& rReport, const CString& path) {
-    rReport += path + L"\r\n";
+// The file's path as shown, its facts as read where it really is.
+void AppendModule(CString& rReport, const CString& shown, const CString& path) {
+    rReport += shown + L"\r\n";
     if (::GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES) {
         rReport += L"  " + LastErrorText() + L"\r\n";
         return;
@@ -517,8 +512,8 @@ void AppendIvronetSection(CString& rReport) {
     rReport += L"Registered version: " + version + L"\r\n\r\n";
     rReport += L"Modules:\r\n";
 
-    wchar_t szDir[MAX_PATH] = {};
-    UINT nDir = ::GetSystemDirectoryW(szDir, _countof(szDir));
-    if (nDir == 0 || nDir >= _countof(szDir)) return;
-    for (const wchar_t* pszModule : kModules) AppendModule(rReport, CString(szDir) + pszModule);
+    CSystemFolder folder;
+    if (!folder.Load()) return;
+    for (const CSystemFile& file : g_systemFiles)
+        AppendModule(rReport, folder.ShownPath(file), folder.ReadPath(file));
 }

@@ -643,4 +643,26 @@ TEST_F(ReportTest, RuntimeFileWithZeroBytesHeldOpenForWriting) {
     EXPECT_NE(std::wstring::npos, text.find(strLines));
 }
 
+// A 32-bit applet on 64-bit Windows: the driver package is read from the real
+// system folder, the applet's own library from the 32-bit one, and both are
+// shown under the system folder's name.
+TEST_F(ReportTest, ThirtyTwoBitAppletFindsTheDriversInTheRealSystemFolder) {
+    fakeplat::SetWow64(true);
+    fakeplat::AddFile(L"C:\\Windows\\SysWOW64\\TmIvro.dll", std::vector<BYTE>(512, 0));
+    CString report;
+    AppendIvronetSection(report);
+    const std::wstring text = report.Str();
+    EXPECT_NE(std::wstring::npos,
+              text.find(Lines({L"C:\\Windows\\system32\\TmIvro.dll",
+                               L"  Modified at: 2026-12-04 10:08:11", L"  File size: 512 bytes"})))
+        << text;
+    EXPECT_NE(std::wstring::npos,
+              text.find(Lines({L"C:\\Windows\\system32\\Drivers\\TmIvroDrv.sys",
+                               L"  Modified at: 2024-06-30 23:59:59", L"  File size: 4096 bytes",
+                               L"C:\\Windows\\system32\\Drivers\\TmBiosDrv.sys",
+                               L"  The system cannot find the file specified."})));
+    EXPECT_NE(std::wstring::npos,
+              text.find(Lines({L"C:\\Windows\\system32\\TmKvcSvc.exe", L"  File version: 3.4"})));
+}
+
 }  // namespace
