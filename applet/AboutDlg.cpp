@@ -2,20 +2,11 @@
 
 #include "applet/ErrorText.h"
 #include "applet/FileVersion.h"
+#include "applet/SystemFiles.h"
 #include "framework/AfxHandles.h"
 #include "res/resource.h"
 
 namespace {
-
-const wchar_t* const kModules[] = {
-    L"\\TmIvro.dll",
-    L"\\Drivers\\TmIvroDrv.sys",
-    L"\\Drivers\\TmBiosDrv.sys",
-    L"\\Drivers\\TmOrlDrv.sys",
-    L"\\Drivers\\TmFlashDrv.sys",
-    L"\\Drivers\\TmXcmosDrv.sys",
-    L"\\TmKvcSvc.exe",
-};
 
 const DWORD kMaxPath = 520;  // 519 characters and the terminator
 
@@ -67,11 +58,12 @@ BOOL CAboutDlg::OnInitDialog() {
     GetDlgItemText(IDC_ABOUT_DRIVER, label);
     SetDlgItemText(IDC_ABOUT_DRIVER, label + driver);
 
-    UINT nDir = ::GetSystemDirectoryW(szPath, kMaxPath);
-    if (nDir > 0 && nDir < kMaxPath) {
+    CSystemFolder folder;
+    if (folder.Load()) {
+        // Every file but the applet, which heads the dialog.
         CString list;
-        for (const wchar_t* pszModule : kModules) {
-            if (GetFileVersionText(CString(szPath) + pszModule, version, TRUE))
+        for (size_t i = 1; i < _countof(g_systemFiles); ++i) {
+            if (GetFileVersionText(folder.ReadPath(g_systemFiles[i]), version, TRUE))
                 list += version + L"\r\n";
         }
         SetDlgItemText(IDC_ABOUT_MODULES, list);

@@ -7,6 +7,7 @@
 
 #include "applet/DeviceText.h"
 #include "applet/FileVersion.h"
+#include "applet/SystemFiles.h"
 #include "device/TmIvro.h"
 #include "framework/AfxHandles.h"
 #include "report/Report.h"
@@ -31,13 +32,6 @@ const wchar_t kCurrentVersionKey[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentV
 const wchar_t kProductOptionsKey[] = L"SYSTEM\\CurrentControlSet\\Control\\ProductOptions";
 const wchar_t kHotfixKey[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Hotfix\\Q246009";
 const wchar_t kDriverKey[] = L"SOFTWARE\\Tolmek_Zerozureri\\IVRO\\Driver";
-
-const wchar_t* const kModules[] = {
-    L"\\TmRoveVodore.cpl",        L"\\TmIvro.dll",
-    L"\\Drivers\\TmIvroDrv.sys",  L"\\Drivers\\TmBiosDrv.sys",
-    L"\\Drivers\\TmOrlDrv.sys",   L"\\Drivers\\TmFlashDrv.sys",
-    L"\\Drivers\\TmXcmosDrv.sys", L"\\TmKvcSvc.exe",
-};
 
 bool IsBlank(wchar_t ch) {
     return ch == L' ' || ch == L'\t' || ch == L'\r' || ch == L'\n' || ch == L'\v' || ch == L'\f';
@@ -103,8 +97,9 @@ CString CurrentTimeText() {
     return text.Left(n);
 }
 
-void AppendModule(CString& rReport, const CString& path) {
-    rReport += path + L"\r\n";
+// The file's path as shown, its facts as read where it really is.
+void AppendModule(CString& rReport, const CString& shown, const CString& path) {
+    rReport += shown + L"\r\n";
     if (::GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES) {
         rReport += L"  " + LastErrorText() + L"\r\n";
         return;
@@ -142,9 +137,13 @@ void AppendModule(CString& rReport, const CString& path) {
 
 // "\r\n" + every line of the file, or "Not present" when it does not open.
 // The file is 8-bit text; each byte stands for the character of that code.
+// Zero bytes (a line saved as UTF-16) are left out: the report box and
+// everything after it would end at the first one. A program that keeps the
+// file open for writing must not hide it.
 void AppendTextFile(CString& rReport, const CString& path) {
-    HANDLE hFile = ::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE hFile =
+        ::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (hFile == INVALID_HANDLE_VALUE) {
         rReport += L"Not present";
         return;
@@ -163,7 +162,7 @@ void AppendTextFile(CString& rReport, const CString& path) {
                 rReport += line + L"\r\n";
                 line.Empty();
                 bPending = false;
-            } else {
+            } else if (buffer[i] != 0) {
                 line += static_cast<wchar_t>(buffer[i]);
                 bPending = true;
             }
@@ -230,10 +229,84 @@ void AppendEdition(CString& rText, const OSVERSIONINFOEXW& osvi) {
     }
 }
 
+// Whether a system of version 6 or later is a server, from the product
+// type; without the extended fields from the product options. FALSE when
+// neither can be read.
+BOOL IsServerProduct(const OSVERSIONINFOEXW& osvi, BOOL bExtended, BOOL& rbServer) {
+    if (bExtended) {
+        rbServer = osvi.wProductType != VER_NT_WORKSTATION;
+        return TRUE;
+    }
+    CRegKeyHandle key;
+    LONG lResult = 0;
+    HKEY hKey = OpenKey(kProductOptionsKey, lResult, key);
+    CString type;
+    if (!hKey || QueryString(hKey, L"ProductType", type, 255) != ERROR_SUCCESS) return FALSE;
+    rbServer = ::lstrcmpiW(type, L"WINNT") != 0;
+    return TRUE;
+}
+
+// The product of version 6 or later. Windows 11 and the servers since 2016
+// kept version 10.0 and differ by their build numbers.
+CString ModernProductName(DWORD nMajor, DWORD nMinor, DWORD nBuild, BOOL bServer) {
+    struct CProduct {
+        DWORD nMajor, nMinor, nFirstBuild;
+        const wchar_t* pszWorkstation;
+        const wchar_t* pszServer;
+    };
+    static const CProduct kProducts[] = {
+        {10, 0, 26100, L"11", L"Server 2025"}, {10, 0, 22000, L"11", L"Server 2022"},
+        {10, 0, 20348, L"10", L"Server 2022"}, {10, 0, 17763, L"10", L"Server 2019"},
+        {10, 0, 0, L"10", L"Server 2016"},     {6, 3, 0, L"8.1", L"Server 2012 R2"},
+        {6, 2, 0, L"8", L"Server 2012"},       {6, 1, 0, L"7", L"Server 2008 R2"},
+        {6, 0, 0, L"Vista", L"Server 2008"},
+    };
+    CString name;
+    for (const CProduct& product : kProducts) {
+        if (product.nMajor == nMajor && product.nMinor == nMinor && nBuild >= product.nFirstBuild) {
+            name.Format(L"Microsoft Windows %ls ",
+                        bServer ? product.pszServer : product.pszWorkstation);
+            return name;
+        }
+    }
+    // A version not known yet: named by its numbers.
+    name.Format(L"Microsoft Windows %ls%u.%u ", bServer ? L"Server " : L"",
+                static_cast<unsigned>(nMajor), static_cast<unsigned>(nMinor));
+    return name;
+}
+
+// The edition where the suite mask tells it for certain: the home editions,
+// and the servers' Datacenter and (until 2008 R2, the last to have one)
+// Enterprise editions. Professional, Ultimate and the rest it does not tell.
+void AppendModernEdition(CString& rText, const OSVERSIONINFOEXW& osvi, BOOL bServer) {
+    const bool bEnterpriseKnown = osvi.dwMajorVersion == 6 && osvi.dwMinorVersion <= 1;
+    if (!bServer) {
+        if (osvi.wSuiteMask & VER_SUITE_PERSONAL) rText += L"Home ";
+    } else if (osvi.wSuiteMask & VER_SUITE_DATACENTER) {
+        rText += L"Datacenter ";
+    } else if (bEnterpriseKnown && (osvi.wSuiteMask & VER_SUITE_ENTERPRISE)) {
+        rText += L"Enterprise ";
+    }
+}
+
+CString ServicePackAndBuild(const OSVERSIONINFOEXW& osvi) {
+    CString build;
+    build.Format(L"%ls (Build %d)", osvi.szCSDVersion,
+                 static_cast<int>(osvi.dwBuildNumber & 0xFFFF));
+    return build;
+}
+
 BOOL GetNtVersionText(CString& rText, const OSVERSIONINFOEXW& osvi, BOOL bExtended) {
     const DWORD nMajor = osvi.dwMajorVersion;
     const DWORD nMinor = osvi.dwMinorVersion;
-    if (nMajor > 5) return FALSE;
+    if (nMajor > 5) {
+        BOOL bServer = FALSE;
+        if (!IsServerProduct(osvi, bExtended, bServer)) return FALSE;
+        rText += ModernProductName(nMajor, nMinor, osvi.dwBuildNumber & 0xFFFF, bServer);
+        if (bExtended) AppendModernEdition(rText, osvi, bServer);
+        rText += ServicePackAndBuild(osvi);
+        return TRUE;
+    }
     if (nMajor == 5 && nMinor == 2)
         rText += L"Microsoft Windows Server 2003, ";
     else if (nMajor == 5 && nMinor == 1)
@@ -248,17 +321,13 @@ BOOL GetNtVersionText(CString& rText, const OSVERSIONINFOEXW& osvi, BOOL bExtend
     else if (!AppendEditionFromRegistry(rText, osvi))
         return FALSE;
 
-    const int nBuild = static_cast<int>(osvi.dwBuildNumber & 0xFFFF);
-    CString build;
+    CString build = ServicePackAndBuild(osvi);
     if (nMajor == 4 && ::lstrcmpiW(osvi.szCSDVersion, L"Service Pack 6") == 0) {
         CRegKeyHandle key;
         LONG lResult = 0;
         if (OpenKey(kHotfixKey, lResult, key))
-            build.Format(L"Service Pack 6a (Build %d)", nBuild);
-        else
-            build.Format(L"%ls (Build %d)", osvi.szCSDVersion, nBuild);
-    } else {
-        build.Format(L"%ls (Build %d)", osvi.szCSDVersion, nBuild);
+            build.Format(L"Service Pack 6a (Build %d)",
+                         static_cast<int>(osvi.dwBuildNumber & 0xFFFF));
     }
     rText += build;
     return TRUE;
@@ -330,16 +399,24 @@ void AppendCpuSection(CString& rReport) {
 
 void AppendMemorySection(CString& rReport) {
     AppendHeader(rReport, L"Memory");
-    MEMORYSTATUS status = {};
+    // The 64-bit figures: a 64-bit process has terabytes of address space, and
+    // a 32-bit one on a large machine more than 4 GB of memory.
+    MEMORYSTATUSEX status = {};
     status.dwLength = sizeof(status);
-    ::GlobalMemoryStatus(&status);
+    if (!::GlobalMemoryStatusEx(&status)) {
+        const CString failure = LastErrorText();
+        AppendLine(rReport, L"Program memory: ", failure);
+        AppendLine(rReport, L"Virtual memory: ", failure);
+        return;
+    }
     CString value;
-    value.Format(L"%lu KB  (free: %lu KB)", static_cast<unsigned long>(status.dwTotalPhys / 1024),
-                 static_cast<unsigned long>(status.dwAvailPhys / 1024));
+    value.Format(L"%llu KB  (free: %llu KB)",
+                 static_cast<unsigned long long>(status.ullTotalPhys / 1024),
+                 static_cast<unsigned long long>(status.ullAvailPhys / 1024));
     AppendLine(rReport, L"Program memory: ", value);
-    value.Format(L"%lu KB  (free: %lu KB)",
-                 static_cast<unsigned long>(status.dwTotalVirtual / 1024),
-                 static_cast<unsigned long>(status.dwAvailVirtual / 1024));
+    value.Format(L"%llu KB  (free: %llu KB)",
+                 static_cast<unsigned long long>(status.ullTotalVirtual / 1024),
+                 static_cast<unsigned long long>(status.ullAvailVirtual / 1024));
     AppendLine(rReport, L"Virtual memory: ", value);
 }
 
@@ -439,8 +516,8 @@ void AppendIvronetSection(CString& rReport) {
     rReport += L"Registered version: " + version + L"\r\n\r\n";
     rReport += L"Modules:\r\n";
 
-    wchar_t szDir[MAX_PATH] = {};
-    UINT nDir = ::GetSystemDirectoryW(szDir, _countof(szDir));
-    if (nDir == 0 || nDir >= _countof(szDir)) return;
-    for (const wchar_t* pszModule : kModules) AppendModule(rReport, CString(szDir) + pszModule);
+    CSystemFolder folder;
+    if (!folder.Load()) return;
+    for (const CSystemFile& file : g_systemFiles)
+        AppendModule(rReport, folder.ShownPath(file), folder.ReadPath(file));
 }

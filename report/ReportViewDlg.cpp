@@ -34,19 +34,18 @@ std::vector<BYTE> ToUtf16Le(const CString& text) {
 
 }  // namespace
 
-// Written to a file of its own beside the target first, which replaces the
-// target only when it is complete: a failed save leaves the file that was
-// there as it was, and never a cut report that looks whole.
-BOOL SaveReportText(const wchar_t* pszPath, const CString& text) {
-    const CString temp = CString(pszPath) + L".tmp~";
-    HANDLE hFile = ::CreateFileW(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+namespace {
+
+// Creates or replaces the file with the bytes in one write. A write that
+// fails leaves the file as far as it was written.
+BOOL WriteDirect(const wchar_t* pszPath, const std::vector<BYTE>& bytes) {
+    HANDLE hFile = ::CreateFileW(pszPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                  FILE_ATTRIBUTE_NORMAL, nullptr);
     if (hFile == INVALID_HANDLE_VALUE) {
         ShowDeviceError(IDS_CANNOT_CREATE_FILE);
         return FALSE;
     }
     CHandle file(hFile);
-    const std::vector<BYTE> bytes = ToUtf16Le(text);
     const auto cbTotal = static_cast<DWORD>(bytes.size());
     DWORD cbWritten = 0;
     BOOL bOk = ::WriteFile(file.Get(), bytes.data(), cbTotal, &cbWritten, nullptr);
@@ -59,20 +58,76 @@ BOOL SaveReportText(const wchar_t* pszPath, const CString& text) {
     if (!bOk) {
         const DWORD dwError = ::GetLastError();
         file.Reset();
-        ::DeleteFileW(temp);
         ::SetLastError(dwError);
         ShowDeviceError(IDS_CANNOT_WRITE_FILE);
-        return FALSE;
     }
-    if (!::MoveFileExW(temp, pszPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        // The target cannot be replaced (read-only, locked, a folder).
+    return bOk;
+}
+
+// Writes the bytes to a file the system names unique in the folder; TRUE
+// with its name, FALSE (nothing left behind) when that cannot be done. A
+// failed write of the data shows its message and sets rbShown.
+BOOL WriteTempBeside(const CString& path, const std::vector<BYTE>& bytes, CString& rTemp,
+                     BOOL& rbShown) {
+    rbShown = FALSE;
+    int nSlash = path.GetLength() - 1;
+    while (nSlash >= 0 && path[nSlash] != L'\\') --nSlash;
+    if (nSlash < 0) return FALSE;
+    wchar_t szTemp[MAX_PATH] = {};
+    if (!::GetTempFileNameW(path.Left(nSlash + 1), L"rep", 0, szTemp)) return FALSE;
+    rTemp = szTemp;
+    HANDLE hFile = ::CreateFileW(rTemp, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+    BOOL bOk = hFile != INVALID_HANDLE_VALUE;
+    if (bOk) {
+        CHandle file(hFile);
+        const auto cbTotal = static_cast<DWORD>(bytes.size());
+        DWORD cbWritten = 0;
+        bOk = ::WriteFile(file.Get(), bytes.data(), cbTotal, &cbWritten, nullptr);
+        if (bOk && cbWritten != cbTotal) {
+            bOk = FALSE;
+            ::SetLastError(ERROR_DISK_FULL);
+        }
+        if (bOk) bOk = ::CloseHandle(file.Release());
+        rbShown = !bOk;
+    }
+    if (!bOk) {
         const DWORD dwError = ::GetLastError();
-        ::DeleteFileW(temp);
+        ::DeleteFileW(rTemp);
         ::SetLastError(dwError);
-        ShowDeviceError(IDS_CANNOT_CREATE_FILE);
-        return FALSE;
+        if (rbShown) ShowDeviceError(IDS_CANNOT_WRITE_FILE);
     }
-    return TRUE;
+    return bOk;
+}
+
+}  // namespace
+
+// The report goes to a file of a unique name in the target's folder first,
+// which then takes the target's place: a failed save leaves the file that
+// was there as it was, never a cut report that looks whole. The replacement
+// keeps the old file's attributes and security. Where no such file can be
+// made (a path at the length limit, a folder without room for one) or the
+// system cannot replace the target with it, the target is written directly.
+BOOL SaveReportText(const wchar_t* pszPath, const CString& text) {
+    const CString path(pszPath);
+    const std::vector<BYTE> bytes = ToUtf16Le(text);
+    CString temp;
+    BOOL bShown = FALSE;
+    if (!WriteTempBeside(path, bytes, temp, bShown)) {
+        return bShown ? FALSE : WriteDirect(pszPath, bytes);
+    }
+    if (::GetFileAttributesW(pszPath) == INVALID_FILE_ATTRIBUTES) {
+        if (::MoveFileExW(temp, pszPath, MOVEFILE_WRITE_THROUGH)) return TRUE;
+    } else if (::ReplaceFileW(pszPath, temp, nullptr, 0, nullptr, nullptr)) {
+        return TRUE;
+    } else if (::GetLastError() == ERROR_UNABLE_TO_MOVE_REPLACEMENT ||
+               ::GetLastError() == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
+        // The old file has gone already; the new one still has its own name.
+        if (::MoveFileExW(temp, pszPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return TRUE;
+    }
+    ::DeleteFileW(temp);
+    return WriteDirect(pszPath, bytes);
 }
 
 CReportViewDlg::CReportViewDlg() : CDialog(IDD_REPORT_VIEW), m_pszDefaultFileName(nullptr) {}

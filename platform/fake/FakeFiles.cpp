@@ -17,7 +17,7 @@ struct FileData {
     FILETIME ftCreation{}, ftLastAccess{}, ftLastWrite{};
     std::optional<fakeplat::VersionInfo> version;
     // Open handles, for the sharing checks.
-    int nReaders = 0, nWriters = 0, nDenyRead = 0, nDenyWrite = 0;
+    int nReaders = 0, nWriters = 0, nDenyRead = 0, nDenyWrite = 0, nDenyDelete = 0;
 };
 
 struct FsNode {
@@ -30,6 +30,8 @@ std::wstring g_strCurrentDir;
 std::map<std::wstring, DWORD> g_failCreate;
 // Upper-case full path -> (largest size a write may reach, error beyond it).
 std::map<std::wstring, std::pair<ULONGLONG, DWORD>> g_writeLimits;
+// The number GetTempFileNameW tries next; Windows starts from the clock.
+UINT g_nNextTempUnique = 0;
 
 const wchar_t kDefaultCurrentDir[] = L"C:\\Users\\user";
 
@@ -134,6 +136,44 @@ DWORD MissingErrorLocked(const std::wstring& strFull) {
     return DirExistsLocked(ParentOf(strFull)) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
 }
 
+bool StartsWithDir(const std::wstring& strUpper, const std::wstring& strDirUpper) {
+    return strUpper.compare(0, strDirUpper.size(), strDirUpper) == 0 &&
+           (strUpper.size() == strDirUpper.size() || strUpper[strDirUpper.size()] == L'\\');
+}
+
+// What a 32-bit program on 64-bit Windows reaches under a full path.
+std::wstring RedirectedLocked(const std::wstring& strFull) {
+    const std::wstring strWindows = WindowsDirectoryLocked();
+    if (!Wow64Locked() || strWindows.empty()) return strFull;
+    const std::wstring strUpper = Upper(strFull);
+    const std::wstring strSystem = Upper(strWindows + L"\\System32");
+    const std::wstring strNative = Upper(strWindows + L"\\Sysnative");
+    if (StartsWithDir(strUpper, strNative))
+        return strWindows + L"\\System32" + strFull.substr(strNative.size());
+    if (!StartsWithDir(strUpper, strSystem)) return strFull;
+    const std::wstring strRest = strUpper.substr(strSystem.size());
+    for (const wchar_t* pszExempt : {L"\\CATROOT", L"\\CATROOT2", L"\\DRIVERSTORE",
+                                     L"\\DRIVERS\\ETC", L"\\LOGFILES", L"\\SPOOL"}) {
+        if (StartsWithDir(strRest, pszExempt)) return strFull;
+    }
+    return strWindows + L"\\SysWOW64" + strFull.substr(strSystem.size());
+}
+
+// The full path a Win32 file function works on, or empty with the error:
+// an invalid name, a path too long without the "\\?\\" prefix.
+std::wstring ApiPathLocked(LPCWSTR lpName, DWORD& rdwError) {
+    const std::wstring strFull = FullPathLocked(lpName ? lpName : L"");
+    if (strFull.empty()) {
+        rdwError = lpName && *lpName ? ERROR_INVALID_NAME : ERROR_PATH_NOT_FOUND;
+        return strFull;
+    }
+    if (strFull.size() >= MAX_PATH) {
+        rdwError = ERROR_PATH_NOT_FOUND;
+        return std::wstring();
+    }
+    return RedirectedLocked(strFull);
+}
+
 std::shared_ptr<FileData> NewFileLocked(std::vector<BYTE> bytes, DWORD dwAttributes) {
     auto pFile = std::make_shared<FileData>();
     pFile->bytes = std::move(bytes);
@@ -145,7 +185,7 @@ std::shared_ptr<FileData> NewFileLocked(std::vector<BYTE> bytes, DWORD dwAttribu
 struct FileHandle : KernelObject {
     std::shared_ptr<FileData> pFile;  // null: a directory opened for its attributes
     bool bRead = false, bWrite = false;
-    bool bShareRead = false, bShareWrite = false;
+    bool bShareRead = false, bShareWrite = false, bShareDelete = false;
     ULONGLONG ullPos = 0;
     std::wstring strKey;  // upper-case full path
 
@@ -155,6 +195,7 @@ struct FileHandle : KernelObject {
         pFile->nWriters -= bWrite;
         pFile->nDenyRead -= (bRead || bWrite) && !bShareRead;
         pFile->nDenyWrite -= (bRead || bWrite) && !bShareWrite;
+        pFile->nDenyDelete -= (bRead || bWrite) && !bShareDelete;
     }
 };
 
@@ -230,11 +271,8 @@ DWORD GetDword(const BYTE* p) {
 }
 
 std::shared_ptr<FileData> FindFileLocked(LPCWSTR lpFileName, DWORD& dwError) {
-    const std::wstring strFull = FullPathLocked(lpFileName ? lpFileName : L"");
-    if (strFull.empty()) {
-        dwError = lpFileName && *lpFileName ? ERROR_INVALID_NAME : ERROR_PATH_NOT_FOUND;
-        return nullptr;
-    }
+    const std::wstring strFull = ApiPathLocked(lpFileName, dwError);
+    if (strFull.empty()) return nullptr;
     const FsNode* pNode = FindNodeLocked(strFull);
     if (!pNode) {
         dwError = MissingErrorLocked(strFull);
@@ -256,6 +294,7 @@ void ResetFilesLocked() {
     g_nodes.clear();
     g_failCreate.clear();
     g_writeLimits.clear();
+    g_nNextTempUnique = 0x3A7C;
     g_strCurrentDir = kDefaultCurrentDir;
     AddDirsLocked(L"C:\\Windows\\system32");
     AddDirsLocked(L"C:\\Windows\\Help");
@@ -329,6 +368,20 @@ void FailWriteFile(const std::wstring& strPath, ULONGLONG ullMaxSize, DWORD dwEr
         g_writeLimits.erase(strKey);
 }
 
+std::vector<std::wstring> FilesIn(const std::wstring& strDir) {
+    Lock lock(StateMutex());
+    const std::wstring strFull = FullPathLocked(strDir);
+    std::vector<std::wstring> names;
+    if (strFull.empty()) return names;
+    const std::wstring strPrefix = Upper(IsRootPath(strFull) ? strFull : strFull + L"\\");
+    for (auto it = g_nodes.lower_bound(strPrefix);
+         it != g_nodes.end() && it->first.compare(0, strPrefix.size(), strPrefix) == 0; ++it) {
+        if (it->first.find(L'\\', strPrefix.size()) == std::wstring::npos)
+            names.push_back(it->second.strPath.substr(strPrefix.size()));
+    }
+    return names;
+}
+
 void SetCurrentDirectory(const std::wstring& strPath) {
     Lock lock(StateMutex());
     const std::wstring strFull = FullPathLocked(strPath);
@@ -376,9 +429,10 @@ BOOL WINAPI GetFileAttributesExW(LPCWSTR lpFileName, GET_FILEEX_INFO_LEVELS fInf
         return FALSE;
     }
     Lock lock(StateMutex());
-    const std::wstring strFull = FullPathLocked(lpFileName);
+    DWORD dwError = ERROR_SUCCESS;
+    const std::wstring strFull = ApiPathLocked(lpFileName, dwError);
     if (strFull.empty()) {
-        SetLastError(*lpFileName ? ERROR_INVALID_NAME : ERROR_PATH_NOT_FOUND);
+        SetLastError(dwError);
         return FALSE;
     }
     const FsNode* pNode = FindNodeLocked(strFull);
@@ -413,9 +467,10 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwSha
         return INVALID_HANDLE_VALUE;
     }
     Lock lock(StateMutex());
-    const std::wstring strFull = FullPathLocked(lpFileName);
+    DWORD dwPathError = ERROR_SUCCESS;
+    const std::wstring strFull = ApiPathLocked(lpFileName, dwPathError);
     if (strFull.empty()) {
-        SetLastError(*lpFileName ? ERROR_INVALID_NAME : ERROR_PATH_NOT_FOUND);
+        SetLastError(dwPathError);
         return INVALID_HANDLE_VALUE;
     }
     auto fail = g_failCreate.find(Upper(strFull));
@@ -430,6 +485,7 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwSha
         (dwDesiredAccess & (GENERIC_WRITE | GENERIC_ALL | FILE_WRITE_DATA | FILE_APPEND_DATA)) != 0;
     pHandle->bShareRead = (dwShareMode & FILE_SHARE_READ) != 0;
     pHandle->bShareWrite = (dwShareMode & FILE_SHARE_WRITE) != 0;
+    pHandle->bShareDelete = (dwShareMode & FILE_SHARE_DELETE) != 0;
 
     FsNode* pNode = FindNodeLocked(strFull);
     DWORD dwResultError = ERROR_SUCCESS;
@@ -496,6 +552,7 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwSha
     file.nWriters += pHandle->bWrite;
     file.nDenyRead += (pHandle->bRead || pHandle->bWrite) && !pHandle->bShareRead;
     file.nDenyWrite += (pHandle->bRead || pHandle->bWrite) && !pHandle->bShareWrite;
+    file.nDenyDelete += (pHandle->bRead || pHandle->bWrite) && !pHandle->bShareDelete;
     SetLastError(dwResultError);
     return AddHandleLocked(pHandle);
 }
@@ -555,6 +612,11 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
     // A full disk takes what fits, then fails.
     DWORD dwError = ERROR_SUCCESS;
     auto limit = g_writeLimits.find(pHandle->strKey);
+    for (std::wstring strDir = pHandle->strKey;
+         limit == g_writeLimits.end() && !IsRootPath(strDir);) {
+        strDir = ParentOf(strDir);
+        limit = g_writeLimits.find(strDir);
+    }
     if (limit != g_writeLimits.end() &&
         pHandle->ullPos + nNumberOfBytesToWrite > limit->second.first) {
         dwError = limit->second.second;
@@ -691,7 +753,7 @@ BOOL WINAPI DeleteFileW(LPCWSTR lpFileName) {
         SetLastError(ERROR_SHARING_VIOLATION);
         return FALSE;
     }
-    g_nodes.erase(Upper(FullPathLocked(lpFileName)));
+    g_nodes.erase(Upper(ApiPathLocked(lpFileName, dwError)));
     return TRUE;
 }
 
@@ -708,9 +770,9 @@ BOOL WINAPI MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, DWORD
         SetLastError(ERROR_SHARING_VIOLATION);
         return FALSE;
     }
-    const std::wstring strTarget = FullPathLocked(lpNewFileName ? lpNewFileName : L"");
+    const std::wstring strTarget = ApiPathLocked(lpNewFileName, dwError);
     if (strTarget.empty() || IsRootPath(strTarget)) {
-        SetLastError(ERROR_INVALID_NAME);
+        SetLastError(strTarget.empty() ? dwError : ERROR_INVALID_NAME);
         return FALSE;
     }
     if (!DirExistsLocked(ParentOf(strTarget))) {
@@ -731,15 +793,124 @@ BOOL WINAPI MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, DWORD
             return FALSE;
         }
     }
-    g_nodes.erase(Upper(FullPathLocked(lpExistingFileName)));
+    g_nodes.erase(Upper(ApiPathLocked(lpExistingFileName, dwError)));
     g_nodes[Upper(strTarget)] = FsNode{strTarget, pFile};
+    return TRUE;
+}
+
+// As on Windows: "<path>\\<first three characters of the prefix><hex>.tmp";
+// with uUnique 0 the first free number is taken and the file is created.
+UINT WINAPI GetTempFileNameW(LPCWSTR lpPathName, LPCWSTR lpPrefixString, UINT uUnique,
+                             LPWSTR lpTempFileName) {
+    if (!lpPathName || !lpTempFileName) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    std::wstring strDir(lpPathName);
+    if (strDir.size() > MAX_PATH - 14) {
+        SetLastError(ERROR_BUFFER_OVERFLOW);
+        return 0;
+    }
+    if (strDir.empty() || strDir.back() != L'\\') strDir += L'\\';
+    const std::wstring strPrefix = std::wstring(lpPrefixString ? lpPrefixString : L"").substr(0, 3);
+    auto nameOf = [&](UINT nUnique) {
+        wchar_t szNumber[16];
+        std::swprintf(szNumber, 16, L"%X", nUnique & 0xFFFF);
+        return strDir + strPrefix + szNumber + L".tmp";
+    };
+    Lock lock(StateMutex());
+    if (uUnique) {
+        const std::wstring strName = nameOf(uUnique);
+        CopyToBuffer(strName, lpTempFileName, MAX_PATH);
+        return uUnique & 0xFFFF;
+    }
+    DWORD dwError = ERROR_SUCCESS;
+    const std::wstring strFullDir = ApiPathLocked(strDir.c_str(), dwError);
+    if (strFullDir.empty()) {
+        SetLastError(dwError);
+        return 0;
+    }
+    if (!DirExistsLocked(strFullDir)) {
+        SetLastError(FindNodeLocked(strFullDir) ? ERROR_DIRECTORY : ERROR_PATH_NOT_FOUND);
+        return 0;
+    }
+    for (UINT nTries = 0; nTries < 0xFFFF; ++nTries) {
+        const UINT nUnique = g_nNextTempUnique;
+        g_nNextTempUnique = nUnique % 0xFFFF + 1;
+        const std::wstring strName = nameOf(nUnique);
+        const std::wstring strFull = ApiPathLocked(strName.c_str(), dwError);
+        if (strFull.empty()) {
+            SetLastError(dwError);
+            return 0;
+        }
+        if (FindNodeLocked(strFull)) continue;
+        g_nodes[Upper(strFull)] = FsNode{strFull, NewFileLocked({}, FILE_ATTRIBUTE_ARCHIVE)};
+        CopyToBuffer(strName, lpTempFileName, MAX_PATH);
+        return nUnique;
+    }
+    SetLastError(ERROR_FILE_EXISTS);
+    return 0;
+}
+
+// The replacement's data under the replaced file's name, which keeps its
+// attributes and creation time (and, on Windows, its security). The
+// replaced file is opened for reading and deletion, sharing everything.
+BOOL WINAPI ReplaceFileW(LPCWSTR lpReplacedFileName, LPCWSTR lpReplacementFileName,
+                         LPCWSTR lpBackupFileName, DWORD dwReplaceFlags, LPVOID lpExclude,
+                         LPVOID lpReserved) {
+    (void)dwReplaceFlags;
+    if (lpExclude || lpReserved) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    Lock lock(StateMutex());
+    DWORD dwError = ERROR_SUCCESS;
+    const std::wstring strReplaced = ApiPathLocked(lpReplacedFileName, dwError);
+    auto pReplaced = FindFileLocked(lpReplacedFileName, dwError);
+    if (!pReplaced) {
+        SetLastError(dwError);
+        return FALSE;
+    }
+    const std::wstring strReplacement = ApiPathLocked(lpReplacementFileName, dwError);
+    auto pReplacement = FindFileLocked(lpReplacementFileName, dwError);
+    if (!pReplacement) {
+        SetLastError(dwError);
+        return FALSE;
+    }
+    if (pReplaced->dwAttributes & FILE_ATTRIBUTE_READONLY) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    for (const auto& pFile : {pReplaced, pReplacement}) {
+        if (pFile->nDenyRead || pFile->nDenyDelete) {
+            SetLastError(ERROR_SHARING_VIOLATION);
+            return FALSE;
+        }
+    }
+    if (lpBackupFileName) {
+        const std::wstring strBackup = ApiPathLocked(lpBackupFileName, dwError);
+        const FsNode* pBackup = strBackup.empty() ? nullptr : FindNodeLocked(strBackup);
+        if (strBackup.empty() || !DirExistsLocked(ParentOf(strBackup)) ||
+            (pBackup &&
+             (!pBackup->pFile || (pBackup->pFile->dwAttributes & FILE_ATTRIBUTE_READONLY)))) {
+            SetLastError(ERROR_UNABLE_TO_REMOVE_REPLACED);
+            return FALSE;
+        }
+        g_nodes[Upper(strBackup)] = FsNode{strBackup, pReplaced};
+    }
+    pReplacement->dwAttributes = pReplaced->dwAttributes;
+    pReplacement->ftCreation = pReplaced->ftCreation;
+    const std::wstring strName = FindNodeLocked(strReplaced)->strPath;
+    g_nodes.erase(Upper(strReplacement));
+    g_nodes[Upper(strReplaced)] = FsNode{strName, pReplacement};
     return TRUE;
 }
 
 BOOL WINAPI CreateDirectoryW(LPCWSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttributes) {
     (void)lpSecurityAttributes;
     Lock lock(StateMutex());
-    const std::wstring strFull = FullPathLocked(lpPathName ? lpPathName : L"");
+    DWORD dwError = ERROR_SUCCESS;
+    const std::wstring strFull = ApiPathLocked(lpPathName, dwError);
     if (strFull.empty()) {
         SetLastError(ERROR_PATH_NOT_FOUND);
         return FALSE;

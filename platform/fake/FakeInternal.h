@@ -46,6 +46,10 @@ ULONGLONG NowFileTimeLocked();  // 100 ns since 1601, UTC
 FILETIME ToFileTime(ULONGLONG ull);
 ULONGLONG FromFileTime(const FILETIME& ft);
 std::wstring SystemDirectoryLocked();
+std::wstring WindowsDirectoryLocked();
+// Whether the process is a 32-bit program on 64-bit Windows, whose file
+// names below the system folder the file system redirects.
+bool Wow64Locked();
 
 // Per-area resets, run under the lock by fakeplat::Reset().
 void ResetCoreLocked();

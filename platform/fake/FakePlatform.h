@@ -4,7 +4,9 @@
 //
 // Paths (files, registry keys) are case-insensitive; "\\" separates them
 // ("/" is accepted for files). Relative file names resolve against the fake
-// current directory (default "C:\\Users\\user").
+// current directory (default "C:\\Users\\user"). The Win32 file functions
+// refuse a full path of MAX_PATH (260) characters or more with
+// ERROR_PATH_NOT_FOUND, as Windows does; the test functions take any length.
 #pragma once
 
 #include <windows.h>
@@ -88,7 +90,11 @@ bool SetFileWriteTime(const std::wstring& strPath, const SYSTEMTIME& stUtc);
 void FailCreateFile(const std::wstring& strPath, DWORD dwError);
 // Writes to that path that would make the file larger than ullMaxSize write
 // what fits and fail with dwError, as on a full disk (0 removes the limit).
+// A folder's limit holds for every file below it.
 void FailWriteFile(const std::wstring& strPath, ULONGLONG ullMaxSize, DWORD dwError);
+// Names of the files and folders directly in a folder, sorted without
+// regard to case.
+std::vector<std::wstring> FilesIn(const std::wstring& strDir);
 // No existence check, unlike SetCurrentDirectoryW.
 void SetCurrentDirectory(const std::wstring& strPath);
 // Kernel handles not yet closed: files, tokens, threads, events.
@@ -115,6 +121,12 @@ void SetFileVersionInfo(const std::wstring& strPath, const VersionInfo& info);
 // L"" makes the call fail (returns 0, last error ERROR_PATH_NOT_FOUND).
 void SetWindowsDirectory(const std::wstring& strPath);
 void SetSystemDirectory(const std::wstring& strPath);
+// A 32-bit program on 64-bit Windows (default: false): IsWow64Process says
+// so, and the Win32 file functions (not the test functions here) redirect
+// <windows>\System32 to <windows>\SysWOW64, except its folders catroot,
+// catroot2, driverstore, drivers\etc, logfiles and spool, and take
+// <windows>\Sysnative for the real System32.
+void SetWow64(bool bWow64);
 // Names are case-insensitive; nullopt removes the variable. Defaults:
 // SystemDrive, SystemRoot, windir, USERNAME, COMPUTERNAME, USERPROFILE, TEMP, TMP.
 void SetEnvironment(const std::wstring& strName, std::optional<std::wstring> value);

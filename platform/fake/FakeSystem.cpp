@@ -26,6 +26,7 @@ MEMORYSTATUSEX g_memory{};
 OSVERSIONINFOEXW g_version{};
 bool g_bFailVersionEx = false;
 bool g_bFailVersionBasic = false;
+bool g_bWow64 = false;
 std::optional<ULONGLONG> g_frozenNow;  // FILETIME value
 LONG g_lBiasMinutes = 0;
 std::optional<ULONGLONG> g_frozenTick;
@@ -131,6 +132,14 @@ std::wstring SystemDirectoryLocked() {
     return g_strSystemDir;
 }
 
+std::wstring WindowsDirectoryLocked() {
+    return g_strWindowsDir;
+}
+
+bool Wow64Locked() {
+    return g_bWow64;
+}
+
 void ResetSystemLocked() {
     g_strWindowsDir = L"C:\\Windows";
     g_strSystemDir = L"C:\\Windows\\system32";
@@ -161,6 +170,7 @@ void ResetSystemLocked() {
                               VER_NT_WORKSTATION);
     g_bFailVersionEx = false;
     g_bFailVersionBasic = false;
+    g_bWow64 = false;
     g_frozenNow.reset();
     g_lBiasMinutes = 0;
     g_frozenTick.reset();
@@ -176,6 +186,11 @@ void SetWindowsDirectory(const std::wstring& strPath) {
 void SetSystemDirectory(const std::wstring& strPath) {
     Lock lock(StateMutex());
     g_strSystemDir = strPath;
+}
+
+void SetWow64(bool bWow64) {
+    Lock lock(StateMutex());
+    g_bWow64 = bWow64;
 }
 
 void SetEnvironment(const std::wstring& strName, std::optional<std::wstring> value) {
@@ -429,6 +444,20 @@ UINT WINAPI GetWindowsDirectoryW(LPWSTR lpBuffer, UINT uSize) {
 
 UINT WINAPI GetSystemWindowsDirectoryW(LPWSTR lpBuffer, UINT uSize) {
     return GetWindowsDirectoryW(lpBuffer, uSize);
+}
+
+BOOL WINAPI IsWow64Process(HANDLE hProcess, PBOOL Wow64Process) {
+    if (!Wow64Process) {
+        SetLastError(ERROR_NOACCESS);
+        return FALSE;
+    }
+    if (hProcess != GetCurrentProcess()) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    Lock lock(StateMutex());
+    *Wow64Process = g_bWow64 ? TRUE : FALSE;
+    return TRUE;
 }
 
 UINT WINAPI GetSystemDirectoryW(LPWSTR lpBuffer, UINT uSize) {

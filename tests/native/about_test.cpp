@@ -59,6 +59,16 @@ TEST_F(AboutTest, ShowsAppletDriverAndModuleVersions) {
         L"KVC (TmKvcSvc.exe) 3.4\r\n?\r\n\r\n",
         shown.modules);
     EXPECT_EQ(0, fakeplat::OpenRegKeyCount());
+
+    // A 32-bit applet on 64-bit Windows: its library from the 32-bit system
+    // folder, the driver package from the real one.
+    fakeplat::SetWow64(true);
+    fakeplat::SetFileVersionInfo(L"C:\\Windows\\SysWOW64\\TmIvro.dll",
+                                 Version(L"Simulator", L"TmIvro.dll", L"1.0 x86"));
+    EXPECT_EQ(
+        L"Simulator (TmIvro.dll) 1.0 x86\r\n(c) Tolmek\r\n\r\n"
+        L"KVC (TmKvcSvc.exe) 3.4\r\n?\r\n\r\n",
+        Show().modules);
 }
 
 TEST_F(AboutTest, MissingInformationLeavesTemplateTextsAndNone) {

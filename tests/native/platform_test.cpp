@@ -172,6 +172,54 @@ TEST_F(PlatformTest, FilesResolveCaseInsensitivelyAgainstTheCurrentDirectory) {
     EXPECT_EQ(0, fakeplat::OpenHandleCount());
 }
 
+TEST_F(PlatformTest, TempNamesReplacementLongPathsAndRedirectionAsOnWindows) {
+    wchar_t szTemp[MAX_PATH] = {};
+    const UINT nUnique = GetTempFileNameW(L"C:\\Users\\user", L"report", 0, szTemp);
+    ASSERT_NE(0u, nUnique);
+    EXPECT_EQ(0u, std::wstring(szTemp).find(L"C:\\Users\\user\\rep"));
+    EXPECT_EQ(std::vector<BYTE>(), fakeplat::FileContents(szTemp));
+    wchar_t szOther[MAX_PATH] = {};
+    EXPECT_NE(nUnique, GetTempFileNameW(L"C:\\Users\\user\\", L"rep", 0, szOther));
+    EXPECT_EQ(0u, GetTempFileNameW(std::wstring(MAX_PATH - 13, L'x').c_str(), L"r", 0, szOther));
+    EXPECT_EQ(DWORD(ERROR_BUFFER_OVERFLOW), GetLastError());
+    const std::wstring strLong = L"C:\\" + std::wstring(MAX_PATH - 3, L'x');
+    EXPECT_EQ(INVALID_HANDLE_VALUE,
+              CreateFileW(strLong.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    EXPECT_EQ(DWORD(ERROR_PATH_NOT_FOUND), GetLastError());
+
+    // The replaced file keeps its attributes; one open without delete sharing
+    // cannot be replaced.
+    fakeplat::AddFile(L"C:\\old.txt", std::string("old"), FILE_ATTRIBUTE_HIDDEN);
+    fakeplat::AddFile(szTemp, std::string("new"));
+    HANDLE h = CreateFileW(L"C:\\old.txt", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                           nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_FALSE(ReplaceFileW(L"C:\\old.txt", szTemp, nullptr, 0, nullptr, nullptr));
+    EXPECT_EQ(DWORD(ERROR_SHARING_VIOLATION), GetLastError());
+    CloseHandle(h);
+    EXPECT_TRUE(ReplaceFileW(L"C:\\old.txt", szTemp, nullptr, 0, nullptr, nullptr));
+    EXPECT_EQ((std::vector<BYTE>{'n', 'e', 'w'}), fakeplat::FileContents(L"C:\\old.txt"));
+    EXPECT_EQ(DWORD(FILE_ATTRIBUTE_HIDDEN), GetFileAttributesW(L"C:\\old.txt"));
+    EXPECT_FALSE(fakeplat::FileContents(szTemp).has_value());
+    EXPECT_FALSE(ReplaceFileW(L"C:\\none.txt", L"C:\\old.txt", nullptr, 0, nullptr, nullptr));
+    EXPECT_EQ(DWORD(ERROR_FILE_NOT_FOUND), GetLastError());
+
+    // A 32-bit program on 64-bit Windows.
+    fakeplat::AddFile(L"C:\\Windows\\System32\\Drivers\\a.sys", std::string("64"));
+    fakeplat::AddFile(L"C:\\Windows\\System32\\Drivers\\etc\\hosts", std::string("h"));
+    fakeplat::SetWow64(true);
+    BOOL bWow64 = FALSE;
+    EXPECT_TRUE(IsWow64Process(GetCurrentProcess(), &bWow64));
+    EXPECT_TRUE(bWow64);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES,
+              GetFileAttributesW(L"C:\\Windows\\system32\\Drivers\\a.sys"));
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES,
+              GetFileAttributesW(L"C:\\Windows\\Sysnative\\Drivers\\a.sys"));
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES,
+              GetFileAttributesW(L"C:\\Windows\\system32\\drivers\\etc\\hosts"));
+    fakeplat::SetWow64(false);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(L"C:\\Windows\\Sysnative"));
+}
+
 TEST_F(PlatformTest, StringQueriesUseTheirOwnSizeConventions) {
     WCHAR sz[32];
     EXPECT_EQ(10u, GetWindowsDirectoryW(sz, 32));

@@ -167,12 +167,14 @@ TEST_F(ReportPageTest, FailedSavesSayWhyKeepTheViewOpenAndLeaveNoCutFile) {
             CloseHandle(hOther);
             EXPECT_EQ(Bytes("an older report"), fakeplat::FileContents(kSavePath));
 
-            // The disk fills up halfway: neither a cut report nor a lost one.
-            const std::wstring strTemp = std::wstring(kSavePath) + L".tmp~";
-            fakeplat::FailWriteFile(strTemp, 100, ERROR_DISK_FULL);
+            // The disk fills up halfway: neither a cut report nor a lost one,
+            // and nothing else left in the folder.
+            const std::vector<std::wstring> before = fakeplat::FilesIn(L"C:\\Users\\user");
+            fakeplat::FailWriteFile(L"C:\\Users\\user", 100, ERROR_DISK_FULL);
             headless::Click(hSave);
+            fakeplat::FailWriteFile(L"C:\\Users\\user", 0, 0);
             EXPECT_EQ(Bytes("an older report"), fakeplat::FileContents(kSavePath));
-            EXPECT_FALSE(fakeplat::FileContents(strTemp).has_value());
+            EXPECT_EQ(before, fakeplat::FilesIn(L"C:\\Users\\user"));
             EXPECT_FALSE(headless::IsModalEnded(hView));
 
             // A folder that cannot take the file at all.
@@ -192,6 +194,46 @@ TEST_F(ReportPageTest, FailedSavesSayWhyKeepTheViewOpenAndLeaveNoCutFile) {
               boxes[1].text);
     EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONSTOP), boxes[1].type);
     EXPECT_EQ(0u, boxes[2].text.find(L"Die Datei kann nicht erzeugt werden.\n"));
+    EXPECT_EQ(0, fakeplat::OpenHandleCount());
+}
+
+// Saving touches no file but the chosen one, keeps the attributes of the
+// file it replaces and saves where a name of its own would be too long.
+TEST_F(ReportPageTest, SavingTouchesOnlyTheChosenFile) {
+    const std::wstring strFolder = L"C:\\Users\\user";
+    const std::wstring strPlanted = std::wstring(kSavePath) + L".tmp~";
+    fakeplat::AddFile(strPlanted, std::string("someone else's file"));
+    fakeplat::AddFile(kSavePath, std::string("an older report"),
+                      FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE);
+    const std::vector<std::wstring> before = fakeplat::FilesIn(strFolder);
+    // A folder whose path leaves room for the file's name, not for another.
+    const std::wstring strDeep = L"C:\\" + std::wstring(244, L'd');
+    const std::wstring strLong = strDeep + L"\\report.txt";
+    ASSERT_EQ(MAX_PATH - 2u, strLong.size());
+    fakeplat::AddDirectory(strDeep);
+    std::wstring answer = kSavePath;
+    headless::ScopedFileDialogHandler files(
+        [&](const headless::FileDialogRecord&) { return std::optional<std::wstring>(answer); });
+    reporttest::RunReportPage([&](HWND hPage) {
+        headless::Click(GetDlgItem(hPage, 1263));
+        reporttest::ShowReport(hPage, [&](HWND hView) {
+            const std::wstring shown = headless::TextOf(GetDlgItem(hView, 1265));
+            headless::Click(GetDlgItem(hView, 1266));
+            EXPECT_EQ(shown.size() * 2, fakeplat::FileContents(kSavePath)->size());
+            EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE),
+                      GetFileAttributesW(kSavePath));
+            EXPECT_EQ(Bytes("someone else's file"), fakeplat::FileContents(strPlanted));
+            EXPECT_EQ(before, fakeplat::FilesIn(strFolder));
+
+            answer = strLong;
+            headless::Click(GetDlgItem(hView, 1266));
+            auto bytes = fakeplat::FileContents(strLong);
+            ASSERT_TRUE(bytes.has_value());
+            EXPECT_EQ(shown.size() * 2, bytes->size());
+            EXPECT_EQ(std::vector<std::wstring>{L"report.txt"}, fakeplat::FilesIn(strDeep));
+        });
+    });
+    EXPECT_TRUE(headless::MessageBoxes().empty());
     EXPECT_EQ(0, fakeplat::OpenHandleCount());
 }
 

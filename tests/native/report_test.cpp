@@ -361,7 +361,7 @@ TEST_F(ReportTest, FerrowWithFailuresWritesEachInPlaceOfItsValue) {
         L"",
         L"--- Windows ---",
         L"",
-        L"Version: Fail",
+        L"Version: Microsoft Windows 7 Service Pack 1 (Build 7601)",
         L"The system cannot find the file specified.",
         L"",
         L"WERUNTIME.INI: ",
@@ -549,8 +549,19 @@ TEST_F(ReportTest, WindowsVersionNamesEveryKnownSystem) {
          L"Microsoft Windows Server 2003, Standard Edition Service Pack 1 (Build 3790)"},
         {MakeOsVersion(5, 2, 3790, kNt, L"", 0, 4),
          L"Microsoft Windows Server 2003,  (Build 3790)"},
-        {MakeOsVersion(6, 0, 6000, kNt), nullptr},
-        {MakeOsVersion(10, 0, 19045, kNt), nullptr},
+        {MakeOsVersion(6, 1, 7601, kNt, L"Service Pack 1", VER_SUITE_SINGLEUSERTS),
+         L"Microsoft Windows 7 Service Pack 1 (Build 7601)"},
+        {MakeOsVersion(6, 0, 6000, kNt, L"", VER_SUITE_PERSONAL),
+         L"Microsoft Windows Vista Home  (Build 6000)"},
+        {MakeOsVersion(10, 0, 19045, kNt), L"Microsoft Windows 10  (Build 19045)"},
+        {MakeOsVersion(10, 0, 22631, kNt), L"Microsoft Windows 11  (Build 22631)"},
+        {MakeOsVersion(6, 4, 9841, kNt), L"Microsoft Windows 6.4  (Build 9841)"},
+        {MakeOsVersion(6, 1, 7601, kNt, L"Service Pack 1", VER_SUITE_ENTERPRISE, VER_NT_SERVER),
+         L"Microsoft Windows Server 2008 R2 Enterprise Service Pack 1 (Build 7601)"},
+        {MakeOsVersion(10, 0, 20348, kNt, L"", VER_SUITE_DATACENTER, VER_NT_DOMAIN_CONTROLLER),
+         L"Microsoft Windows Server 2022 Datacenter  (Build 20348)"},
+        {MakeOsVersion(10, 0, 17763, kNt, L"", VER_SUITE_ENTERPRISE, VER_NT_SERVER),
+         L"Microsoft Windows Server 2019  (Build 17763)"},
         {MakeOsVersion(5, 1, 2600, 3), nullptr},
     };
     for (const Case& c : cases) {
@@ -590,6 +601,11 @@ TEST_F(ReportTest, WindowsVersionNamesEveryKnownSystem) {
     EXPECT_TRUE(GetWindowsVersionText(text));
     fakeplat::SetRegString(HKEY_LOCAL_MACHINE, kOptions, L"ProductType", std::wstring(127, L'X'));
     EXPECT_FALSE(GetWindowsVersionText(text));
+    fakeplat::SetOsVersion(MakeOsVersion(6, 1, 7601, kNt, L"Service Pack 1"));
+    EXPECT_FALSE(GetWindowsVersionText(text));
+    fakeplat::SetRegString(HKEY_LOCAL_MACHINE, kOptions, L"ProductType", L"ServerNT");
+    EXPECT_TRUE(GetWindowsVersionText(text));
+    EXPECT_EQ(L"Microsoft Windows Server 2008 R2 Service Pack 1 (Build 7601)", text.Str());
     fakeplat::FailGetVersionEx(true, true);
     EXPECT_FALSE(GetWindowsVersionText(text));
     EXPECT_EQ(0, fakeplat::OpenRegKeyCount());
@@ -605,6 +621,51 @@ TEST_F(ReportTest, WindowsSectionWithoutRuntimeFile) {
                      L"Product ID: 76487-OEM-0011903-00102", L"Registered organization: Tolmek",
                      L"Registered owner: Service", L"", L"WERUNTIME.INI: Not present"}),
               report.Str());
+}
+
+// A line saved as UTF-16, and then a program that keeps the file open for
+// writing: the other lines and everything after them still reach the box.
+TEST_F(ReportTest, RuntimeFileWithZeroBytesHeldOpenForWriting) {
+    std::string bytes = "[Runtime]\r\n";
+    for (char ch : std::string("Mode=2\r\n")) bytes += std::string(1, ch) + '\0';
+    bytes += "Version=3.1\r\n";
+    fakeplat::AddFile(L"D:\\WERUNTIME.INI", bytes);
+    const std::wstring strLines = Lines({L"WERUNTIME.INI: ", L"[Runtime]", L"Mode=2",
+                                         L"Version=3.1", L"", L"", L"--- Ivronet ---"});
+    const std::wstring strEnd = L"\r\n*** Report end ***\r\n";
+    std::wstring text = ReportOfPage();
+    EXPECT_NE(std::wstring::npos, text.find(strLines));
+    ASSERT_GT(text.size(), strEnd.size());
+    EXPECT_EQ(strEnd, text.substr(text.size() - strEnd.size()));
+
+    HANDLE hWriter = CreateFileW(L"D:\\WERUNTIME.INI", GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, hWriter);
+    text = ReportOfPage();
+    CloseHandle(hWriter);
+    EXPECT_NE(std::wstring::npos, text.find(strLines));
+}
+
+// A 32-bit applet on 64-bit Windows: the driver package is read from the real
+// system folder, the applet's own library from the 32-bit one, and both are
+// shown under the system folder's name.
+TEST_F(ReportTest, ThirtyTwoBitAppletFindsTheDriversInTheRealSystemFolder) {
+    fakeplat::SetWow64(true);
+    fakeplat::AddFile(L"C:\\Windows\\SysWOW64\\TmIvro.dll", std::vector<BYTE>(512, 0));
+    CString report;
+    AppendIvronetSection(report);
+    const std::wstring text = report.Str();
+    EXPECT_NE(std::wstring::npos,
+              text.find(Lines({L"C:\\Windows\\system32\\TmIvro.dll",
+                               L"  Modified at: 2026-12-04 10:08:11", L"  File size: 512 bytes"})))
+        << text;
+    EXPECT_NE(std::wstring::npos,
+              text.find(Lines({L"C:\\Windows\\system32\\Drivers\\TmIvroDrv.sys",
+                               L"  Modified at: 2024-06-30 23:59:59", L"  File size: 4096 bytes",
+                               L"C:\\Windows\\system32\\Drivers\\TmBiosDrv.sys",
+                               L"  The system cannot find the file specified."})));
+    EXPECT_NE(std::wstring::npos,
+              text.find(Lines({L"C:\\Windows\\system32\\TmKvcSvc.exe", L"  File version: 3.4"})));
 }
 
 }  // namespace

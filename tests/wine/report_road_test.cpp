@@ -2,7 +2,11 @@
 // Control Panel host of the real TmRoveVodore.cpl; a driver thread opens the
 // last tab, "Bericht", shows the report of the simulated Marlet, edits it
 // and saves it twice through Wine's Save As dialog (the second time over the
-// first file), then checks the files byte by byte.
+// first file), then checks the files byte by byte and that
+// no other file in the folder was touched. The machine has a WERUNTIME.INI
+// with a line saved as UTF-16, held open by a writer, and a driver file in
+// the real system folder (for the 32-bit applet on 64-bit Windows, not in
+// the folder the applet sees as its system folder).
 // TM_REPORT_SHOT=path.bmp saves a picture of the report view.
 #include <windows.h>
 #include <commctrl.h>
@@ -10,6 +14,7 @@
 #include <dlgs.h>
 #include <prsht.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <thread>
@@ -24,6 +29,28 @@ namespace {
 const DWORD kWaitMs = 20000;
 const wchar_t kAddedLine[] = L"Checked by the service team.\r\n";
 const wchar_t kShortReport[] = L"*** short ***";
+const char kPlanted[] = "someone else's file";
+const DWORD kDriverBytes = 1234;
+
+// "\r\n" + label + the total figure + " KB  (free: ".
+std::wstring MemoryPart(const wchar_t* pszLabel, DWORDLONG ullBytes) {
+    wchar_t szFigure[32];
+    swprintf(szFigure, 32, L"%llu", static_cast<unsigned long long>(ullBytes / 1024));
+    return std::wstring(L"\r\n") + pszLabel + szFigure + L" KB  (free: ";
+}
+
+// The real system folder: for a 32-bit program on 64-bit Windows through
+// its alias.
+std::wstring RealSystemFolder() {
+    BOOL bWow64 = FALSE;
+    wchar_t szDir[MAX_PATH] = L"";
+    if (::IsWow64Process(::GetCurrentProcess(), &bWow64) && bWow64) {
+        ::GetSystemWindowsDirectoryW(szDir, MAX_PATH);
+        return std::wstring(szDir) + L"\\Sysnative";
+    }
+    ::GetSystemDirectoryW(szDir, MAX_PATH);
+    return szDir;
+}
 
 bool IsReportView(HWND hWnd) {
     return ::GetDlgItem(hWnd, IDC_REPORT_TEXT) && ::GetDlgItem(hWnd, IDC_REPORT_SAVE_AS);
@@ -118,6 +145,7 @@ private:
             strText.size() > strEnd.size() &&
                 strText.compare(strText.size() - strEnd.size(), strEnd.size(), strEnd) == 0,
             "the report ends with its end line");
+        CheckSystemParts(strText);
         for (const wchar_t* pszPart :
              {L"\r\nDevice type: Marlet K2\r\n",
               L"\r\n--- FPGA Firmware ---\r\n\r\nInfo: FPGA MRL 1.07\r\n",
@@ -145,6 +173,58 @@ private:
                            pszShot);
         }
         return hView;
+    }
+
+    // The parts that depend on the machine: memory, Windows version, the
+    // runtime file, the driver file.
+    void CheckSystemParts(const std::wstring& strText) {
+        MEMORYSTATUSEX memory = {};
+        memory.dwLength = sizeof(memory);
+        ::GlobalMemoryStatusEx(&memory);
+        for (const std::wstring& strPart :
+             {MemoryPart(L"Program memory: ", memory.ullTotalPhys),
+              MemoryPart(L"Virtual memory: ", memory.ullTotalVirtual)}) {
+            m_checks.Check(strText.find(strPart) != std::wstring::npos,
+                           "the report holds the full figure \"%s\"", wt::OneLine(strPart).c_str());
+        }
+        OSVERSIONINFOW version = {};
+        version.dwOSVersionInfoSize = sizeof(version);
+        ::GetVersionExW(&version);
+        wchar_t szBuild[32];
+        swprintf(szBuild, 32, L"(Build %lu)\r\n",
+                 static_cast<unsigned long>(version.dwBuildNumber & 0xFFFF));
+        const size_t nVersion = strText.find(L"\r\nVersion: ");
+        const size_t nLineEnd =
+            nVersion == std::wstring::npos ? nVersion : strText.find(L"\r\n", nVersion + 2);
+        const std::wstring strLine = nLineEnd == std::wstring::npos
+                                         ? std::wstring()
+                                         : strText.substr(nVersion + 2, nLineEnd - nVersion);
+        const std::wstring strBuild = szBuild;
+        m_checks.Check(
+            strLine.compare(0, 27, L"Version: Microsoft Windows ") == 0 &&
+                strLine.size() > strBuild.size() &&
+                strLine.compare(strLine.size() - strBuild.size(), strBuild.size(), strBuild) == 0,
+            "Windows %lu.%lu is named with its build (saw \"%s\")",
+            static_cast<unsigned long>(version.dwMajorVersion),
+            static_cast<unsigned long>(version.dwMinorVersion), wt::OneLine(strLine).c_str());
+        const wchar_t kIni[] =
+            L"\r\n\r\nWERUNTIME.INI: \r\n[Runtime]\r\nMode=2\r\nVersion=3.1\r\n\r\n\r\n--- Ivronet";
+        m_checks.Check(strText.find(kIni) != std::wstring::npos,
+                       "the runtime file's three lines, one of them UTF-16, held open by a writer");
+        wchar_t szSystem[MAX_PATH] = L"";
+        ::GetSystemDirectoryW(szSystem, MAX_PATH);
+        wchar_t szDriver[MAX_PATH + 64];
+        swprintf(szDriver, MAX_PATH + 64, L"\r\n%ls\\Drivers\\TmOrlDrv.sys\r\n  Modified at: ",
+                 szSystem);
+        const size_t nDriver = strText.find(szDriver);
+        m_checks.Check(
+            nDriver != std::wstring::npos &&
+                strText.find(L"  File size: 1234 bytes\r\n", nDriver) ==
+                    strText.find(L"\r\n  File size: ", nDriver) + 2,
+            "the driver file in the real system folder is found (saw \"%s\")",
+            wt::OneLine(
+                strText.substr(std::min(strText.find(L"TmOrlDrv.sys"), strText.size()), 120))
+                .c_str());
     }
 
     // Types the path into Wine's Save As dialog; with bReplace, confirms
@@ -217,11 +297,35 @@ private:
         Click(hView, IDC_REPORT_SAVE_AS);
         if (ChooseSavePath(false, "first save")) CheckSavedFile(strShown, "first save");
 
-        // A much shorter text saved over it replaces the file whole.
+        // A much shorter text saved over it replaces the file whole and keeps
+        // its attributes.
+        ::SetFileAttributesW(m_strSavePath.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE);
         ::SendMessageTimeoutW(hEdit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(kShortReport),
                               SMTO_ABORTIFHUNG, 5000, &nResult);
         Click(hView, IDC_REPORT_SAVE_AS);
         if (ChooseSavePath(true, "second save")) CheckSavedFile(kShortReport, "second save");
+        // Wine's ReplaceFileW renames the new file over the old one and does
+        // not carry the attributes over as Windows does; the native tests
+        // check that they are kept.
+        m_checks.Note("attributes after the second save: %lx (hidden before)",
+                      static_cast<unsigned long>(::GetFileAttributesW(m_strSavePath.c_str())));
+        const std::vector<BYTE> abPlanted = wt::ReadWholeFile(m_strSavePath + L".tmp~");
+        m_checks.Check(std::string(abPlanted.begin(), abPlanted.end()) == kPlanted,
+                       "the file beside it named like the target + \".tmp~\" is untouched");
+        std::vector<std::wstring> names;
+        WIN32_FIND_DATAW found;
+        const std::wstring strDir = m_strSavePath.substr(0, m_strSavePath.rfind(L'\\'));
+        HANDLE hFind = ::FindFirstFileW((strDir + L"\\*").c_str(), &found);
+        if (hFind != INVALID_HANDLE_VALUE) {
+            do {
+                if (found.cFileName[0] != L'.') names.push_back(found.cFileName);
+            } while (::FindNextFileW(hFind, &found));
+            ::FindClose(hFind);
+        }
+        m_checks.Check(names.size() == 2,
+                       "the folder holds the report and the planted file only "
+                       "(saw %s)",
+                       wt::JoinTitles(names).c_str());
         m_checks.Check(FindHostDialog(IsMessageBox) == nullptr, "no message box after saving");
     }
 
@@ -244,7 +348,35 @@ int wmain() {
     std::wstring strDir = L"C:\\Reports";
     ::CreateDirectoryW(strDir.c_str(), nullptr);
     const std::wstring strSavePath = strDir + L"\\panel-report.txt";
+    ::SetFileAttributesW(strSavePath.c_str(), FILE_ATTRIBUTE_NORMAL);
     ::DeleteFileW(strSavePath.c_str());
+    const std::wstring strPlanted = strSavePath + L".tmp~";
+    {
+        wt::CFile planted(strPlanted);
+        checks.Check(planted.Write(kPlanted, sizeof(kPlanted) - 1),
+                     "a file planted beside the target");
+    }
+    // C:\WERUNTIME.INI: a line saved as UTF-16 between two 8-bit ones, held
+    // open by a program that writes to it.
+    std::string strIni = "[Runtime]\r\n";
+    for (char ch : std::string("Mode=2\r\n")) strIni += std::string(1, ch) + '\0';
+    strIni += "Version=3.1\r\n";
+    const wchar_t kIniPath[] = L"C:\\WERUNTIME.INI";
+    {
+        wt::CFile ini(kIniPath);
+        checks.Check(ini.Write(strIni.data(), static_cast<DWORD>(strIni.size())),
+                     "C:\\WERUNTIME.INI written");
+    }
+    HANDLE hIniWriter = ::CreateFileW(kIniPath, GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    checks.Check(hIniWriter != INVALID_HANDLE_VALUE, "a writer holds C:\\WERUNTIME.INI open");
+    const std::wstring strDriver = RealSystemFolder() + L"\\drivers\\TmOrlDrv.sys";
+    {
+        wt::CFile driver(strDriver);
+        const std::vector<BYTE> abDriver(kDriverBytes, 0x4D);
+        checks.Check(driver.Write(abDriver.data(), kDriverBytes), "a driver file in %s",
+                     wt::Utf8(strDriver).c_str());
+    }
     wt::CHostWindow host;
 
     checks.Check(pfnApplet(host.Get(), CPL_INIT, 0, 0) == 1, "CPL_INIT gives 1");
@@ -255,6 +387,11 @@ int wmain() {
     checks.Check(nResult == 1, "CPL_DBLCLK returns 1 (saw %ld)", static_cast<long>(nResult));
     checks.Check(pfnApplet(host.Get(), CPL_EXIT, 0, 0) == 1, "CPL_EXIT gives 1");
 
+    if (hIniWriter != INVALID_HANDLE_VALUE) ::CloseHandle(hIniWriter);
+    ::DeleteFileW(kIniPath);
+    ::DeleteFileW(strDriver.c_str());
+    ::DeleteFileW(strPlanted.c_str());
+    ::SetFileAttributesW(strSavePath.c_str(), FILE_ATTRIBUTE_NORMAL);
     ::DeleteFileW(strSavePath.c_str());
     wchar_t szSystem[MAX_PATH] = L"";
     if (::GetSystemDirectoryW(szSystem, MAX_PATH)) ::SetCurrentDirectoryW(szSystem);

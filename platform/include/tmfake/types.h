@@ -66,7 +66,7 @@ typedef BYTE* PBYTE;
 typedef DWORD* LPDWORD;
 typedef DWORD* PDWORD;
 typedef LONG* PLONG;
-typedef BOOL* LPBOOL;
+typedef BOOL *PBOOL, *LPBOOL;
 typedef UINT* LPUINT;
 typedef UINT* PUINT;
 typedef WORD* LPWORD;
