@@ -22,7 +22,6 @@ namespace {
 // Buffer sizes in bytes: a value of any type gets 512; texts get 512 and 255
 // where WCHAR is 2 bytes.
 const DWORD kValueBytes = 512;
-const DWORD kStringBytes = 256 * sizeof(WCHAR);
 const DWORD kTextBytes = 256 * sizeof(WCHAR);
 const DWORD kProductTypeBytes = 127 * sizeof(WCHAR) + 1;
 
@@ -66,7 +65,7 @@ LONG QueryValue(HKEY hKey, const wchar_t* pszName, DWORD cbMax, DWORD& rdwType, 
 
 // A string value. A value of another type is a failure of its own, so that
 // the line never shows the system's success message as its failure.
-LONG QueryString(HKEY hKey, const wchar_t* pszName, CString& rText, DWORD cbMax = kStringBytes) {
+LONG QueryString(HKEY hKey, const wchar_t* pszName, CString& rText, DWORD cbMax = kTextBytes) {
     DWORD dwType = 0;
     DWORD cbData = 0;
     LONG lResult = QueryValue(hKey, pszName, cbMax, dwType, cbData, rText);
@@ -241,7 +240,8 @@ BOOL IsServerProduct(const OSVERSIONINFOEXW& osvi, BOOL bExtended, BOOL& rbServe
     LONG lResult = 0;
     HKEY hKey = OpenKey(kProductOptionsKey, lResult, key);
     CString type;
-    if (!hKey || QueryString(hKey, L"ProductType", type, 255) != ERROR_SUCCESS) return FALSE;
+    if (!hKey || QueryString(hKey, L"ProductType", type, kProductTypeBytes) != ERROR_SUCCESS)
+        return FALSE;
     rbServer = ::lstrcmpiW(type, L"WINNT") != 0;
     return TRUE;
 }
