@@ -10,6 +10,9 @@ CCplPropertySheet::CCplPropertySheet(const wchar_t* pszCaption, HWND hWndOwner)
     SetOwnerWindow(hWndOwner);
     m_psh.dwFlags |= PSH_NOAPPLYNOW;
     m_psh.dwFlags &= ~(PSH_HASHELP | PSH_USEHICON | PSH_USEICONID);
+    // Either page may change the key layer; Cancel puts back the first one.
+    m_pageKeys.ShareKeyLayerStart(&m_keyLayerStart);
+    m_pageLeds.ShareKeyLayerStart(&m_keyLayerStart);
     AddPages();
 }
 

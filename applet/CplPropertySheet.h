@@ -3,6 +3,7 @@
 
 #include "framework/Afx.h"
 #include "pages/PageDisplayDlg.h"
+#include "pages/KeyLayerStart.h"
 #include "pages/PageFactoryDlg.h"
 #include "pages/PageKeysDlg.h"
 #include "pages/PageLedsDlg.h"
@@ -28,6 +29,9 @@ public:
     CPageFactoryDlg m_pageFactory;
     CPageVersionsDlg m_pageVersions;
     CPageReportDlg m_pageReport;
+
+    // The key layer before the sheet changed it, for the Keys and LEDs pages.
+    CKeyLayerStart m_keyLayerStart;
 
     BOOL OnInitDialog() override;
 

@@ -52,10 +52,9 @@ CPageKeysDlg::CPageKeysDlg()
       m_nLayer(1),
       m_bKeyLock(FALSE),
       m_nTimerId(0),
-      m_nInitialLayer(0),
-      m_bInitialLayer(FALSE),
       m_bConfigValid(0),
-      m_bStatusValid(false) {
+      m_bStatusValid(false),
+      m_pLayerStart(&m_ownLayerStart) {
     // Like every page: a page with this flag would bring back the sheet's
     // Help button.
     m_psp.dwFlags &= ~PSP_HASHELP;
@@ -63,8 +62,15 @@ CPageKeysDlg::CPageKeysDlg()
 
 void CPageKeysDlg::DoDataExchange(CDataExchange* pDX) {
     CPropertyPage::DoDataExchange(pDX);
-    DDX_Text(pDX, IDC_KEY_LAYER, m_nLayer);
-    DDV_MinMaxByte(pDX, m_nLayer, kFirstLayer, kLastLayer);
+    // A field the device's layer read has disabled cannot be corrected by the
+    // user, so it must not keep the page from being left. Only a layer that
+    // passed the check is kept.
+    if (!pDX->m_bSaveAndValidate || GetDlgItem(IDC_KEY_LAYER)->IsWindowEnabled()) {
+        BYTE nLayer = m_nLayer;
+        DDX_Text(pDX, IDC_KEY_LAYER, nLayer);
+        DDV_MinMaxByte(pDX, nLayer, kFirstLayer, kLastLayer);
+        m_nLayer = nLayer;
+    }
     DDX_Check(pDX, IDC_KEY_LOCK, m_bKeyLock);
     DDX_Text(pDX, IDC_KEY_STATUS, m_strStatus);
 }
@@ -73,17 +79,13 @@ void CPageKeysDlg::DoDataExchange(CDataExchange* pDX) {
 // Activation and timer
 
 BOOL CPageKeysDlg::OnSetActive() {
-    const bool bFirst = IsFirstSetActive();
     BOOL bResult = CPropertyPage::OnSetActive();
     const CCplApp& app = GetCplApp();
 
     BYTE nLayer = 0;
     if (IvroGetKeyLayer(&nLayer)) {
         m_nLayer = static_cast<BYTE>(nLayer + 1);
-        if (bFirst) {
-            m_nInitialLayer = m_nLayer;
-            m_bInitialLayer = TRUE;
-        }
+        m_pLayerStart->Found(nLayer);
         SetDlgItemInt(IDC_KEY_LAYER_CURRENT, m_nLayer, TRUE);
         EnableControls({IDC_KEY_LAYER, IDC_KEY_APPLY}, TRUE);
     } else {
@@ -109,10 +111,9 @@ BOOL CPageKeysDlg::OnKillActive() {
     return bResult;
 }
 
-// The layer found at the first activation is set again; a layer set since
-// stays set on OK.
+// The first layer read is set again; a layer set since stays set on OK.
 void CPageKeysDlg::OnCancel() {
-    if (m_bInitialLayer) IvroSetKeyLayer(static_cast<BYTE>(m_nInitialLayer - 1));
+    m_pLayerStart->Restore();
     CPropertyPage::OnCancel();
 }
 
@@ -147,6 +148,8 @@ END_MESSAGE_MAP()
 void CPageKeysDlg::OnTimer(UINT_PTR) {
     BYTE nLayer = 0;
     const BOOL bLayer = IvroGetKeyLayer(&nLayer);
+    // The first read may only now succeed: the input is usable from here on.
+    if (bLayer) m_pLayerStart->Found(nLayer);
     const int nShown = bLayer ? nLayer + 1 : 0;
     BOOL bTranslated = FALSE;
     if (static_cast<int>(GetDlgItemInt(IDC_KEY_LAYER_CURRENT, &bTranslated, TRUE)) != nShown ||
@@ -163,11 +166,16 @@ void CPageKeysDlg::OnTimer(UINT_PTR) {
     Default();
 }
 
+// Only the status field, and only while it is red, gets colours from here:
+// everything else is left to the dialog manager, which draws a themed page
+// behind labels, boxes and group frames.
 HBRUSH CPageKeysDlg::OnCtlColor(HDC hDC, CWnd* pWnd, UINT nCtlColor) {
+    if (m_bStatusValid || !pWnd || ::GetDlgCtrlID(pWnd->m_hWnd) != IDC_KEY_STATUS) {
+        Default();
+        return nullptr;
+    }
     HBRUSH hBrush = CPropertyPage::OnCtlColor(hDC, pWnd, nCtlColor);
-    // A read-only edit asks with WM_CTLCOLORSTATIC, an enabled one with EDIT.
-    if (pWnd && ::GetDlgCtrlID(pWnd->m_hWnd) == IDC_KEY_STATUS && !m_bStatusValid)
-        ::SetTextColor(hDC, kInvalidColor);
+    ::SetTextColor(hDC, kInvalidColor);
     return hBrush;
 }
 
@@ -176,15 +184,27 @@ HBRUSH CPageKeysDlg::OnCtlColor(HDC hDC, CWnd* pWnd, UINT nCtlColor) {
 
 void CPageKeysDlg::OnApplyLayer() {
     if (!UpdateData(TRUE)) return;
+    m_pLayerStart->BeforeChange();
     if (!IvroSetKeyLayer(static_cast<BYTE>(m_nLayer - 1)))
         ShowDeviceError(IDS_CANNOT_SET_KEY_LAYER);
 }
 
-// The box keeps what the user clicked, also when the device refuses it.
 void CPageKeysDlg::OnKeyLock() {
-    m_bKeyLock = IsDlgButtonChecked(IDC_KEY_LOCK) == BST_CHECKED;
-    if (!IvroSetKeyCodesEnabled(m_bKeyLock ? FALSE : TRUE))
-        ShowDeviceError(m_bKeyLock ? IDS_CANNOT_DISABLE_KEYS : IDS_CANNOT_ENABLE_KEYS);
+    const BOOL bLock = IsDlgButtonChecked(IDC_KEY_LOCK) == BST_CHECKED;
+    if (IvroSetKeyCodesEnabled(bLock ? FALSE : TRUE)) {
+        m_bKeyLock = bLock;
+        return;
+    }
+    ShowDeviceError(bLock ? IDS_CANNOT_DISABLE_KEYS : IDS_CANNOT_ENABLE_KEYS);
+    ShowKeyLock();
+}
+
+// The box shows what the device does, not what was asked of it; when the
+// device cannot tell, the state before the switch.
+void CPageKeysDlg::ShowKeyLock() {
+    DWORD dwEnabled = 0;
+    if (IvroGetKeyCodesEnabled(&dwEnabled)) m_bKeyLock = dwEnabled ? FALSE : TRUE;
+    CheckDlgButton(IDC_KEY_LOCK, m_bKeyLock ? BST_CHECKED : BST_UNCHECKED);
 }
 
 // ---------------------------------------------------------------------------
@@ -221,11 +241,18 @@ void CPageKeysDlg::OnShowMatrix() {
             AfxMessageBox(IDS_ASK_KEY_MATRIX, MB_OKCANCEL | MB_ICONEXCLAMATION) != IDOK)
             return;
         bSwitchedOff = IvroSetKeyCodesEnabled(FALSE);
-        if (!bSwitchedOff) ShowDeviceError(IDS_CANNOT_DISABLE_KEYS);
+        if (!bSwitchedOff) {
+            ShowDeviceError(IDS_CANNOT_DISABLE_KEYS);
+            ShowKeyLock();
+        }
     }
     CKeyMatrixDlg dlg;
     dlg.DoModal();
-    if (bSwitchedOff && !IvroSetKeyCodesEnabled(TRUE)) ShowDeviceError(IDS_CANNOT_ENABLE_KEYS);
+    if (bSwitchedOff && !IvroSetKeyCodesEnabled(TRUE)) {
+        // The keys now deliver nothing: the lock box must say so.
+        ShowDeviceError(IDS_CANNOT_ENABLE_KEYS);
+        ShowKeyLock();
+    }
 }
 
 void CPageKeysDlg::EnableControls(std::initializer_list<int> ids, BOOL bEnable) {

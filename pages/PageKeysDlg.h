@@ -5,17 +5,20 @@
 #include <initializer_list>
 
 #include "framework/Afx.h"
+#include "pages/KeyLayerStart.h"
 
 class CPageKeysDlg : public CPropertyPage {
 public:
     CPageKeysDlg();
 
+    // The sheet's record of the first key layer, shared with the LEDs page;
+    // without one the page keeps its own.
+    void ShareKeyLayerStart(CKeyLayerStart* pStart) { m_pLayerStart = pStart; }
+
     BYTE m_nLayer;  // shown 1-based; the device counts from 0
     CString m_strStatus;
     BOOL m_bKeyLock;
     UINT_PTR m_nTimerId;
-    BYTE m_nInitialLayer;
-    BOOL m_bInitialLayer;
     DWORD m_bConfigValid;
 
 protected:
@@ -38,7 +41,11 @@ private:
     // "Ungültig" or the status word of a failed read.
     CString ReadStatus();
     void EnableControls(std::initializer_list<int> ids, BOOL bEnable);
+    // The lock box as the device has it, after a switch that failed.
+    void ShowKeyLock();
 
     // The status field shows "Gültig"; anything else is drawn in red.
     bool m_bStatusValid;
+    CKeyLayerStart m_ownLayerStart;
+    CKeyLayerStart* m_pLayerStart;
 };

@@ -24,18 +24,25 @@ CPageLedsDlg::CPageLedsDlg()
       m_nLed(0),
       m_bAllLeds(FALSE),
       m_nState(0),
-      m_aSavedLayers() {
+      m_aSavedLayers(),
+      m_pLayerStart(&m_ownLayerStart) {
     m_psp.dwFlags &= ~PSP_HASHELP;
 }
 
 void CPageLedsDlg::DoDataExchange(CDataExchange* pDX) {
     CPropertyPage::DoDataExchange(pDX);
     // With all LEDs chosen, number and layer mean nothing and are not checked.
+    // Only values that passed the check are kept: the automatic layer change
+    // still sends the layer when all LEDs are chosen.
     if (!m_bAllLeds) {
-        DDX_Text(pDX, IDC_LED_LAYER, m_nLayer);
-        DDV_MinMaxUInt(pDX, m_nLayer, kMinLayer, kMaxLayer);
-        DDX_Text(pDX, IDC_LED_NUMBER, m_nLed);
-        DDV_MinMaxUInt(pDX, m_nLed, 0, kMaxLed);
+        BYTE nLayer = m_nLayer;
+        DDX_Text(pDX, IDC_LED_LAYER, nLayer);
+        DDV_MinMaxUInt(pDX, nLayer, kMinLayer, kMaxLayer);
+        BYTE nLed = m_nLed;
+        DDX_Text(pDX, IDC_LED_NUMBER, nLed);
+        DDV_MinMaxUInt(pDX, nLed, 0, kMaxLed);
+        m_nLayer = nLayer;
+        m_nLed = nLed;
     }
     DDX_Check(pDX, IDC_LED_ALL, m_bAllLeds);
 }
@@ -58,6 +65,7 @@ BOOL CPageLedsDlg::OnSetActive() {
 }
 
 void CPageLedsDlg::OnCancel() {
+    m_pLayerStart->Restore();
     for (int nLayer = 0; nLayer < kLayers; ++nLayer) {
         const CSavedLayer& saved = m_aSavedLayers[nLayer];
         if (saved.bValid)
@@ -139,11 +147,13 @@ void CPageLedsDlg::ApplyLedState(BYTE nState) {
         ShowDeviceState();
         return;
     }
-    if (IsDlgButtonChecked(IDC_LED_AUTO_LAYER) == BST_CHECKED &&
-        !IvroSetKeyLayer(static_cast<BYTE>(m_nLayer - 1))) {
-        ShowDeviceError(IDS_CANNOT_SET_KEY_LAYER);
-        ShowDeviceState();
-        return;
+    if (IsDlgButtonChecked(IDC_LED_AUTO_LAYER) == BST_CHECKED) {
+        m_pLayerStart->BeforeChange();
+        if (!IvroSetKeyLayer(static_cast<BYTE>(m_nLayer - 1))) {
+            ShowDeviceError(IDS_CANNOT_SET_KEY_LAYER);
+            ShowDeviceState();
+            return;
+        }
     }
     if (IsDlgButtonChecked(IDC_LED_ALL) == BST_CHECKED) {
         if (!IvroSetAllLeds(m_nState)) {
@@ -163,14 +173,22 @@ void CPageLedsDlg::ShowState(int nState) {
 
 // After a switch that did not happen: the state the device reports for the
 // chosen LED, or no state at all when there is none to tell (all LEDs, an
-// LED or layer out of range, a failed query).
+// LED or layer out of range in its field, a failed query). Fields in range
+// are what m_nLed and m_nLayer hold: their change handlers took them.
 void CPageLedsDlg::ShowDeviceState() {
     BYTE nState = 0;
-    if (IsDlgButtonChecked(IDC_LED_ALL) != BST_CHECKED && m_nLed <= kMaxLed &&
-        m_nLayer >= kMinLayer && m_nLayer <= kMaxLayer &&
+    if (IsDlgButtonChecked(IDC_LED_ALL) != BST_CHECKED &&
+        FieldInRange(IDC_LED_NUMBER, 0, kMaxLed) &&
+        FieldInRange(IDC_LED_LAYER, kMinLayer, kMaxLayer) &&
         IvroGetLedState(static_cast<BYTE>(m_nLayer - 1), m_nLed, &nState) && nState < kStateCount) {
         ShowState(nState);
         return;
     }
     ShowState(kNoState);
+}
+
+bool CPageLedsDlg::FieldInRange(int nId, UINT nMin, UINT nMax) const {
+    BOOL bNumber = FALSE;
+    UINT nValue = GetDlgItemInt(nId, &bNumber, FALSE);
+    return bNumber && nValue >= nMin && nValue <= nMax;
 }

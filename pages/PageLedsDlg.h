@@ -3,10 +3,15 @@
 #pragma once
 
 #include "framework/Afx.h"
+#include "pages/KeyLayerStart.h"
 
 class CPageLedsDlg : public CPropertyPage {
 public:
     CPageLedsDlg();
+
+    // The sheet's record of the first key layer, shared with the Keys page;
+    // without one the page keeps its own.
+    void ShareKeyLayerStart(CKeyLayerStart* pStart) { m_pLayerStart = pStart; }
 
     static constexpr int kLayers = 4;
     static constexpr DWORD kMatrixBytes = 32;
@@ -41,4 +46,8 @@ private:
     void ApplyLedState(BYTE nState);
     void ShowState(int nState);
     void ShowDeviceState();
+    bool FieldInRange(int nId, UINT nMin, UINT nMax) const;
+
+    CKeyLayerStart m_ownLayerStart;
+    CKeyLayerStart* m_pLayerStart;
 };

@@ -81,6 +81,27 @@ protected:
         return 0;
     }
 
+    // What the page's dialog procedure answers to the colour request of a
+    // control: 0 leaves the colours to the dialog manager.
+    LRESULT ColoursByPage(HWND hControl, COLORREF* pText = nullptr) const {
+        auto proc = reinterpret_cast<DLGPROC>(GetWindowLongPtrW(m_hPage, DWLP_DLGPROC));
+        HDC hDC = GetDC(hControl);
+        INT_PTR nResult = proc(m_hPage, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(hDC),
+                               reinterpret_cast<LPARAM>(hControl));
+        if (pText) *pText = GetTextColor(hDC);
+        ReleaseDC(hControl, hDC);
+        return nResult;
+    }
+    LRESULT ColoursByPage(int nId) const { return ColoursByPage(Item(nId)); }
+    // The ids of the controls but the status field that the page colours.
+    std::vector<int> ControlsColouredByPage() const {
+        std::vector<int> ids;
+        for (HWND h = GetWindow(m_hPage, GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT))
+            if (GetDlgCtrlID(h) != IDC_KEY_STATUS && ColoursByPage(h))
+                ids.push_back(GetDlgCtrlID(h));
+        return ids;
+    }
+
     HWND m_hPage = nullptr;
     std::vector<int> m_opened;
     std::function<void(HWND)> m_onDialog;
@@ -201,7 +222,7 @@ TEST_F(KeysTest, LayerIsSetAtOnceCheckedForRangeAndCancelPutsTheFirstBack) {
 
 TEST_F(KeysTest, LayerReadFailureLocksTheInputUntilTheDeviceAnswers) {
     TmSimSet("faults.IvroGetKeyLayer", "121");
-    Run([&](HWND) {
+    Run([&](HWND hSheet) {
         EXPECT_FALSE(Enabled(IDC_KEY_LAYER));
         EXPECT_FALSE(Enabled(IDC_KEY_APPLY));
         Tick();
@@ -211,9 +232,21 @@ TEST_F(KeysTest, LayerReadFailureLocksTheInputUntilTheDeviceAnswers) {
         EXPECT_EQ(L"2", Text(IDC_KEY_LAYER_CURRENT));
         EXPECT_TRUE(Enabled(IDC_KEY_LAYER));
         EXPECT_TRUE(Enabled(IDC_KEY_APPLY));
+        headless::Type(Item(IDC_KEY_LAYER), L"3");
+        headless::Click(Item(IDC_KEY_APPLY));
+
+        // 5 typed, then the device stops answering: the field the user
+        // cannot edit any more does not keep the page from being left.
+        headless::Type(Item(IDC_KEY_LAYER), L"5");
+        TmSimSet("faults.IvroGetKeyLayer", "121");
+        Tick();
+        EXPECT_FALSE(Enabled(IDC_KEY_LAYER));
+        EXPECT_TRUE(headless::SelectPage(hSheet, 0));
+        EXPECT_TRUE(headless::MessageBoxes().empty());
+        TmSimClearFaults();
     });
-    // No layer was read at the first activation: Cancel puts nothing back.
-    EXPECT_TRUE(LayersSet().empty());
+    // Cancel puts back the first layer read, the timer's: 2 shown, device 1.
+    EXPECT_EQ((std::vector<int>{2, 1}), LayersSet());
 }
 
 TEST_F(KeysTest, StatusAndButtonsFollowTheConfigurationAndThePolicies) {
@@ -230,11 +263,19 @@ TEST_F(KeysTest, StatusAndButtonsFollowTheConfigurationAndThePolicies) {
         EXPECT_TRUE(headless::IsChecked(Item(IDC_KEY_LOCK)));
         EXPECT_FALSE(Enabled(IDC_KEY_LOCK));
 
+        // Only the red status field is coloured by the page; every other
+        // control is left to the dialog manager, which draws a themed page.
+        COLORREF nText = 0;
+        EXPECT_NE(0, ColoursByPage(Item(IDC_KEY_STATUS), &nText));
+        EXPECT_EQ(RGB(255, 0, 0), nText);
+        EXPECT_EQ(std::vector<int>{}, ControlsColouredByPage());
+
         // A download elsewhere makes it valid: the next tick shows it.
         TmSimSet("keys.config_valid", "1");
         Tick();
         EXPECT_EQ(L"G\u00FCltig", Text(IDC_KEY_STATUS));
         EXPECT_EQ(RGB(0, 0, 0), StatusColor());
+        EXPECT_EQ(0, ColoursByPage(IDC_KEY_STATUS));
         EXPECT_TRUE(Enabled(IDC_KEY_INFO));
         EXPECT_TRUE(Enabled(IDC_KEY_SAVE));
 
@@ -244,6 +285,7 @@ TEST_F(KeysTest, StatusAndButtonsFollowTheConfigurationAndThePolicies) {
         EXPECT_EQ(L"Busy", Text(IDC_KEY_STATUS));
         EXPECT_EQ(RGB(255, 0, 0), StatusColor());
         EXPECT_TRUE(Enabled(IDC_KEY_INFO));
+        EXPECT_EQ(std::vector<int>{}, ControlsColouredByPage());
     });
     // Showing the lock as found is no click: delivery stays as it was.
     EXPECT_TRUE(CodesSet().empty());
@@ -261,7 +303,7 @@ TEST_F(KeysTest, StatusAndButtonsFollowTheConfigurationAndThePolicies) {
     });
 }
 
-TEST_F(KeysTest, LockBoxSwitchesKeyCodesBothWaysAndKeepsTheUsersState) {
+TEST_F(KeysTest, LockBoxSwitchesKeyCodesBothWaysAndShowsWhatTheDeviceDoes) {
     Run([&](HWND) {
         HWND hBox = Item(IDC_KEY_LOCK);
         headless::Click(hBox);
@@ -270,19 +312,27 @@ TEST_F(KeysTest, LockBoxSwitchesKeyCodesBothWaysAndKeepsTheUsersState) {
         EXPECT_EQ("1", TmSimGetString("keys.codes_enabled"));
         EXPECT_TRUE(headless::MessageBoxes().empty());
 
+        // Refused both ways: the box shows the device, not the click.
+        TmSimSet("faults.IvroSetKeyCodesEnabled", "121");
+        headless::Click(hBox);
+        EXPECT_FALSE(headless::IsChecked(hBox));
+        TmSimClearFaults();
+        headless::Click(hBox);
         TmSimSet("faults.IvroSetKeyCodesEnabled", "121");
         headless::Click(hBox);
         EXPECT_TRUE(headless::IsChecked(hBox));
+        // When the device cannot tell either, the box stays as it was.
+        TmSimSet("faults.IvroGetKeyCodesEnabled", "121");
         headless::Click(hBox);
-        EXPECT_FALSE(headless::IsChecked(hBox));
+        EXPECT_TRUE(headless::IsChecked(hBox));
         auto boxes = headless::MessageBoxes();
-        ASSERT_EQ(2u, boxes.size());
+        ASSERT_EQ(3u, boxes.size());
         EXPECT_EQ(0u, boxes[0].text.find(L"Die Tasten k\u00F6nnen nicht deaktiviert werden.\n"));
         EXPECT_EQ(0u, boxes[1].text.find(L"Die Tasten k\u00F6nnen nicht re-aktiviert werden.\n"));
+        TmSimClearFaults();
     });
-    EXPECT_EQ((std::vector<int>{0, 1, 0, 1}), CodesSet());
     // The lock is not put back by Cancel.
-    EXPECT_EQ(4u, CodesSet().size());
+    EXPECT_EQ((std::vector<int>{0, 1, 0, 0, 1, 1}), CodesSet());
 }
 
 TEST_F(KeysTest, InfoBoxShowsTheThreeTextsOrWhyOneIsMissing) {
@@ -351,8 +401,10 @@ TEST_F(KeysTest, UpdateAndBackupGoThroughTheFileDialogIntoTheTransfer) {
 
 TEST_F(KeysTest, ShowMatrixAsksAndSwitchesKeyCodesOffOnlyWhileItIsOpen) {
     std::vector<std::string> codesWhileOpen;
+    bool bRefuseOn = false;
     m_onDialog = [&](HWND hDlg) {
         codesWhileOpen.push_back(TmSimGetString("keys.codes_enabled"));
+        if (bRefuseOn) TmSimSet("faults.IvroSetKeyCodesEnabled", "121 times 1");
         headless::PressOk(hDlg);
     };
     int nAnswer = IDCANCEL;
@@ -402,9 +454,22 @@ TEST_F(KeysTest, ShowMatrixAsksAndSwitchesKeyCodesOffOnlyWhileItIsOpen) {
                       std::wstring(GetSystemErrorText(170)),
                   refused[0].text);
         EXPECT_EQ((std::vector<int>{0, 1, 0, 1, 0}), CodesSet());
+        EXPECT_FALSE(headless::IsChecked(Item(IDC_KEY_LOCK)));
+
+        // Switched off for the matrix, then not on again: the keys deliver
+        // nothing, and the lock box says so.
+        headless::ClearMessageBoxes();
+        TmSimClearFaults();
+        bRefuseOn = true;
+        headless::Click(Item(IDC_KEY_SHOW));
+        refused = headless::MessageBoxes();
+        ASSERT_EQ(1u, refused.size());
+        EXPECT_EQ(0u, refused[0].text.find(L"Die Tasten k\u00F6nnen nicht re-aktiviert werden.\n"));
+        EXPECT_EQ("0", TmSimGetString("keys.codes_enabled"));
+        EXPECT_TRUE(headless::IsChecked(Item(IDC_KEY_LOCK)));
         TmSimClearFaults();
     });
-    EXPECT_EQ((std::vector<std::string>{"0", "0", "0", "1"}), codesWhileOpen);
+    EXPECT_EQ((std::vector<std::string>{"0", "0", "0", "1", "0"}), codesWhileOpen);
 }
 
 TEST_F(KeysTest, MatrixShowsBitsAndTheFirstPressedKey) {

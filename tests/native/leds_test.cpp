@@ -136,6 +136,11 @@ TEST_F(LedsTest, AllLedsIgnoreNumberAndLayer) {
     Run([](HWND, HWND hPage) {
         Click(hPage, IDC_LED_AUTO_LAYER);
         Type(hPage, IDC_LED_LAYER, L"3");
+        // 9 is refused; the layer change then sends the last layer that passed.
+        Type(hPage, IDC_LED_LAYER, L"9");
+        Click(hPage, IDC_LED_ON);
+        EXPECT_EQ(1u, headless::MessageBoxes().size());
+        EXPECT_EQ(0u, Writes());
         Click(hPage, IDC_LED_ALL);
         for (int nId : {IDC_LED_NUMBER_LABEL, IDC_LED_NUMBER, IDC_LED_LAYER_LABEL, IDC_LED_LAYER,
                         IDC_LED_AUTO_LAYER})
@@ -151,12 +156,14 @@ TEST_F(LedsTest, AllLedsIgnoreNumberAndLayer) {
 
         // Back to one LED: the fields come back with that LED's own state.
         SetWindowTextW(GetDlgItem(hPage, IDC_LED_NUMBER), L"7");
+        SetWindowTextW(GetDlgItem(hPage, IDC_LED_LAYER), L"3");
         TmSimSet("leds.matrix.2", kZeros);
         Click(hPage, IDC_LED_ALL);
         EXPECT_TRUE(ItemEnabled(hPage, IDC_LED_LAYER));
         EXPECT_EQ(0, Shown(hPage));
     });
-    EXPECT_TRUE(headless::MessageBoxes().empty());
+    ASSERT_EQ(1u, headless::MessageBoxes().size());
+    EXPECT_EQ(L"Geben Sie eine ganze Zahl zwischen 1 und 4 ein.", headless::MessageBoxes()[0].text);
 }
 
 TEST_F(LedsTest, NumberOrLayerOutOfRangeSwitchesNothing) {

@@ -1,8 +1,11 @@
 // The applet's sheet: which pages it carries, in which order, and that
 // looking at them changes nothing on the device.
+#include <algorithm>
+
 #include "AppletTestEnv.h"
 #include "applet/CplPropertySheet.h"
 #include "device/TmIvro.h"
+#include "res/resource.h"
 
 namespace {
 
@@ -129,6 +132,55 @@ TEST_F(SheetTest, LookingAtEveryPageWritesNothing) {
             "IvroSetLedMatrix layer=3 size=32", "IvroSetUserLed state=3 -> 1 error=0"}),
         Writes());
     EXPECT_TRUE(headless::MessageBoxes().empty());
+}
+
+// A layer the LEDs page's automatic layer change set goes back on Cancel
+// too, whether or not the Keys page is there or was seen, and only once.
+TEST_F(SheetTest, CancelPutsBackTheFirstKeyLayerWhicheverPageChangedIt) {
+    auto visit = [](HWND hSheet, const wchar_t* pszTitle) -> HWND {
+        Tabs tabs = headless::SheetTabTitles(hSheet);
+        auto it = std::find(tabs.begin(), tabs.end(), pszTitle);
+        if (it == tabs.end() || !headless::SelectPage(hSheet, static_cast<int>(it - tabs.begin())))
+            return nullptr;
+        return headless::ActivePage(hSheet);
+    };
+    auto layerByLeds = [&](HWND hSheet) {
+        HWND hPage = visit(hSheet, L"LEDs");
+        ASSERT_TRUE(hPage);
+        headless::Click(GetDlgItem(hPage, IDC_LED_AUTO_LAYER));
+        headless::Type(GetDlgItem(hPage, IDC_LED_LAYER), L"4");
+        headless::Click(GetDlgItem(hPage, IDC_LED_ON));
+        EXPECT_EQ("3", TmSimGetString("keys.layer"));
+    };
+    auto restores = [] {
+        std::vector<std::string> calls = CallsOf("IvroSetKeyLayer");
+        return std::count(calls.begin(), calls.end(), "IvroSetKeyLayer layer=1 -> 1 error=0");
+    };
+    const std::function<void(HWND)> runs[] = {
+        layerByLeds,
+        [&](HWND hSheet) {
+            EXPECT_TRUE(visit(hSheet, L"Tasten"));
+            layerByLeds(hSheet);
+            // Seen again after the change: still the first layer counts.
+            HWND hKeys = visit(hSheet, L"Tasten");
+            ASSERT_TRUE(hKeys);
+            headless::FireTimer(hKeys, 1);
+        },
+    };
+    for (const auto& run : runs) {
+        TmSimSet("keys.layer", "1");
+        TmSimClearCallLog();
+        Run(run);
+        EXPECT_EQ("1", TmSimGetString("keys.layer"));
+        EXPECT_EQ(1, restores());
+    }
+    // No Keys page at all.
+    TmSimSet("keys.layer", "1");
+    TmSimInjectFault("IvroGetKeyCount", ERROR_SEM_TIMEOUT, 0, TMSIM_ANY_ITEM);
+    TmSimClearCallLog();
+    Run(layerByLeds);
+    EXPECT_EQ("1", TmSimGetString("keys.layer"));
+    EXPECT_EQ(1, restores());
 }
 
 }  // namespace

@@ -3,8 +3,9 @@
 // driver thread works the real windows and reads the simulator's call log:
 // layer and status, a layer set with "Übernehmen", the key matrix with keys
 // the simulator presses, key codes off while it is open, and a key
-// configuration file downloaded through the transfer dialog. Cancel puts the
-// first layer back. TM_KEYS_SHOT=path.bmp saves a picture of the matrix.
+// configuration file downloaded through the transfer dialog. The page's
+// first layer read times out, its timer reads the layer: Cancel puts that
+// layer back. TM_KEYS_SHOT=path.bmp saves a picture of the matrix.
 #include <windows.h>
 #include <commctrl.h>
 #include <cpl.h>
@@ -27,11 +28,13 @@ const DWORD kKindKcf = 0;
 const DWORD kNewKcfVersion = 211;
 
 // Layer 2 shown (device 1), a valid configuration, key codes delivered, no
-// key demo (the test presses the keys) and instant transfers.
+// key demo (the test presses the keys), instant transfers, and a first layer
+// read that times out.
 const char kProfile[] =
     "[device]\ntype = 4\n[temperature]\ndrift = 0\n[transfer]\nduration = 0\n"
     "[keys]\nlayer = 1\nconfig_valid = 1\ncodes_enabled = 1\ndemo_interval = 0\n"
-    "matrix = 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00\n";
+    "matrix = 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00\n"
+    "[faults]\nIvroGetKeyLayer = 121 times 1\n";
 
 using wt::CChecks;
 using wt::CSimulator;
@@ -67,7 +70,8 @@ public:
                        "Cancel closes the sheet");
         m_checks.Check(
             LogHas("IvroSetKeyLayer layer=1 -> 1") && m_simulator.Get("keys.layer") == "1",
-            "Cancel sets the first layer again (device 1; log: %s)", m_simulator.CallLog().c_str());
+            "Cancel sets the first layer read again (device 1; log: %s)",
+            m_simulator.CallLog().c_str());
     }
 
 private:
@@ -98,8 +102,15 @@ private:
             return false;
         HWND hHelp = ::GetDlgItem(m_hSheet, IDHELP);
         m_checks.Check(!hHelp || !::IsWindowVisible(hHelp), "the sheet has no Help button");
+        // The activation's read timed out; the timer's read makes the input usable.
         WaitText(m_hPage, IDC_KEY_LAYER_CURRENT, L"2", "the current layer");
-        WaitText(m_hPage, IDC_KEY_LAYER, L"2", "the layer input");
+        m_checks.Check(LogHas("IvroGetKeyLayer -> 0 error=121"),
+                       "the first layer read times out (log: %s)", m_simulator.CallLog().c_str());
+        bool bUsable = wt::WaitFor(kWaitMs, [&] {
+            return ::IsWindowEnabled(::GetDlgItem(m_hPage, IDC_KEY_LAYER)) &&
+                   ::IsWindowEnabled(::GetDlgItem(m_hPage, IDC_KEY_APPLY));
+        });
+        m_checks.Check(bUsable, "the layer input and \"\u00DCbernehmen\" become usable");
         WaitText(m_hPage, IDC_KEY_STATUS, L"G\u00FCltig", "the status");
         m_checks.Check(::IsDlgButtonChecked(m_hPage, IDC_KEY_LOCK) == BST_UNCHECKED,
                        "key codes are not locked");

@@ -2,7 +2,9 @@
 // simulator's default Marlet and on a Ferrow: the main thread plays the
 // Control Panel host (CPL_DBLCLK), a driver thread works the real windows.
 // Every page must show the simulator's values; switching an LED and the
-// user LED reach the simulator and Cancel puts them back; a boot logo and a
+// user LED reach the simulator and Cancel puts them back, with the key layer
+// the LEDs page's automatic layer change set; never a layer the device lacks
+// is sent; a boot logo and a
 // Ravla slot firmware go through Wine's Open dialog and the transfer dialog.
 #include <windows.h>
 #include <commctrl.h>
@@ -270,6 +272,49 @@ private:
         m_checks.Check(bSwitched, "%s: a click switches LED 5 of layer 2 to %d (%s)", m_pszName,
                        nNew, strCall.c_str());
         m_checks.Check(ShownLedState(hPage) == nNew, "%s: the clicked state is shown", m_pszName);
+        CheckLayerChange(hPage);
+    }
+
+    // The automatic layer change with layer 9 typed: the range prompt; then
+    // with all LEDs chosen the layer sent is the last that passed, 2
+    // (device 1), never one the device does not have.
+    void CheckLayerChange(HWND hPage) {
+        Click(hPage, IDC_LED_AUTO_LAYER);
+        ::SendMessageW(::GetDlgItem(hPage, IDC_LED_LAYER), WM_SETTEXT, 0,
+                       reinterpret_cast<LPARAM>(L"9"));
+        Click(hPage, kLedButtons[3]);
+        HWND hBox = WaitDialog(IsMessageBox, "layer 9: the range prompt");
+        if (!hBox) return;
+        std::wstring strText = wt::ControlText(hBox, wt::kIdMessageText);
+        m_checks.Check(strText == L"Geben Sie eine ganze Zahl zwischen 1 und 4 ein.",
+                       "%s: layer 9 gets the range prompt (saw \"%s\")", m_pszName,
+                       wt::Utf8(strText).c_str());
+        Answer(hBox, IDOK);
+        if (!WaitGone(hBox, "the range prompt")) return;
+
+        m_sim.m_pfnClearCallLog();
+        Click(hPage, IDC_LED_ALL);
+        Click(hPage, kLedButtons[3]);
+        // A refused layer brings a message instead of the switch.
+        HWND hRefused = nullptr;
+        wt::WaitFor(kWaitMs, [&] {
+            hRefused = FindHostDialog(IsMessageBox);
+            return hRefused || m_sim.CallLog().find("IvroSetAllLeds") != std::string::npos;
+        });
+        std::string strLog = m_sim.CallLog();
+        m_checks.Check(!hRefused &&
+                           strLog.find("IvroSetKeyLayer layer=1 -> 1") != std::string::npos &&
+                           strLog.find("IvroSetAllLeds state=3 -> 1") != std::string::npos,
+                       "%s: all LEDs on after the layer change to the last good layer (log: %s)",
+                       m_pszName, strLog.c_str());
+        if (hRefused) {
+            Answer(hRefused, IDOK);
+            WaitGone(hRefused, "the message");
+        }
+        // Back to one LED, in a layer the page can be left with.
+        Click(hPage, IDC_LED_ALL);
+        ::SendMessageW(::GetDlgItem(hPage, IDC_LED_LAYER), WM_SETTEXT, 0,
+                       reinterpret_cast<LPARAM>(L"2"));
     }
 
     void CheckUser() {
@@ -456,6 +501,7 @@ void RunDevice(wt::CChecks& checks, PFN_CPLAPPLET pfnApplet, const CSimulator& s
     const std::string strMatrix0 = simulator.Get("leds.matrix.0");
     const std::string strMatrix1 = simulator.Get("leds.matrix.1");
     const std::string strUserLed = simulator.Get("user.led");
+    const std::string strKeyLayer = simulator.Get("keys.layer");
     LONG nResult =
         wt::DoubleClickApplet(checks, pfnApplet, hHost, [&](DWORD dwHostThread, HANDLE hDone) {
             CPagesDriver driver(checks, simulator, device, dwHostThread, hDone);
@@ -481,6 +527,12 @@ void RunDevice(wt::CChecks& checks, PFN_CPLAPPLET pfnApplet, const CSimulator& s
             strLog.find("IvroSetUserLed state=" + strUserLed + " -> 1") != std::string::npos,
         "%s: Cancel puts the user LED back to %s (saw %s)", pszName, strUserLed.c_str(),
         simulator.Get("user.led").c_str());
+    // The Keys page was never shown; the LEDs page changed the layer.
+    checks.Check(
+        simulator.Get("keys.layer") == strKeyLayer &&
+            strLog.find("IvroSetKeyLayer layer=" + strKeyLayer + " -> 1") != std::string::npos,
+        "%s: Cancel puts the key layer back to %s (saw %s)", pszName, strKeyLayer.c_str(),
+        simulator.Get("keys.layer").c_str());
     checks.Check(pfnApplet(hHost, CPL_EXIT, 0, 0) == 1, "%s: CPL_EXIT gives 1", pszName);
 }
 
