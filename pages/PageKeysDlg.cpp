@@ -13,7 +13,7 @@ namespace {
 const UINT kRefreshMs = 250;
 const BYTE kFirstLayer = 1;
 const BYTE kLastLayer = 4;
-const DWORD kInfoBytes = 1024;
+const DWORD kInfoBytes = 512 * sizeof(WCHAR);  // 1024 bytes on Windows
 const COLORREF kInvalidColor = RGB(255, 0, 0);
 
 enum KcfInfoItem : DWORD { kInfoVersion = 0, kInfoDate = 1, kInfoUser = 2 };
