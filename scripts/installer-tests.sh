@@ -5,14 +5,22 @@
 # 64-bit prefix of their own (build/installer-wineprefix, made anew on every
 # run) on a private Xvfb display:
 #  - the x64 setup, silent (/S): the applet in system32, the uninstall entry
-#    in the 64-bit registry view, no simulator unless /SIMULATOR is given, and
-#    a TmIvro.dll that is there already stays as it was (also on uninstall),
-#    and so does one that replaced the simulator after the installation;
+#    in the 64-bit registry view, no simulator unless /SIMULATOR is given;
+#    the entry's QuietUninstallString lasts until everything is removed;
 #    Wine's control.exe opens the installed applet (sheet_probe from the x64
 #    test build visits every page and cancels);
-#  - the x86 setup refuses the 64-bit prefix without /FORCE32; with it, the
-#    applet goes to syswow64, its entry into the 32-bit view, and the 32-bit
-#    control.exe opens it;
+#  - /SIMULATOR refused (exit code 183) beside the driver package's key or a
+#    TmIvro.dll in either system folder; a TmIvro.dll that was there, or that
+#    replaced the simulator later, stays on uninstall;
+#  - installed twice: one entry, the own older simulator replaced; an applet
+#    copied by hand is put back on uninstall; an applet that cannot be
+#    written ends with 1603 and no entry;
+#  - with control.exe holding the applet, setup and uninstaller end with 3010
+#    and schedule only renamed files for the next boot, so that a
+#    reinstallation before the restart survives it;
+#  - the x86 setup refuses the 64-bit prefix without /FORCE32 (1633); with it,
+#    the applet goes to syswow64, its entry into the 32-bit view, and the
+#    32-bit control.exe opens it;
 #  - each silent uninstall leaves neither files nor the registry key behind;
 #  - the zips hold the applet, the simulator (in Simulator\) and LIESMICH.txt;
 #  - the release applets export CPlApplet only and import system DLLs only.
