@@ -21,6 +21,8 @@
 #  - the x86 setup refuses the 64-bit prefix without /FORCE32 (1633); with it,
 #    the applet goes to syswow64, its entry into the 32-bit view, and the
 #    32-bit control.exe opens it;
+#  - the x86 setup in a 32-bit prefix of its own (build/installer-wineprefix32),
+#    as on the panel PCs;
 #  - each silent uninstall leaves neither files nor the registry key behind;
 #  - the zips hold the applet, the simulator (in Simulator\) and LIESMICH.txt;
 #  - the release applets export CPlApplet only and import system DLLs only.
@@ -112,6 +114,16 @@ if tm_runs_32bit; then
 fi
 
 key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\TmRoveVodore'
+# What runs Windows programs: the 64-bit prefix's Wine, or wine_win32 for
+# the 32-bit prefix of the panel PCs' Windows.
+wine=tm_wine
+pfx32=$build/installer-wineprefix32
+wine_win32() {  # seconds, arguments...
+    local limit=$1
+    shift
+    timeout -k 5 "$limit" env WINEPREFIX="$pfx32" WINEARCH=win32 WINELOADER="$TM_WINE32" \
+        "LANG=$TM_WINE_LOCALE" "LC_ALL=$TM_WINE_LOCALE" "$TM_WINE32" "$@" </dev/null
+}
 sys64=$(tm_system_dir x64)
 sys32=$(tm_system_dir x86)
 
@@ -119,13 +131,13 @@ sys32=$(tm_system_dir x86)
 # fails when there is no such value.
 reg_value() {  # view, value name
     local line
-    line=$(tm_wine 60 reg query "$key" /v "$2" "/reg:$1" 2>/dev/null | tr -d '\r' |
+    line=$("$wine" 60 reg query "$key" /v "$2" "/reg:$1" 2>/dev/null | tr -d '\r' |
         grep -a -E "^ +$2 +REG_") || return 1
     echo "$line" | sed -E "s/^ +$2 +REG_[A-Z_]+ +//"
 }
 
 has_key() {  # view
-    tm_wine 60 reg query "$key" "/reg:$1" >/dev/null 2>&1
+    "$wine" 60 reg query "$key" "/reg:$1" >/dev/null 2>&1
 }
 
 # Runs a Windows command line from a batch file, as software distribution
@@ -133,7 +145,7 @@ has_key() {  # view
 # its low byte (3010 would read 194). True when the code is 0.
 run_cmdline() {  # Windows command line
     printf '@%s\r\n@echo exit=%%ERRORLEVEL%%\r\n' "$1" >"$out/run.bat"
-    code=$(tm_wine 180 cmd /c "$(tm_winpath "$out/run.bat")" 2>/dev/null | tr -d '\r' |
+    code=$("$wine" 180 cmd /c "$(tm_winpath "$out/run.bat")" 2>/dev/null | tr -d '\r' |
         sed -n 's/^exit=//p')
     code=${code:-none}
     [ "$code" = 0 ]
@@ -448,6 +460,33 @@ setup_x86_on_x64() {
     check $? "x86 /FORCE32: the uninstaller removes the uninstall entry"
 }
 
+# The x86 setup on 32-bit Windows, as on the panel PCs: the applet in
+# System32, no simulator beside the driver package's key in the (only)
+# registry view, and a quiet uninstall that can be waited for.
+setup_x86_on_x86() {
+    local sys=$pfx32/drive_c/windows/system32
+    rm -rf "$pfx32"
+    wine_win32 300 wineboot -i >/dev/null 2>&1 && WINEPREFIX=$pfx32 timeout 120 "$TM_WINESERVER" -w
+    check $? "a fresh 32-bit Wine prefix $pfx32"
+    wine=wine_win32
+    wine_win32 60 reg add 'HKLM\SOFTWARE\Tolmek_Zerozureri\IVRO\Driver' /v Version /t REG_SZ /d 1.0 /f \
+        >/dev/null 2>&1
+    run_setup x86 /S /SIMULATOR
+    [ "$code" = 183 ] && [ ! -e "$sys/TmRoveVodore.cpl" ] && ! has_key 32
+    check $? "x86 on 32-bit Windows, /SIMULATOR beside the driver key: refused with exit code 183 ($code)"
+    wine_win32 60 reg delete 'HKLM\SOFTWARE\Tolmek_Zerozureri' /f >/dev/null 2>&1
+    run_setup x86 /S /SIMULATOR
+    check $? "x86 on 32-bit Windows: the silent setup ends with exit code 0 ($code)"
+    cmp -s "$sys/TmRoveVodore.cpl" "$rel32/TmRoveVodore.cpl" && cmp -s "$sys/TmIvro.dll" "$rel32/TmIvro.dll" &&
+        [ "$(reg_value 32 DisplayVersion)" = "$version" ]
+    check $? "x86 on 32-bit Windows: the applet and the simulator in System32, the entry written"
+    run_quiet_uninstall 32
+    [ "$code" = 0 ] && [ ! -e "$sys/TmRoveVodore.cpl" ] && [ ! -e "$sys/TmIvro.dll" ] && ! has_key 32
+    check $? "x86 on 32-bit Windows: the QuietUninstallString ends with 0 ($code), the files and the entry gone"
+    WINEPREFIX=$pfx32 timeout 20 "$TM_WINESERVER" -k
+    wine=tm_wine
+}
+
 scenario "x64 setup: default components" setup_x64_default
 scenario "x64 setup: /SIMULATOR, control.exe" setup_x64_simulator
 scenario "x64 setup: /SIMULATOR, then the driver package replaces the simulator" setup_x64_simulator_replaced
@@ -457,6 +496,7 @@ scenario "x64 setup: over an applet copied by hand" setup_x64_by_hand
 scenario "x64 setup: the applet cannot be written" setup_x64_failed_write
 scenario "x64 setup and uninstaller while control.exe holds the applet" setup_x64_in_use
 scenario "x86 setup on 64-bit Windows" setup_x86_on_x64
+scenario "x86 setup on 32-bit Windows" setup_x86_on_x86
 
 tm_wine_cleanup
 trap - EXIT
