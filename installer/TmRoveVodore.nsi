@@ -427,7 +427,11 @@ FunctionEnd
 ; Removes a file the setup installed; one in use is renamed aside. $R8 is
 ; set to 1 when a file stays.
 !macro TmRemoveFile PATH
-  ${If} ${FileExists} "${PATH}"
+  ${If} ${FileExists} "${PATH}\*.*"
+    ; Not a file of the setup's: a folder is never moved or removed.
+    DetailPrint "${PATH} ist ein Ordner und bleibt."
+    StrCpy $R8 1
+  ${ElseIf} ${FileExists} "${PATH}"
     ClearErrors
     Delete "${PATH}"
     ${If} ${Errors}

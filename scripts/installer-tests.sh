@@ -299,6 +299,17 @@ setup_x64_failed_write() {
     [ "$code" = 1603 ] && ! has_key 64 && [ ! -e "$pf64_unix" ]
     check $? "x64, the applet cannot be written: exit code 1603 ($code), no entry, no install folder"
     rmdir "$sys64/TmRoveVodore.cpl"
+    # And one the uninstaller cannot remove: the entry stays for what is left.
+    run_setup x64 /S
+    rm "$sys64/TmRoveVodore.cpl"
+    mkdir "$sys64/TmRoveVodore.cpl"
+    run_quiet_uninstall 64
+    [ "$code" = 1603 ] && [ -d "$sys64/TmRoveVodore.cpl" ] && has_key 64
+    check $? "x64, the applet cannot be removed: the uninstaller ends with exit code 1603 ($code) and keeps the entry"
+    rmdir "$sys64/TmRoveVodore.cpl"
+    run_uninstall "$pf64_unix/Uninstall.exe"
+    ! has_key 64 && [ ! -e "$sys64/TmRoveVodore.chm" ]
+    check $? "x64: once it can, the uninstaller removes the rest and the entry"
 }
 
 # Wait until a Wine process has the file mapped (a loaded DLL).
