@@ -5,14 +5,24 @@
 # 64-bit prefix of their own (build/installer-wineprefix, made anew on every
 # run) on a private Xvfb display:
 #  - the x64 setup, silent (/S): the applet in system32, the uninstall entry
-#    in the 64-bit registry view, no simulator unless /SIMULATOR is given, and
-#    a TmIvro.dll that is there already stays as it was (also on uninstall),
-#    and so does one that replaced the simulator after the installation;
+#    in the 64-bit registry view, no simulator unless /SIMULATOR is given;
+#    the entry's QuietUninstallString lasts until everything is removed;
 #    Wine's control.exe opens the installed applet (sheet_probe from the x64
 #    test build visits every page and cancels);
-#  - the x86 setup refuses the 64-bit prefix without /FORCE32; with it, the
-#    applet goes to syswow64, its entry into the 32-bit view, and the 32-bit
-#    control.exe opens it;
+#  - /SIMULATOR refused (exit code 183) beside the driver package's key or a
+#    TmIvro.dll in either system folder; a TmIvro.dll that was there, or that
+#    replaced the simulator later, stays on uninstall;
+#  - installed twice: one entry, the own older simulator replaced; an applet
+#    copied by hand is put back on uninstall; an applet that cannot be
+#    written ends with 1603 and no entry;
+#  - with control.exe holding the applet, setup and uninstaller end with 3010
+#    and schedule only renamed files for the next boot, so that a
+#    reinstallation before the restart survives it;
+#  - the x86 setup refuses the 64-bit prefix without /FORCE32 (1633); with it,
+#    the applet goes to syswow64, its entry into the 32-bit view, and the
+#    32-bit control.exe opens it;
+#  - the x86 setup in a 32-bit prefix of its own (build/installer-wineprefix32),
+#    as on the panel PCs;
 #  - each silent uninstall leaves neither files nor the registry key behind;
 #  - the zips hold the applet, the simulator (in Simulator\) and LIESMICH.txt;
 #  - the release applets export CPlApplet only and import system DLLs only.
@@ -104,6 +114,16 @@ if tm_runs_32bit; then
 fi
 
 key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\TmRoveVodore'
+# What runs Windows programs: the 64-bit prefix's Wine, or wine_win32 for
+# the 32-bit prefix of the panel PCs' Windows.
+wine=tm_wine
+pfx32=$build/installer-wineprefix32
+wine_win32() {  # seconds, arguments...
+    local limit=$1
+    shift
+    timeout -k 5 "$limit" env WINEPREFIX="$pfx32" WINEARCH=win32 WINELOADER="$TM_WINE32" \
+        "LANG=$TM_WINE_LOCALE" "LC_ALL=$TM_WINE_LOCALE" "$TM_WINE32" "$@" </dev/null
+}
 sys64=$(tm_system_dir x64)
 sys32=$(tm_system_dir x86)
 
@@ -111,19 +131,46 @@ sys32=$(tm_system_dir x86)
 # fails when there is no such value.
 reg_value() {  # view, value name
     local line
-    line=$(tm_wine 60 reg query "$key" /v "$2" "/reg:$1" 2>/dev/null | tr -d '\r' |
+    line=$("$wine" 60 reg query "$key" /v "$2" "/reg:$1" 2>/dev/null | tr -d '\r' |
         grep -a -E "^ +$2 +REG_") || return 1
     echo "$line" | sed -E "s/^ +$2 +REG_[A-Z_]+ +//"
 }
 
 has_key() {  # view
-    tm_wine 60 reg query "$key" "/reg:$1" >/dev/null 2>&1
+    "$wine" 60 reg query "$key" "/reg:$1" >/dev/null 2>&1
+}
+
+# Runs a Windows command line from a batch file, as software distribution
+# does, and sets code to its exit code: a Unix exit status would keep only
+# its low byte (3010 would read 194). True when the code is 0.
+run_cmdline() {  # Windows command line
+    printf '@%s\r\n@echo exit=%%ERRORLEVEL%%\r\n' "$1" >"$out/run.bat"
+    code=$("$wine" 180 cmd /c "$(tm_winpath "$out/run.bat")" 2>/dev/null | tr -d '\r' |
+        sed -n 's/^exit=//p')
+    code=${code:-none}
+    [ "$code" = 0 ]
 }
 
 run_setup() {  # arch, arguments...
     local arch=$1
     shift
-    tm_wine 180 "$build/dist/TmRoveVodore-$version-$arch-setup.exe" "$@" >/dev/null 2>&1
+    run_cmdline "\"$(tm_winpath "$build/dist/TmRoveVodore-$version-$arch-setup.exe")\" $*"
+}
+
+# The entry's QuietUninstallString, run the way a caller waits for it.
+run_quiet_uninstall() {  # registry view
+    local cmdline
+    cmdline=$(reg_value "$1" QuietUninstallString) || {
+        code=none
+        return 1
+    }
+    run_cmdline "$cmdline"
+}
+
+# What Windows deletes or renames at the next boot.
+pending_renames() {
+    tm_wine 60 reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' \
+        /v PendingFileRenameOperations 2>/dev/null | tr -d '\r' | grep -a PendingFileRenameOperations
 }
 
 # The uninstaller copies itself to the temporary folder and starts the copy;
@@ -142,8 +189,8 @@ check_entry() {  # arch, view, install folder (Windows path)
     name=$(reg_value "$2" DisplayName)
     [[ $name == "Control Center f"*"r Tolmek Panel-PCs ($bits-Bit)" ]]
     check $? "$1: the uninstall entry in the $2-bit registry view names the applet"
-    [ "$(reg_value "$2" DisplayVersion)" = "$version" ] && [ "$(reg_value "$2" Publisher)" = Tolmek ]
-    check $? "$1: the uninstall entry has version $version and publisher Tolmek"
+    [ "$(reg_value "$2" DisplayVersion)" = "$version" ]
+    check $? "$1: the uninstall entry has version $version"
     [ "$(reg_value "$2" UninstallString)" = "\"$3\\Uninstall.exe\"" ]
     check $? "$1: the uninstall entry runs $3\\Uninstall.exe"
     local other=32
@@ -196,11 +243,146 @@ setup_x64_default() {
     check_entry x64 64 "$pf64"
     ! reg_value 64 SimulatorInstalled >/dev/null
     check $? "x64: the entry records no simulator"
+    # No wait for the prefix's server: the call itself must last until the
+    # uninstaller is done.
+    run_quiet_uninstall 64
+    check $? "x64: the QuietUninstallString ends with exit code 0 ($code)"
+    [ ! -e "$sys64/TmRoveVodore.cpl" ] && [ ! -e "$sys64/TmRoveVodore.chm" ] && ! has_key 64
+    check $? "x64: when the QuietUninstallString returns, the applet, the help file and the entry are gone"
+    # Windows lets the running uninstaller move itself away; Wine does not.
+    left=$(find "$pf64_unix" -mindepth 1 ! -name Uninstall.exe 2>/dev/null)
+    [ -z "$left" ]
+    check $? "x64: the install folder holds nothing but the running uninstaller${left:+ ($left)}"
+    rm -rf "$pf64_unix"
+}
+
+# A second run of the setup: one entry, the simulator record kept, and the
+# setup's own older simulator replaced by the new one.
+setup_x64_twice() {
+    run_setup x64 /S /SIMULATOR
+    check $? "x64 twice: the first installation ends with exit code 0 ($code)"
+    # An older simulator of this setup: other content, the time it recorded.
+    cp -p "$sys64/TmIvro.dll" "$out/installed-TmIvro.dll"
+    { cat "$rel64/TmIvro.dll"; echo "older simulator"; } >"$sys64/TmIvro.dll"
+    touch -r "$out/installed-TmIvro.dll" "$sys64/TmIvro.dll"
+    run_setup x64 /S
+    check $? "x64 twice: the second installation ends with exit code 0 ($code)"
+    cmp -s "$sys64/TmIvro.dll" "$rel64/TmIvro.dll" && cmp -s "$sys64/TmRoveVodore.cpl" "$rel64/TmRoveVodore.cpl"
+    check $? "x64 twice: the applet is in place and the setup's older simulator is replaced"
+    [ "$(reg_value 64 SimulatorInstalled)" = 0x1 ] && ! has_key 32
+    check $? "x64 twice: one entry, which still records the simulator"
     run_uninstall "$pf64_unix/Uninstall.exe"
-    [ ! -e "$sys64/TmRoveVodore.cpl" ] && [ ! -e "$sys64/TmRoveVodore.chm" ] && [ ! -e "$pf64_unix" ]
-    check $? "x64: the uninstaller removes the applet, the help file and its own folder"
-    ! has_key 64
-    check $? "x64: the uninstaller removes the uninstall entry"
+    [ ! -e "$sys64/TmIvro.dll" ] && [ ! -e "$sys64/TmRoveVodore.cpl" ] && ! has_key 64
+    check $? "x64 twice: the uninstaller removes the applet, the simulator and the entry"
+}
+
+# An applet copied by hand from the zip: kept aside, and back after the
+# uninstallation.
+setup_x64_by_hand() {
+    { cat "$rel64/TmRoveVodore.cpl"; echo "copied by hand"; } >"$out/hand.cpl"
+    cp "$out/hand.cpl" "$sys64/TmRoveVodore.cpl"
+    run_setup x64 /S
+    check $? "x64 over a copy by hand: the setup ends with exit code 0 ($code)"
+    cmp -s "$sys64/TmRoveVodore.cpl" "$rel64/TmRoveVodore.cpl"
+    check $? "x64 over a copy by hand: the setup's applet is in place"
+    run_uninstall "$pf64_unix/Uninstall.exe"
+    cmp -s "$sys64/TmRoveVodore.cpl" "$out/hand.cpl" && [ ! -e "$pf64_unix" ] && ! has_key 64
+    check $? "x64 over a copy by hand: the uninstaller puts the copy back and removes its folder and entry"
+    rm -f "$sys64/TmRoveVodore.cpl"
+}
+
+# A file that cannot be written (here a folder of the applet's name): a
+# failure, and no entry for files that are not there.
+setup_x64_failed_write() {
+    mkdir "$sys64/TmRoveVodore.cpl"
+    run_setup x64 /S
+    [ "$code" = 1603 ] && ! has_key 64 && [ ! -e "$pf64_unix" ]
+    check $? "x64, the applet cannot be written: exit code 1603 ($code), no entry, no install folder"
+    rmdir "$sys64/TmRoveVodore.cpl"
+    # And one the uninstaller cannot remove: the entry stays for what is left.
+    run_setup x64 /S
+    rm "$sys64/TmRoveVodore.cpl"
+    mkdir "$sys64/TmRoveVodore.cpl"
+    run_quiet_uninstall 64
+    [ "$code" = 1603 ] && [ -d "$sys64/TmRoveVodore.cpl" ] && has_key 64
+    check $? "x64, the applet cannot be removed: the uninstaller ends with exit code 1603 ($code) and keeps the entry"
+    rmdir "$sys64/TmRoveVodore.cpl"
+    run_uninstall "$pf64_unix/Uninstall.exe"
+    ! has_key 64 && [ ! -e "$sys64/TmRoveVodore.chm" ]
+    check $? "x64: once it can, the uninstaller removes the rest and the entry"
+}
+
+# Wait until a Wine process has the file mapped (a loaded DLL).
+wait_loaded() {  # name of the file in system32, seconds
+    local i
+    for ((i = 0; i < $2; i++)); do
+        grep -qs "system32/$1" /proc/[0-9]*/maps && return 0
+        sleep 1
+    done
+    return 1
+}
+
+# Ends every program of the prefix and boots it again: Wine carries out the
+# renames and deletions scheduled for the next boot.
+restart_wine() {  # pid of a program started here
+    timeout 30 "$TM_WINESERVER" -k
+    wait_ended "$1" 20
+    tm_wine 120 wineboot -r >/dev/null 2>&1
+    timeout 60 "$TM_WINESERVER" -w
+}
+
+# The applet open in control.exe while setups run: its file is renamed aside
+# and that name, never TmRoveVodore.cpl's, deleted at the next boot; a
+# reinstallation before that boot keeps its files after it.
+setup_x64_in_use() {
+    run_setup x64 /S /SIMULATOR
+    check $? "x64 in use: the first installation ends with exit code 0 ($code)"
+    echo "older build" >>"$sys64/TmRoveVodore.cpl"
+    cp "$sys64/TmRoveVodore.cpl" "$out/older.cpl"
+    tm_wine_desktop 300 "$(tm_control_exe x64)" 'C:\windows\system32\TmRoveVodore.cpl' 2>/dev/null &
+    local control_pid=$! f aside=""
+    wait_loaded TmRoveVodore.cpl 60
+    check $? "x64 in use: control.exe has loaded the applet"
+    run_setup x64 /S
+    [ "$code" = 3010 ]
+    check $? "x64 in use: the setup ends with exit code 3010, restart needed ($code)"
+    for f in "$sys64"/*.tmp; do
+        cmp -s "$f" "$out/older.cpl" && aside=${f##*/}
+    done
+    cmp -s "$sys64/TmRoveVodore.cpl" "$rel64/TmRoveVodore.cpl" && [ -n "$aside" ] &&
+        [ "$(reg_value 64 DisplayVersion)" = "$version" ]
+    check $? "x64 in use: the new applet is in place, the old one renamed aside (${aside:-none}), the entry written"
+    pending=$(pending_renames)
+    [[ ${pending,,} == *"system32\\${aside,,}"* ]] && ! grep -qiE 'TmRoveVodore\.cpl|TmIvro\.dll' <<<"$pending"
+    check $? "x64 in use: only the renamed files are deleted at the next boot (${pending##* })"
+    restart_wine "$control_pid"
+    left=$(find "$sys64" -maxdepth 1 -iname 'ns*.tmp')
+    cmp -s "$sys64/TmRoveVodore.cpl" "$rel64/TmRoveVodore.cpl" && cmp -s "$sys64/TmIvro.dll" "$rel64/TmIvro.dll" &&
+        [ -z "$left" ]
+    check $? "x64 in use: after the restart the new applet and simulator are there, the renamed files gone${left:+ ($left)}"
+
+    tm_wine_desktop 300 "$(tm_control_exe x64)" 'C:\windows\system32\TmRoveVodore.cpl' 2>/dev/null &
+    control_pid=$!
+    wait_loaded TmRoveVodore.cpl 60
+    check $? "x64 in use: control.exe has loaded the applet again"
+    run_quiet_uninstall 64
+    [ "$code" = 3010 ] && [ ! -e "$sys64/TmRoveVodore.cpl" ] && [ ! -e "$sys64/TmIvro.dll" ] && ! has_key 64
+    check $? "x64 in use: the uninstaller ends with exit code 3010 ($code) and the applet, the simulator and the entry are gone"
+    pending=$(pending_renames)
+    [ -n "$pending" ] && ! grep -qiE 'TmRoveVodore\.cpl|TmIvro\.dll' <<<"$pending"
+    check $? "x64 in use: the uninstaller schedules renamed files only, no path of the applet or the simulator"
+    # Reinstalled before the restart, as after a quick uninstall and install.
+    rm -rf "$pf64_unix"
+    run_setup x64 /S /SIMULATOR
+    check $? "x64 in use: a reinstallation before the restart ends with exit code 0 ($code)"
+    restart_wine "$control_pid"
+    left=$(find "$sys64" -maxdepth 1 -iname 'ns*.tmp')
+    cmp -s "$sys64/TmRoveVodore.cpl" "$rel64/TmRoveVodore.cpl" && cmp -s "$sys64/TmIvro.dll" "$rel64/TmIvro.dll" &&
+        [ -z "$left" ]
+    check $? "x64 in use: after the restart the reinstalled applet and simulator are there, the renamed files gone${left:+ ($left)}"
+    run_uninstall "$pf64_unix/Uninstall.exe"
+    [ ! -e "$sys64/TmRoveVodore.cpl" ] && ! has_key 64
+    check $? "x64 in use: the last uninstallation removes the applet and the entry"
 }
 
 setup_x64_simulator() {
@@ -232,34 +414,40 @@ setup_x64_simulator_replaced() {
     rm -f "$sys64/TmIvro.dll"
 }
 
+# The simulator beside the device's library, wherever it is: refused, and
+# nothing installed. Without /SIMULATOR the applet installs beside it.
 setup_x64_beside_driver() {
-    # The driver package's library: here the simulator with a mark appended
-    # (a PE file loads with data after its end).
-    cp "$rel64/TmIvro.dll" "$sys64/TmIvro.dll"
-    echo "driver package" >>"$sys64/TmIvro.dll"
-    cp "$sys64/TmIvro.dll" "$out/driver-TmIvro.dll"
-    run_setup x64 /S /SIMULATOR
-    check $? "x64 beside a TmIvro.dll: the silent setup ends with exit code 0"
-    cmp -s "$sys64/TmIvro.dll" "$out/driver-TmIvro.dll"
-    check $? "x64 beside a TmIvro.dll: the setup leaves the TmIvro.dll that was there"
-    ! reg_value 64 SimulatorInstalled >/dev/null
-    check $? "x64 beside a TmIvro.dll: the entry records no simulator"
-    run_uninstall "$pf64_unix/Uninstall.exe"
-    cmp -s "$sys64/TmIvro.dll" "$out/driver-TmIvro.dll" && [ ! -e "$sys64/TmRoveVodore.cpl" ]
-    check $? "x64 beside a TmIvro.dll: the uninstaller removes the applet and leaves that TmIvro.dll"
-    ! has_key 64
-    check $? "x64 beside a TmIvro.dll: the uninstaller removes the uninstall entry"
-    rm -f "$sys64/TmIvro.dll"
+    local where
+    for where in "driver key" system32 syswow64; do
+        case $where in
+            "driver key") tm_wine 60 reg add 'HKLM\SOFTWARE\Tolmek_Zerozureri\IVRO\Driver' /v Version \
+                /t REG_SZ /d 1.0 /f /reg:64 >/dev/null 2>&1 ;;
+            system32) { cat "$rel64/TmIvro.dll"; echo "driver package"; } >"$sys64/TmIvro.dll" ;;
+            syswow64) { cat "$rel32/TmIvro.dll"; echo "driver package"; } >"$sys32/TmIvro.dll" ;;
+        esac
+        run_setup x64 /S /SIMULATOR
+        [ "$code" = 183 ] && [ ! -e "$sys64/TmRoveVodore.cpl" ] && ! has_key 64
+        check $? "x64 /SIMULATOR beside the driver package ($where): refused with exit code 183 ($code), nothing installed"
+        if [ "$where" = system32 ]; then
+            cp "$sys64/TmIvro.dll" "$out/driver-TmIvro.dll"
+            run_setup x64 /S
+            check $? "x64 beside a TmIvro.dll: the setup without /SIMULATOR ends with exit code 0 ($code)"
+            run_uninstall "$pf64_unix/Uninstall.exe"
+            cmp -s "$sys64/TmIvro.dll" "$out/driver-TmIvro.dll" && [ ! -e "$sys64/TmRoveVodore.cpl" ] && ! has_key 64
+            check $? "x64 beside a TmIvro.dll: installed and uninstalled, that TmIvro.dll stays as it was"
+        fi
+        tm_wine 60 reg delete 'HKLM\SOFTWARE\Tolmek_Zerozureri' /f /reg:64 >/dev/null 2>&1
+        rm -f "$sys64/TmIvro.dll" "$sys32/TmIvro.dll"
+    done
 }
 
 setup_x86_on_x64() {
     run_setup x86 /S
-    rc=$?
-    [ "$rc" -eq 2 ] && [ ! -e "$sys32/TmRoveVodore.cpl" ] && [ ! -e "$sys64/TmRoveVodore.cpl" ] &&
+    [ "$code" = 1633 ] && [ ! -e "$sys32/TmRoveVodore.cpl" ] && [ ! -e "$sys64/TmRoveVodore.cpl" ] &&
         ! has_key 32 && ! has_key 64
-    check $? "x86 without /FORCE32: the setup refuses 64-bit Windows (exit code $rc, nothing installed)"
+    check $? "x86 without /FORCE32: the setup refuses 64-bit Windows with exit code 1633 ($code), nothing installed"
     run_setup x86 /S /FORCE32 /SIMULATOR
-    check $? "x86 /FORCE32: the silent setup ends with exit code 0"
+    check $? "x86 /FORCE32: the silent setup ends with exit code 0 ($code)"
     cmp -s "$sys32/TmRoveVodore.cpl" "$rel32/TmRoveVodore.cpl" &&
         cmp -s "$sys32/TmIvro.dll" "$rel32/TmIvro.dll"
     check $? "x86 /FORCE32: TmRoveVodore.cpl and the simulator are in syswow64"
@@ -283,11 +471,43 @@ setup_x86_on_x64() {
     check $? "x86 /FORCE32: the uninstaller removes the uninstall entry"
 }
 
+# The x86 setup on 32-bit Windows, as on the panel PCs: the applet in
+# System32, no simulator beside the driver package's key in the (only)
+# registry view, and a quiet uninstall that can be waited for.
+setup_x86_on_x86() {
+    local sys=$pfx32/drive_c/windows/system32
+    rm -rf "$pfx32"
+    wine_win32 300 wineboot -i >/dev/null 2>&1 && WINEPREFIX=$pfx32 timeout 120 "$TM_WINESERVER" -w
+    check $? "a fresh 32-bit Wine prefix $pfx32"
+    wine=wine_win32
+    wine_win32 60 reg add 'HKLM\SOFTWARE\Tolmek_Zerozureri\IVRO\Driver' /v Version /t REG_SZ /d 1.0 /f \
+        >/dev/null 2>&1
+    run_setup x86 /S /SIMULATOR
+    [ "$code" = 183 ] && [ ! -e "$sys/TmRoveVodore.cpl" ] && ! has_key 32
+    check $? "x86 on 32-bit Windows, /SIMULATOR beside the driver key: refused with exit code 183 ($code)"
+    wine_win32 60 reg delete 'HKLM\SOFTWARE\Tolmek_Zerozureri' /f >/dev/null 2>&1
+    run_setup x86 /S /SIMULATOR
+    check $? "x86 on 32-bit Windows: the silent setup ends with exit code 0 ($code)"
+    cmp -s "$sys/TmRoveVodore.cpl" "$rel32/TmRoveVodore.cpl" && cmp -s "$sys/TmIvro.dll" "$rel32/TmIvro.dll" &&
+        [ "$(reg_value 32 DisplayVersion)" = "$version" ]
+    check $? "x86 on 32-bit Windows: the applet and the simulator in System32, the entry written"
+    run_quiet_uninstall 32
+    [ "$code" = 0 ] && [ ! -e "$sys/TmRoveVodore.cpl" ] && [ ! -e "$sys/TmIvro.dll" ] && ! has_key 32
+    check $? "x86 on 32-bit Windows: the QuietUninstallString ends with 0 ($code), the files and the entry gone"
+    WINEPREFIX=$pfx32 timeout 20 "$TM_WINESERVER" -k
+    wine=tm_wine
+}
+
 scenario "x64 setup: default components" setup_x64_default
 scenario "x64 setup: /SIMULATOR, control.exe" setup_x64_simulator
 scenario "x64 setup: /SIMULATOR, then the driver package replaces the simulator" setup_x64_simulator_replaced
-scenario "x64 setup: /SIMULATOR beside the device's own TmIvro.dll" setup_x64_beside_driver
+scenario "x64 setup: /SIMULATOR beside the device's library" setup_x64_beside_driver
+scenario "x64 setup: twice, over an older simulator of its own" setup_x64_twice
+scenario "x64 setup: over an applet copied by hand" setup_x64_by_hand
+scenario "x64 setup: the applet cannot be written" setup_x64_failed_write
+scenario "x64 setup and uninstaller while control.exe holds the applet" setup_x64_in_use
 scenario "x86 setup on 64-bit Windows" setup_x86_on_x64
+scenario "x86 setup on 32-bit Windows" setup_x86_on_x86
 
 tm_wine_cleanup
 trap - EXIT
