@@ -7,6 +7,7 @@
 #include "applet/CplApp.h"
 #include "applet/Help.h"
 #include "applet/CplPropertySheet.h"
+#include "applet/Policies.h"
 #include "device/TmIvro.h"
 #include "framework/AfxHandles.h"
 #include "res/resource.h"
@@ -42,37 +43,15 @@ bool IsMakersDevice(DWORD nDeviceType) {
     return nDeviceType == CCplApp::kDeviceMarlet || nDeviceType == CCplApp::kDeviceFerrow;
 }
 
-// A policy value counts only as a 4-byte REG_DWORD; then nonzero sets it.
-BOOL ReadPolicy(HKEY hKey, const wchar_t* pszName) {
-    DWORD dwType = 0;
-    DWORD dwValue = 0;
-    DWORD cb = sizeof(dwValue);
-    if (::RegQueryValueExW(hKey, pszName, nullptr, &dwType, reinterpret_cast<BYTE*>(&dwValue),
-                           &cb) != ERROR_SUCCESS ||
-        dwType != REG_DWORD || cb != sizeof(dwValue))
-        return FALSE;
-    return dwValue != 0;
-}
-
 // Reads the per-user policies into the application object; returns "UseWmi".
 bool ReadPolicies(CCplApp& app) {
-    app.m_bDisableFirmwareUpdate = FALSE;
-    app.m_bDisableKcfUpdate = FALSE;
-    app.m_bDisableKeyLock = FALSE;
-    app.m_bDisableBiosUpdate = FALSE;
-    app.m_bDisableUserlogoUpdate = FALSE;
-
-    CRegKeyHandle key;
-    if (::RegOpenKeyExW(HKEY_CURRENT_USER, L"Control Panel\\IVRO", 0, KEY_QUERY_VALUE,
-                        key.Receive()) != ERROR_SUCCESS)
-        return false;
-    bool bUseWmi = ReadPolicy(key.Get(), L"UseWmi") != FALSE;
-    app.m_bDisableFirmwareUpdate = ReadPolicy(key.Get(), L"DisableFirmwareUpdate");
-    app.m_bDisableKcfUpdate = ReadPolicy(key.Get(), L"DisableKcfUpdate");
-    app.m_bDisableKeyLock = ReadPolicy(key.Get(), L"DisableKeyLock");
-    app.m_bDisableBiosUpdate = ReadPolicy(key.Get(), L"DisableBiosUpdate");
-    app.m_bDisableUserlogoUpdate = ReadPolicy(key.Get(), L"DisableUserlogoUpdate");
-    return bUseWmi;
+    const CPolicyValues values = ReadPolicyValues();
+    app.m_bDisableFirmwareUpdate = values.bDisableFirmwareUpdate;
+    app.m_bDisableKcfUpdate = values.bDisableKcfUpdate;
+    app.m_bDisableKeyLock = values.bDisableKeyLock;
+    app.m_bDisableBiosUpdate = values.bDisableBiosUpdate;
+    app.m_bDisableUserlogoUpdate = values.bDisableUserlogoUpdate;
+    return values.bUseWmi != FALSE;
 }
 
 // Powers off or restarts the PC; a refusal is reported, never fatal.

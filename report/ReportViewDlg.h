@@ -20,8 +20,3 @@ protected:
     BOOL OnHelpInfo(HELPINFO* pHelpInfo);
     DECLARE_MESSAGE_MAP()
 };
-
-// Writes the text as UTF-16LE without byte-order mark to a new or replaced
-// file. On failure shows message 1094 (create) or 1095 (write) with the
-// system's reason and leaves no partly written file behind.
-BOOL SaveReportText(const wchar_t* pszPath, const CString& text);
