@@ -101,6 +101,11 @@ BOOL WriteTempBeside(const CString& path, const std::vector<BYTE>& bytes, CStrin
 UINT SaveReportText(const wchar_t* pszPath, const CString& text) {
     const CString path(pszPath);
     const std::vector<BYTE> bytes = ToUtf16Le(text);
+    // A folder of the file's name is never replaced (Wine's ReplaceFileW
+    // would move it aside); creating the file there fails with the reason.
+    const DWORD dwAttributes = ::GetFileAttributesW(pszPath);
+    if (dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return WriteDirect(pszPath, bytes);
     CString temp;
     BOOL bWriteFailed = FALSE;
     if (!WriteTempBeside(path, bytes, temp, bWriteFailed)) {
