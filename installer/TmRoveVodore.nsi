@@ -2,8 +2,8 @@
 ; scripts/release.sh with makensis on Linux:
 ;   makensis -DARCH=x86|x64 -DVERSION=2.01 -DVERSION_NUM=2.1.0.0
 ;            -DSRCDIR=<folder with the files> -DOUTFILE=<setup.exe> [-DHELP]
-; SRCDIR holds TmRoveVodore.cpl, TmIvro.dll (the simulator) and, with HELP
-; defined, TmRoveVodore.chm.
+; SRCDIR holds TmRoveVodore.cpl, TmIvro.dll (the simulator), the report tool
+; TmRoveReport.exe and, with HELP defined, TmRoveVodore.chm.
 ;
 ; The applet goes into the system folder, where the Control Panel finds it:
 ; System32 for the native architecture. A 32-bit applet on 64-bit Windows
@@ -55,7 +55,8 @@ ManifestSupportedOS all
 Name "${PRODUCT} (${BITS}-Bit)"
 OutFile "${OUTFILE}"
 BrandingText "TmRoveVodore ${VERSION}"
-; Only the uninstaller lives here; the applet goes into the system folder.
+; Only the uninstaller and the report tool live here; the applet goes into
+; the system folder.
 !if ${ARCH} == "x64"
   InstallDir "$PROGRAMFILES64\TmRoveVodore"
 !else
@@ -242,6 +243,21 @@ Section "Control Center (TmRoveVodore.cpl)" SecApplet
   WriteUninstaller "$INSTDIR\Uninstall.exe"
   ${If} ${Errors}
     !insertmacro TmWriteFailed "$INSTDIR\Uninstall.exe"
+  ${EndIf}
+  ; The report tool for scripts and remote shells; a running one is renamed
+  ; aside first.
+  SetOverwrite try
+  ClearErrors
+  File "${SRCDIR}\TmRoveReport.exe"
+  ${If} ${Errors}
+    Push "$INSTDIR\TmRoveReport.exe"
+    Call TmMoveAside
+    Pop $0
+    ClearErrors
+    File "${SRCDIR}\TmRoveReport.exe"
+    ${If} ${Errors}
+      !insertmacro TmWriteFailed "$INSTDIR\TmRoveReport.exe"
+    ${EndIf}
   ${EndIf}
   ; The entry only now, with the files in place. A reinstallation rewrites
   ; it and keeps the simulator's record.
@@ -468,6 +484,7 @@ Section "Uninstall"
   !insertmacro TmSystemView
   !insertmacro TmRemoveFile "$SYSDIR\TmRoveVodore.cpl"
   !insertmacro TmRemoveFile "$SYSDIR\TmRoveVodore.chm"
+  !insertmacro TmRemoveFile "$INSTDIR\TmRoveReport.exe"
   ReadRegDWORD $4 HKLM "${UNINST_KEY}" "SimulatorInstalled"
   ReadRegStr $3 HKLM "${UNINST_KEY}" "SimulatorFileTime"
   ClearErrors

@@ -24,7 +24,9 @@
 #  - the x86 setup in a 32-bit prefix of its own (build/installer-wineprefix32),
 #    as on the panel PCs;
 #  - each silent uninstall leaves neither files nor the registry key behind;
-#  - the zips hold the applet, the simulator (in Simulator\) and LIESMICH.txt;
+#  - the report tool TmRoveReport.exe beside the uninstaller, where it runs;
+#  - the zips hold the applet, the report tool, the simulator (in Simulator\)
+#    and LIESMICH.txt;
 #  - the release applets export CPlApplet only and import system DLLs only.
 # The setups are 32-bit programs: on a machine that cannot run those, every
 # scenario that runs one is skipped with a line that says why.
@@ -68,13 +70,17 @@ for arch in x64 x86; do
     bad=$(echo "$dump" | sed -n 's/^\tDLL Name: //p' | tr '[:upper:]' '[:lower:]' | grep -Ev "$system_dll")
     [ -z "$bad" ]
     check $? "$arch: the release TmRoveVodore.cpl imports only system DLLs and TmIvro.dll${bad:+ (also: ${bad//$'\n'/ })}"
+    bad=$("$objdump" -p "$build/release/$arch/TmRoveReport.exe" | sed -n 's/^\tDLL Name: //p' |
+        tr '[:upper:]' '[:lower:]' | grep -Ev "$system_dll")
+    [ -z "$bad" ]
+    check $? "$arch: the release TmRoveReport.exe imports only system DLLs and TmIvro.dll${bad:+ (also: ${bad//$'\n'/ })}"
 done
 
 # The zips for installing by hand hold the same files as the setups.
 for arch in x64 x86; do
     name=TmRoveVodore-$version-$arch
     listing=$(zip -sf "$build/dist/$name.zip" 2>/dev/null | sed 's/^ *//')
-    for f in TmRoveVodore.cpl Simulator/TmIvro.dll LIESMICH.txt; do
+    for f in TmRoveVodore.cpl TmRoveReport.exe Simulator/TmIvro.dll LIESMICH.txt; do
         grep -qxF "$name/$f" <<<"$listing"
         check $? "$arch: $name.zip holds $name/$f"
     done
@@ -240,6 +246,8 @@ setup_x64_default() {
     check $? "x64: nothing in syswow64"
     [ -f "$pf64_unix/Uninstall.exe" ]
     check $? "x64: the uninstaller is $pf64\\Uninstall.exe"
+    cmp -s "$pf64_unix/TmRoveReport.exe" "$rel64/TmRoveReport.exe" && [ ! -e "$sys64/TmRoveReport.exe" ]
+    check $? "x64: the report tool is beside it, not in system32"
     check_entry x64 64 "$pf64"
     ! reg_value 64 SimulatorInstalled >/dev/null
     check $? "x64: the entry records no simulator"
@@ -393,6 +401,11 @@ setup_x64_simulator() {
     [ "$(reg_value 64 SimulatorInstalled)" = 0x1 ]
     check $? "x64 /SIMULATOR: the entry records the simulator as installed by the setup"
     open_control x64 'C:\windows\system32\TmRoveVodore.cpl' "$out/x64"
+    # The installed report tool finds the library in the system folder.
+    run_cmdline "\"$pf64\\TmRoveReport.exe\" /sections:switches /out:$(tm_winpath "$out/report.txt")"
+    check $? "x64 /SIMULATOR: the installed report tool ends with exit code 0 ($code)"
+    iconv -f UTF-16LE -t UTF-8 "$out/report.txt" 2>/dev/null | grep -q '^Device type: Marlet K2'
+    check $? "x64 /SIMULATOR: its report names the simulated Marlet"
     run_uninstall "$pf64_unix/Uninstall.exe"
     [ ! -e "$sys64/TmRoveVodore.cpl" ] && [ ! -e "$sys64/TmIvro.dll" ] && [ ! -e "$pf64_unix" ]
     check $? "x64 /SIMULATOR: the uninstaller removes the applet and the simulator it installed"
@@ -451,6 +464,8 @@ setup_x86_on_x64() {
     cmp -s "$sys32/TmRoveVodore.cpl" "$rel32/TmRoveVodore.cpl" &&
         cmp -s "$sys32/TmIvro.dll" "$rel32/TmIvro.dll"
     check $? "x86 /FORCE32: TmRoveVodore.cpl and the simulator are in syswow64"
+    cmp -s "$pf32_unix/TmRoveReport.exe" "$rel32/TmRoveReport.exe"
+    check $? "x86 /FORCE32: the report tool is in $pf32"
     for chm in "$rel32"/*.chm; do
         [ -f "$chm" ] || continue
         cmp -s "$sys32/TmRoveVodore.chm" "$chm"

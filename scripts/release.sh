@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the release: TmRoveVodore.cpl and the device simulator TmIvro.dll for
+# Builds the release: TmRoveVodore.cpl, the report tool TmRoveReport.exe and
+# the device simulator TmIvro.dll for
 # i686 (x86, the panel PCs' 32-bit Windows) and x86_64 (x64), optimised for
 # size and stripped, then for each architecture an installer (makensis) and a
 # zip of the same files for installing by hand.
@@ -52,7 +53,7 @@ for arch in "${archs[@]}"; do
     # help file) would not know it yet.
     cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=MinSizeRel \
         -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$toolchain" >/dev/null
-    targets=(TmRoveVodore TmIvro)
+    targets=(TmRoveVodore TmRoveReport TmIvro)
     [ -f "$root/help/CMakeLists.txt" ] && targets+=(tm_help)
     cmake --build "$dir" -j "$jobs" --target "${targets[@]}"
 
@@ -62,6 +63,7 @@ for arch in "${archs[@]}"; do
     # Linked stripped already; strip once more in case of a build by hand.
     "$prefix-strip" -o "$out/TmRoveVodore.cpl" "$dir/TmRoveVodore.cpl"
     "$prefix-strip" -o "$out/TmIvro.dll" "$dir/simulator/TmIvro.dll"
+    "$prefix-strip" -o "$out/TmRoveReport.exe" "$dir/TmRoveReport.exe"
     # The build places the help file beside the applet.
     [ -f "$dir/TmRoveVodore.chm" ] && cp "$dir/TmRoveVodore.chm" "$out/TmRoveVodore.chm"
 
@@ -69,6 +71,7 @@ for arch in "${archs[@]}"; do
     {
         echo "TmRoveVodore.cpl $size"
         echo "TmIvro.dll $(stat -c %s "$out/TmIvro.dll")"
+        echo "TmRoveReport.exe $(stat -c %s "$out/TmRoveReport.exe")"
     } >"$out/sizes.txt"
     echo "release: $arch TmRoveVodore.cpl: $size bytes ($((size / 1024)) KB), TmIvro.dll: $(stat -c %s "$out/TmIvro.dll") bytes"
     if [ "$arch" = x86 ] && [ "$size" -gt "$budget" ]; then
@@ -85,13 +88,13 @@ for arch in "${archs[@]}"; do
     [ -f "$out/TmRoveVodore.chm" ] && defs+=(-DHELP)
     makensis -V2 -WX "${defs[@]}" "$root/installer/TmRoveVodore.nsi"
 
-    # The zip: the applet (and help) at the top, the simulator in a folder of
+    # The zip: the applet (and help) and the report tool at the top, the simulator in a folder of
     # its own so that nobody copies it over the device's library by mistake.
     name=TmRoveVodore-$version-$arch
     stage=$build/release/zip-$arch/$name
     rm -rf "$build/release/zip-$arch"
     mkdir -p "$stage/Simulator"
-    cp "$out/TmRoveVodore.cpl" "$stage/"
+    cp "$out/TmRoveVodore.cpl" "$out/TmRoveReport.exe" "$stage/"
     [ -f "$out/TmRoveVodore.chm" ] && cp "$out/TmRoveVodore.chm" "$stage/"
     cp "$out/TmIvro.dll" "$stage/Simulator/"
     # Notepad of older Windows wants CR LF and a byte-order mark for UTF-8.
