@@ -138,7 +138,7 @@ std::wstring ReportToolUsage() {
         std::wstring line = L"  " + std::wstring(name.pszEnglish);
         if (std::wstring(name.pszGerman) != name.pszEnglish)
             line += L", " + std::wstring(name.pszGerman);
-        line.resize(line.size() < 28 ? 28 : line.size() + 1, L' ');
+        line.resize(34, L' ');
         text += line + name.pszWhat + L"\r\n";
     }
     text +=
