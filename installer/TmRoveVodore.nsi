@@ -3,7 +3,8 @@
 ;   makensis -DARCH=x86|x64 -DVERSION=2.01 -DVERSION_NUM=2.1.0.0
 ;            -DSRCDIR=<folder with the files> -DOUTFILE=<setup.exe> [-DHELP]
 ; SRCDIR holds TmRoveVodore.cpl, TmIvro.dll (the simulator), the report tool
-; TmRoveReport.exe and, with HELP defined, TmRoveVodore.chm.
+; TmRoveReport.exe, the Group Policy templates in PolicyDefinitions\ and, with
+; HELP defined, TmRoveVodore.chm.
 ;
 ; The applet goes into the system folder, where the Control Panel finds it:
 ; System32 for the native architecture. A 32-bit applet on 64-bit Windows
@@ -55,8 +56,8 @@ ManifestSupportedOS all
 Name "${PRODUCT} (${BITS}-Bit)"
 OutFile "${OUTFILE}"
 BrandingText "TmRoveVodore ${VERSION}"
-; Only the uninstaller and the report tool live here; the applet goes into
-; the system folder.
+; Only the uninstaller, the report tool and the Group Policy templates (for
+; administrators to copy) live here; the applet goes into the system folder.
 !if ${ARCH} == "x64"
   InstallDir "$PROGRAMFILES64\TmRoveVodore"
 !else
@@ -237,6 +238,17 @@ Section "Control Center (TmRoveVodore.cpl)" SecApplet
   !ifdef HELP
     !insertmacro TmPutFile "TmRoveVodore.chm"
   !endif
+
+  ClearErrors
+  SetOutPath "$INSTDIR\PolicyDefinitions"
+  File "${SRCDIR}\PolicyDefinitions\TmRoveVodore.admx"
+  SetOutPath "$INSTDIR\PolicyDefinitions\de-DE"
+  File "${SRCDIR}\PolicyDefinitions\de-DE\TmRoveVodore.adml"
+  SetOutPath "$INSTDIR\PolicyDefinitions\en-US"
+  File "${SRCDIR}\PolicyDefinitions\en-US\TmRoveVodore.adml"
+  ${If} ${Errors}
+    !insertmacro TmWriteFailed "$INSTDIR\PolicyDefinitions"
+  ${EndIf}
 
   SetOutPath "$INSTDIR"
   ClearErrors
@@ -499,6 +511,12 @@ Section "Uninstall"
   ${EndIf}
   !insertmacro TmPutBack "TmRoveVodore.cpl"
   !insertmacro TmPutBack "TmRoveVodore.chm"
+  !insertmacro TmRemoveFile "$INSTDIR\PolicyDefinitions\TmRoveVodore.admx"
+  !insertmacro TmRemoveFile "$INSTDIR\PolicyDefinitions\de-DE\TmRoveVodore.adml"
+  !insertmacro TmRemoveFile "$INSTDIR\PolicyDefinitions\en-US\TmRoveVodore.adml"
+  RMDir "$INSTDIR\PolicyDefinitions\de-DE"
+  RMDir "$INSTDIR\PolicyDefinitions\en-US"
+  RMDir "$INSTDIR\PolicyDefinitions"
   ${If} $R8 <> 0
     ; The entry stays: it still describes what is on disk.
     MessageBox MB_ICONSTOP|MB_OK \

@@ -25,8 +25,8 @@
 #    as on the panel PCs;
 #  - each silent uninstall leaves neither files nor the registry key behind;
 #  - the report tool TmRoveReport.exe beside the uninstaller, where it runs;
-#  - the zips hold the applet, the report tool, the simulator (in Simulator\)
-#    and LIESMICH.txt;
+#  - the zips hold the applet, the report tool, the simulator (in Simulator\),
+#    the Group Policy templates (in PolicyDefinitions\) and LIESMICH.txt;
 #  - the release applets export CPlApplet only and import system DLLs only.
 # The setups are 32-bit programs: on a machine that cannot run those, every
 # scenario that runs one is skipped with a line that says why.
@@ -80,7 +80,9 @@ done
 for arch in x64 x86; do
     name=TmRoveVodore-$version-$arch
     listing=$(zip -sf "$build/dist/$name.zip" 2>/dev/null | sed 's/^ *//')
-    for f in TmRoveVodore.cpl TmRoveReport.exe Simulator/TmIvro.dll LIESMICH.txt; do
+    for f in TmRoveVodore.cpl TmRoveReport.exe Simulator/TmIvro.dll LIESMICH.txt \
+        PolicyDefinitions/TmRoveVodore.admx PolicyDefinitions/de-DE/TmRoveVodore.adml \
+        PolicyDefinitions/en-US/TmRoveVodore.adml; do
         grep -qxF "$name/$f" <<<"$listing"
         check $? "$arch: $name.zip holds $name/$f"
     done
@@ -248,6 +250,10 @@ setup_x64_default() {
     check $? "x64: the uninstaller is $pf64\\Uninstall.exe"
     cmp -s "$pf64_unix/TmRoveReport.exe" "$rel64/TmRoveReport.exe" && [ ! -e "$sys64/TmRoveReport.exe" ]
     check $? "x64: the report tool is beside it, not in system32"
+    for f in TmRoveVodore.admx de-DE/TmRoveVodore.adml en-US/TmRoveVodore.adml; do
+        cmp -s "$pf64_unix/PolicyDefinitions/$f" "$root/policy/$f"
+        check $? "x64: the Group Policy template $pf64\\PolicyDefinitions\\${f//\//\\}"
+    done
     check_entry x64 64 "$pf64"
     ! reg_value 64 SimulatorInstalled >/dev/null
     check $? "x64: the entry records no simulator"

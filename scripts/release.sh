@@ -9,7 +9,8 @@
 #                                          what takes the space)
 #   build/release/<arch>/                  what is shipped, and sizes.txt
 #   build/dist/TmRoveVodore-<version>-<arch>-setup.exe, ...-<arch>.zip
-# The help file TmRoveVodore.chm (help/) joins both when the build has it.
+# The help file TmRoveVodore.chm (help/) joins both when the build has it;
+# the Group Policy templates (policy/) join both as PolicyDefinitions/.
 # Fails when the stripped i686 applet is above its size budget of 400 KB
 # (TM_SIZE_BUDGET, in bytes).
 # Usage: scripts/release.sh [x86|x64]...   (default: both)
@@ -66,6 +67,7 @@ for arch in "${archs[@]}"; do
     "$prefix-strip" -o "$out/TmRoveReport.exe" "$dir/TmRoveReport.exe"
     # The build places the help file beside the applet.
     [ -f "$dir/TmRoveVodore.chm" ] && cp "$dir/TmRoveVodore.chm" "$out/TmRoveVodore.chm"
+    cp -r "$root/policy" "$out/PolicyDefinitions"
 
     size=$(stat -c %s "$out/TmRoveVodore.cpl")
     {
@@ -97,6 +99,7 @@ for arch in "${archs[@]}"; do
     cp "$out/TmRoveVodore.cpl" "$out/TmRoveReport.exe" "$stage/"
     [ -f "$out/TmRoveVodore.chm" ] && cp "$out/TmRoveVodore.chm" "$stage/"
     cp "$out/TmIvro.dll" "$stage/Simulator/"
+    cp -r "$out/PolicyDefinitions" "$stage/"
     # Notepad of older Windows wants CR LF and a byte-order mark for UTF-8.
     {
         printf '\xef\xbb\xbf'

@@ -72,6 +72,14 @@ struct RegOpenCall {
 };
 std::vector<RegOpenCall> RegOpenCalls();
 
+// Every RegQueryValueEx* on a handle that resolves, whatever it returned.
+struct RegQueryCall {
+    HKEY hRoot;
+    std::wstring strPath;  // the key's path below the root, as opened
+    std::wstring strName;  // the value's name, as passed
+};
+std::vector<RegQueryCall> RegQueryCalls();
+
 // ------------------------------------------------------------ files
 
 // Adds or replaces a file (parent directories are created). dwAttributes 0

@@ -37,6 +37,7 @@ std::map<HKEY, OpenKey> g_openKeys;
 std::map<std::wstring, LONG> g_failOpen;
 std::map<std::pair<std::wstring, std::wstring>, LONG> g_failQuery;
 std::vector<fakeplat::RegOpenCall> g_openCalls;
+std::vector<fakeplat::RegQueryCall> g_queryCalls;
 
 const HKEY kRoots[] = {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS,
                        HKEY_CURRENT_CONFIG};
@@ -194,6 +195,12 @@ LONG QueryValueLocked(HKEY hKey, const std::wstring& strName, LPDWORD lpReserved
     REGSAM sam = 0;
     const LONG lResult = ResolveLocked(hKey, strKey, sam);
     if (lResult != ERROR_SUCCESS) return lResult;
+    if (IsRoot(hKey)) {
+        g_queryCalls.push_back({hKey, L"", strName});
+    } else {
+        const OpenKey& open = g_openKeys[hKey];
+        g_queryCalls.push_back({open.hRoot, open.strShown, strName});
+    }
     if (!(sam & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
     auto fail = g_failQuery.find({strKey, Upper(strName)});
     if (fail != g_failQuery.end()) return fail->second;
@@ -219,6 +226,7 @@ void ResetRegistryLocked() {
     g_failOpen.clear();
     g_failQuery.clear();
     g_openCalls.clear();
+    g_queryCalls.clear();
     for (HKEY r : kRoots) g_keys[RootId(r)] = RegKeyNode{};
 }
 
@@ -312,6 +320,11 @@ int OpenRegKeyCount() {
 std::vector<RegOpenCall> RegOpenCalls() {
     Lock lock(StateMutex());
     return g_openCalls;
+}
+
+std::vector<RegQueryCall> RegQueryCalls() {
+    Lock lock(StateMutex());
+    return g_queryCalls;
 }
 
 }  // namespace fakeplat

@@ -3,6 +3,8 @@
 // a driver thread works the real windows like a user would. The simulated
 // device is switched between a Marlet, a Ferrow and a foreign system through
 // the simulator's control functions, with CPL_EXIT/CPL_INIT in between.
+// Last, what the Group Policy templates write, enabled and disabled, and the
+// applet honouring it.
 #include <windows.h>
 #include <commctrl.h>
 #include <cpl.h>
@@ -15,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "res/resource.h"
 #include "simulator/TmIvroSim.h"
 #include "tests/wine/WineTest.h"
 
@@ -454,6 +457,169 @@ void RunDisplay(wt::CChecks& checks, PFN_CPLAPPLET pfnApplet, const CSimulator& 
     pfnApplet(hHost, CPL_EXIT, 0, 0);
 }
 
+// ---------------------------------------------------------------- policies
+
+// A policy of the template as Group Policy applies it: a REG_DWORD below
+// HKEY_CURRENT_USER.
+struct CTemplatePolicy {
+    std::string m_strKey;
+    std::string m_strValue;
+    long m_nEnabled = -1;
+    long m_nDisabled = -1;
+};
+
+// What each value the applet reads does on the sheet; UseWmi shows in the device.
+struct CPolicyEffect {
+    const char* m_pszValue;
+    const wchar_t* m_pszPage;
+    std::vector<int> m_controls;  // stay disabled while the policy is enabled
+};
+
+const char kUseWmi[] = "UseWmi";
+const CPolicyEffect kPolicyEffects[] = {
+    {"DisableFirmwareUpdate", L"Versionen", {IDC_VER_FPGA_UPDATE, IDC_VER_FPGA1_UPDATE}},
+    {"DisableFirmwareUpdate", L"Ravla", {IDC_RAVLA1_UPDATE, IDC_RAVLA2_UPDATE}},
+    {"DisableBiosUpdate", L"Versionen", {IDC_VER_BIOS_UPDATE}},
+    {"DisableKcfUpdate", L"Tasten", {IDC_KEY_UPDATE}},
+    {"DisableKeyLock", L"Tasten", {IDC_KEY_LOCK}},
+    {"DisableUserlogoUpdate", L"Anwendereinstellungen", {IDC_USER_LOGO_UPDATE}},
+};
+// A Marlet with every part whose button a policy holds.
+const char kPolicyProfile[] =
+    "[device]\ntype = 4\n[parts]\nfpga1 = yes\nravla1 = yes\nravla2 = yes\n"
+    "[firmware]\n11 = 131072\n15 = 5\n[version]\n3 = \"FPGA1 STN 1.00\"\n"
+    "[temperature]\ndrift = 0\n";
+
+// An attribute of the element text that starts at nFrom, "" if it has none.
+std::string XmlAttribute(const std::string& strXml, size_t nFrom, const char* pszName) {
+    const size_t nEnd = strXml.find('>', nFrom);
+    for (const char* pszBefore : {" ", "\n", "\r", "\t"}) {
+        const std::string strHead = pszBefore + std::string(pszName) + "=\"";
+        size_t nAt = strXml.find(strHead, nFrom);
+        if (nAt == std::string::npos || nAt > nEnd) continue;
+        nAt += strHead.size();
+        return strXml.substr(nAt, strXml.find('"', nAt) - nAt);
+    }
+    return "";
+}
+
+long DecimalIn(const std::string& strBlock, const char* pszElement) {
+    size_t nAt = strBlock.find(std::string("<") + pszElement + ">");
+    nAt = nAt == std::string::npos ? nAt : strBlock.find("<decimal ", nAt);
+    if (nAt == std::string::npos) return -1;
+    const std::string strValue = XmlAttribute(strBlock, nAt, "value");
+    return strValue.empty() ? -1 : std::atol(strValue.c_str());
+}
+
+// The policies of the shipped template, read from the source tree.
+std::vector<CTemplatePolicy> ReadTemplatePolicies() {
+    std::wstring strPath = L"Z:" + wt::Wide(TM_POLICY_ADMX);
+    std::replace(strPath.begin(), strPath.end(), L'/', L'\\');
+    std::vector<BYTE> abFile = wt::ReadWholeFile(strPath);
+    const std::string strXml(abFile.begin(), abFile.end());
+    std::vector<CTemplatePolicy> policies;
+    for (size_t nAt = strXml.find("<policy "); nAt != std::string::npos;
+         nAt = strXml.find("<policy ", nAt + 1)) {
+        const std::string strBlock = strXml.substr(nAt, strXml.find("</policy>", nAt) - nAt);
+        CTemplatePolicy policy;
+        policy.m_strKey = XmlAttribute(strBlock, 0, "key");
+        policy.m_strValue = XmlAttribute(strBlock, 0, "valueName");
+        policy.m_nEnabled = DecimalIn(strBlock, "enabledValue");
+        policy.m_nDisabled = DecimalIn(strBlock, "disabledValue");
+        policies.push_back(policy);
+    }
+    return policies;
+}
+
+// Writes each policy's value (enabled or disabled) as Group Policy does.
+bool WritePolicies(const std::vector<CTemplatePolicy>& policies, bool bEnabled) {
+    bool bWritten = true;
+    for (const CTemplatePolicy& policy : policies) {
+        HKEY hKey = nullptr;
+        const DWORD dwValue = static_cast<DWORD>(bEnabled ? policy.m_nEnabled : policy.m_nDisabled);
+        bWritten =
+            ::RegCreateKeyExW(HKEY_CURRENT_USER, wt::Wide(policy.m_strKey).c_str(), 0, nullptr, 0,
+                              KEY_SET_VALUE, nullptr, &hKey, nullptr) == ERROR_SUCCESS &&
+            ::RegSetValueExW(hKey, wt::Wide(policy.m_strValue).c_str(), 0, REG_DWORD,
+                             reinterpret_cast<const BYTE*>(&dwValue),
+                             sizeof(dwValue)) == ERROR_SUCCESS &&
+            bWritten;
+        if (hKey) ::RegCloseKey(hKey);
+    }
+    return bWritten;
+}
+
+void RemovePolicies(const std::vector<CTemplatePolicy>& policies) {
+    for (const CTemplatePolicy& policy : policies)
+        ::RegDeleteKeyValueW(HKEY_CURRENT_USER, wt::Wide(policy.m_strKey).c_str(),
+                             wt::Wide(policy.m_strValue).c_str());
+}
+
+void DrivePolicies(wt::CChecks& checks, const CSimulator& simulator, DWORD dwHostThread,
+                   bool bEnabled) {
+    const char* pszState = bEnabled ? "enabled" : "disabled";
+    HWND hSheet = wt::WaitForSheet(dwHostThread, kWaitMs);
+    if (!checks.Check(hSheet != nullptr, "policies %s: the sheet opens", pszState)) return;
+    checks.Check(simulator.Get("device.wmi_mode") == (bEnabled ? "1" : "0"),
+                 "policies %s: the library is %son its WMI path while the sheet is open", pszState,
+                 bEnabled ? "" : "not ");
+    for (const CPolicyEffect& effect : kPolicyEffects) {
+        int nIndex = wt::TabIndex(hSheet, effect.m_pszPage);
+        HWND hPage = nIndex < 0 ? nullptr : wt::SelectTab(hSheet, nIndex, kWaitMs);
+        bool bShown = hPage && wt::WaitFor(kWaitMs, [&] {
+                          return wt::WindowText(hPage) == effect.m_pszPage;
+                      });
+        if (!checks.Check(bShown, "policies %s: page \"%s\" is shown", pszState,
+                          wt::Utf8(effect.m_pszPage).c_str()))
+            continue;
+        for (int nId : effect.m_controls) {
+            const bool bUsable = ::IsWindowEnabled(::GetDlgItem(hPage, nId)) != FALSE;
+            checks.Check(bUsable != bEnabled, "policies %s: %s: control %d on \"%s\" is %s",
+                         pszState, effect.m_pszValue, nId, wt::Utf8(effect.m_pszPage).c_str(),
+                         bEnabled ? "grey" : "usable");
+        }
+    }
+    ::PostMessageW(hSheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+    checks.Check(wt::WaitFor(kWaitMs, [&] { return !::IsWindow(hSheet); }),
+                 "policies %s: the sheet closes with Cancel", pszState);
+}
+
+void RunPolicies(wt::CChecks& checks, PFN_CPLAPPLET pfnApplet, const CSimulator& simulator,
+                 HWND hHost) {
+    const std::vector<CTemplatePolicy> policies = ReadTemplatePolicies();
+    if (!checks.Check(!policies.empty(), "policies: the template %s has policies", TM_POLICY_ADMX))
+        return;
+    for (const CTemplatePolicy& policy : policies) {
+        bool bKnown = policy.m_strValue == kUseWmi;
+        for (const CPolicyEffect& effect : kPolicyEffects)
+            bKnown = bKnown || policy.m_strValue == effect.m_pszValue;
+        checks.Check(bKnown && policy.m_nEnabled >= 0 && policy.m_nDisabled >= 0,
+                     "policies: %s\\%s writes a decimal when enabled and disabled, and this test "
+                     "knows its effect",
+                     policy.m_strKey.c_str(), policy.m_strValue.c_str());
+    }
+    for (bool bEnabled : {true, false}) {
+        const char* pszState = bEnabled ? "enabled" : "disabled";
+        if (!checks.Check(WritePolicies(policies, bEnabled),
+                          "policies %s: the values are written into HKEY_CURRENT_USER", pszState) ||
+            !checks.Check(simulator.m_pfnLoadProfileText(kPolicyProfile) != FALSE,
+                          "policies %s: simulator profile loaded", pszState))
+            break;
+        pfnApplet(hHost, CPL_INIT, 0, 0);
+        wt::DoubleClickApplet(
+            checks, pfnApplet, hHost,
+            [&](DWORD dwHostThread, HANDLE) {
+                DrivePolicies(checks, simulator, dwHostThread, bEnabled);
+            },
+            "policies: CPL_DBLCLK did not return");
+        checks.Check(simulator.Get("device.wmi_mode") == "0",
+                     "policies %s: the library is off its WMI path after the sheet closed",
+                     pszState);
+        pfnApplet(hHost, CPL_EXIT, 0, 0);
+    }
+    RemovePolicies(policies);
+}
+
 }  // namespace
 
 int wmain() {
@@ -474,5 +640,6 @@ int wmain() {
         RunScenario(checks, pfnApplet, simulator, host.Get(), scenario);
     RunDisplay(checks, pfnApplet, simulator, host.Get(), true);
     RunDisplay(checks, pfnApplet, simulator, host.Get(), false);
+    RunPolicies(checks, pfnApplet, simulator, host.Get());
     return checks.Finish();
 }
