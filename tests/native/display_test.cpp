@@ -200,12 +200,17 @@ TEST_F(DisplayTest, SliderArrowsAndHeldArrowsReachTheDevice) {
         EXPECT_EQ(L"38", Text(1164));
         EXPECT_EQ(38, Slider(1154));
 
-        // The limits 0 and 100.
-        headless::SlideTo(Item(1154), 0);
+        // The limits 0 and 100 are reached and not passed.
+        headless::SlideTo(Item(1154), 1);
+        headless::Click(Item(1173));
+        EXPECT_EQ(0, Device("display.brightness"));
         TmSimClearCallLog();
         headless::Click(Item(1173));
         EXPECT_TRUE(CallsOf("IvroSetBrightness").empty());
-        headless::SlideTo(Item(1154), 100);
+        headless::SlideTo(Item(1154), 99);
+        headless::Click(Item(1172));
+        EXPECT_EQ(100, Device("display.brightness"));
+        EXPECT_EQ(100, Slider(1154));
         TmSimClearCallLog();
         headless::Click(Item(1172));
         headless::MouseDown(hUp);
@@ -320,7 +325,10 @@ TEST_F(DisplayTest, TimerFollowsTheDeviceWhileThePageIsShown) {
         EXPECT_FALSE(headless::SelectPage(hSheet, 1));
         EXPECT_EQ(L"Geben Sie eine ganze Zahl zwischen 0 und 255 ein.",
                   headless::MessageBoxes().back().text);
-        SetWindowTextW(Item(1164), L"10");
+        // Blanks around the number are allowed, as the data exchange allows them.
+        SetWindowTextW(Item(1164), L" 42 ");
+        EXPECT_EQ(42, Device("display.brightness"));
+        EXPECT_EQ(42, Slider(1154));
     });
 }
 
