@@ -76,6 +76,7 @@ TEST_F(DisplayTest, ActivationShowsTheDeviceAndAutoMeansTheFactoryValue) {
             // Sliders 0..100 with the arrows at their ends; the refresh timer.
             EXPECT_EQ(0, SendMessageW(Item(1154), TBM_GETRANGEMIN, 0, 0));
             EXPECT_EQ(100, SendMessageW(Item(1150), TBM_GETRANGEMAX, 0, 0));
+            EXPECT_EQ(11, SendMessageW(Item(1154), TBM_GETNUMTICS, 0, 0));  // every 10
             EXPECT_EQ(reinterpret_cast<LRESULT>(Item(1173)),
                       SendMessageW(Item(1154), TBM_GETBUDDY, TRUE, 0));
             EXPECT_EQ(reinterpret_cast<LRESULT>(Item(1176)),
@@ -200,12 +201,18 @@ TEST_F(DisplayTest, SliderArrowsAndHeldArrowsReachTheDevice) {
         EXPECT_EQ(L"38", Text(1164));
         EXPECT_EQ(38, Slider(1154));
 
-        // The limits 0 and 100 are reached and not passed.
+        // The limits 0 and 100 are reached and not passed, held or clicked.
         headless::SlideTo(Item(1154), 1);
         headless::Click(Item(1173));
         EXPECT_EQ(0, Device("display.brightness"));
+        headless::SlideTo(Item(1154), 1);
+        HWND hDown = Item(1173);
+        headless::MouseDown(hDown);
+        headless::FireTimer(hDown, 1);
+        EXPECT_EQ(0, Device("display.brightness"));
+        EXPECT_EQ(0, Slider(1154));
         TmSimClearCallLog();
-        headless::Click(Item(1173));
+        headless::MouseUp(hDown);
         EXPECT_TRUE(CallsOf("IvroSetBrightness").empty());
         headless::SlideTo(Item(1154), 99);
         headless::Click(Item(1172));
@@ -325,6 +332,9 @@ TEST_F(DisplayTest, TimerFollowsTheDeviceWhileThePageIsShown) {
         EXPECT_FALSE(headless::SelectPage(hSheet, 1));
         EXPECT_EQ(L"Geben Sie eine ganze Zahl zwischen 0 und 255 ein.",
                   headless::MessageBoxes().back().text);
+        // Neither that nor a text without a number reaches the device.
+        SetWindowTextW(Item(1164), L"");
+        EXPECT_EQ(90, Device("display.brightness"));
         // Blanks around the number are allowed, as the data exchange allows them.
         SetWindowTextW(Item(1164), L" 42 ");
         EXPECT_EQ(42, Device("display.brightness"));
