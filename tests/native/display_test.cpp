@@ -110,13 +110,17 @@ TEST_F(DisplayTest, OpeningAndOkWithoutTouchingWritesNothing) {
     // Ticking Auto is the user's setting: OK stores it.
     Run(
         [&](HWND, HWND) {
+            headless::Click(Item(1161));  // on: the factory value, manual controls locked
+            EXPECT_EQ(L"100", Text(1164));
+            for (int nId : kBrightnessManual) EXPECT_FALSE(Enabled(nId)) << nId;
             headless::Click(Item(1152));  // off
-            headless::Click(Item(1152));  // on: the factory value
+            headless::Click(Item(1152));  // on
         },
         true);
+    EXPECT_EQ((std::vector<int>{100}), Values("IvroSetBrightness"));
+    EXPECT_EQ((std::vector<int>{100}), Values("IvroSetDefaultBrightness"));
     EXPECT_EQ((std::vector<int>{60}), Values("IvroSetContrast"));
     EXPECT_EQ((std::vector<int>{60}), Values("IvroSetDefaultContrast"));
-    EXPECT_TRUE(Values("IvroSetDefaultBrightness").empty());
 }
 
 TEST_F(DisplayTest, FailedReadsDisableTheirPartOnly) {
