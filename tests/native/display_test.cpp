@@ -205,7 +205,9 @@ TEST_F(DisplayTest, SliderArrowsAndHeldArrowsReachTheDevice) {
         EXPECT_EQ(L"38", Text(1164));
         EXPECT_EQ(38, Slider(1154));
 
-        // The limits 0 and 100 are reached and not passed, held or clicked.
+        // The limits 0 and 100 are reached and not passed, slid, held or clicked.
+        headless::SlideTo(Item(1154), 0);
+        EXPECT_EQ(0, Device("display.brightness"));
         headless::SlideTo(Item(1154), 1);
         headless::Click(Item(1173));
         EXPECT_EQ(0, Device("display.brightness"));
@@ -353,15 +355,19 @@ TEST_F(DisplayTest, OkStoresTheLastValuesSetAndCancelPutsBackTheFirstOnes) {
             headless::SelectPage(hSheet, 1);
             headless::SelectPage(hSheet, 0);
             headless::SlideTo(Item(1154), 44);
+            // A held arrow's step counts too, released beside the button (no click).
+            headless::MouseDown(Item(1172));
+            headless::FireTimer(Item(1172), 1);
+            headless::MouseUp(Item(1172), false);
             // Changed elsewhere afterwards: not what the page set.
             TmSimSet("display.brightness", "47");
             headless::FireTimer(m_hPage, 1);
         },
         true);
-    EXPECT_EQ((std::vector<int>{44}), Values("IvroSetDefaultBrightness"));
+    EXPECT_EQ((std::vector<int>{45}), Values("IvroSetDefaultBrightness"));
     EXPECT_TRUE(Values("IvroSetDefaultContrast").empty());
     EXPECT_EQ(47, Device("display.brightness"));
-    EXPECT_EQ(44, Device("display.brightness_default"));
+    EXPECT_EQ(45, Device("display.brightness_default"));
 
     // Cancel, untouched: both first values are set once more, no defaults.
     TmSimSet("display.brightness", "80");
