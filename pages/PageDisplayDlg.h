@@ -12,43 +12,57 @@ class CPageDisplayDlg : public CPropertyPage {
 public:
     CPageDisplayDlg();
 
-    CRepeatArrowButton m_btnContrastUp;
-    CRepeatArrowButton m_btnContrastDown;
-    CRepeatArrowButton m_btnBrightnessUp;
-    CRepeatArrowButton m_btnBrightnessDown;
+    // Brightness and contrast work alike: each is one of these, with the
+    // controls and device operations that serve it and what the page knows
+    // of it. Values are percent, the same unit in field, slider and device.
+    struct CValue {
+        struct CIds {
+            int nGroup, nIcon, nAuto, nField, nDownLabel, nUpLabel, nDown, nUp, nSlider;
+        };
+        struct COps {
+            BOOL(WINAPI* pfnGet)(BYTE*);
+            BOOL(WINAPI* pfnGetFactory)(BYTE*);
+            BOOL(WINAPI* pfnSet)(BYTE);
+            BOOL(WINAPI* pfnSetDefault)(BYTE);
+            UINT nIdsSetFailed;  // the message when a set fails
+        };
+        CValue(const CIds& ids, const COps& ops) : m_ids(ids), m_ops(ops) {}
 
-    BYTE m_nBrightness;
-    BYTE m_nContrast;
+        const CIds m_ids;
+        const COps m_ops;
+        CRepeatArrowButton m_btnDown;
+        CRepeatArrowButton m_btnUp;
+        BYTE m_nValue = 50;  // exchanged with the field
+        // Read at the first activation; Cancel sets it again.
+        BYTE m_nInitial = 0;
+        BOOL m_bInitial = FALSE;
+        // The last value the page set; OK makes it the default.
+        BYTE m_nSet = 0;
+        BOOL m_bSet = FALSE;
+        // Read at each activation; without it Auto is unavailable and
+        // nothing compares with or sets a factory value.
+        BYTE m_nFactory = 0;
+        BOOL m_bFactory = FALSE;
+
+        // A value the user set and the device took.
+        void Remember(BYTE nValue) {
+            m_nValue = nValue;
+            m_nSet = nValue;
+            m_bSet = TRUE;
+        }
+    };
+
+    CValue m_brightness;
+    CValue m_contrast;
     UINT_PTR m_nTimerId;
-    BYTE m_nInitialBrightness;
-    BYTE m_nInitialContrast;
-    BOOL m_bInitialBrightness;
-    BOOL m_bInitialContrast;
-    BYTE m_nSetBrightness;
-    BYTE m_nSetContrast;
-    BOOL m_bBrightnessSet;
-    BOOL m_bContrastSet;
-    BYTE m_nFactoryContrast;
-    BYTE m_nFactoryBrightness;
-    // The factory value was read at the last activation; without it Auto
-    // is unavailable and nothing compares with or sets a factory value.
-    BOOL m_bFactoryContrast;
-    BOOL m_bFactoryBrightness;
     // The page is writing a field itself: the change handler must not send
     // the value to the device again.
     bool m_bShowingValues;
-
-    BOOL SetBrightness(BYTE nValue);
-    BOOL SetContrast(BYTE nValue);
-    void ShowBrightness(BYTE nValue);
-    void ShowContrast(BYTE nValue);
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnSetActive() override;
     BOOL OnKillActive() override;
-    void OnOK() override;
-    void OnCancel() override;
     void OnTimer(UINT_PTR nIDEvent);
     void OnHScroll(UINT nSBCode, UINT nPos, CWnd* pScrollBar);
     void OnAutoBrightness();
@@ -59,23 +73,20 @@ protected:
     void OnContrastUp();
     void OnChangeBrightness();
     void OnChangeContrast();
+    void OnOK() override;
+    void OnCancel() override;
     DECLARE_MESSAGE_MAP()
 
 private:
-    struct CValueInfo;
-    static const CValueInfo kBrightness;
-    static const CValueInfo kContrast;
-
-    void InitSlider(const CValueInfo& info);
-    void ConfigureArrows(const CValueInfo& info);
-    void ReadAtActivation(const CValueInfo& info, bool bFirst);
-    void OnAuto(const CValueInfo& info);
-    void EnableManual(const CValueInfo& info);
-    void Step(const CValueInfo& info, int nDelta);
-    void OnChangeField(const CValueInfo& info);
-    void Refresh(const CValueInfo& info);
-    BOOL SetValue(const CValueInfo& info, BYTE nValue);
-    void Remember(const CValueInfo& info, BYTE nValue);
-    void ShowValue(const CValueInfo& info, BYTE nValue);
+    void InitSlider(CValue& value);
+    void ConfigureArrows(CValue& value);
+    void ReadAtActivation(CValue& value, bool bFirst);
+    void Refresh(CValue& value);
+    void OnAuto(CValue& value);
+    void EnableManual(const CValue& value);
+    void Step(CValue& value, int nDelta);
+    void OnChangeField(CValue& value);
+    BOOL SetValue(CValue& value, BYTE nValue);
+    void ShowValue(const CValue& value, BYTE nValue);
     void EnableControls(std::initializer_list<int> ids, BOOL bEnable);
 };

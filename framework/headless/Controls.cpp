@@ -343,6 +343,13 @@ LRESULT CALLBACK TrackbarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         case TBM_SETTICFREQ:
             w->ticFreq = static_cast<int>(wParam);
             return 0;
+        case TBM_GETNUMTICS: {
+            // Both ends and, with automatic ticks, one at every frequency step between.
+            if (w->style & TBS_NOTICKS) return 0;
+            int span = w->rangeMax - w->rangeMin;
+            bool bAuto = (w->style & TBS_AUTOTICKS) && w->ticFreq > 0 && span > 0;
+            return (bAuto ? (span - 1) / w->ticFreq : 0) + 2;
+        }
         case TBM_SETTIC:
             return TRUE;
         case TBM_CLEARTICS:

@@ -76,6 +76,7 @@ TEST_F(DisplayTest, ActivationShowsTheDeviceAndAutoMeansTheFactoryValue) {
             // Sliders 0..100 with the arrows at their ends; the refresh timer.
             EXPECT_EQ(0, SendMessageW(Item(1154), TBM_GETRANGEMIN, 0, 0));
             EXPECT_EQ(100, SendMessageW(Item(1150), TBM_GETRANGEMAX, 0, 0));
+            EXPECT_EQ(11, SendMessageW(Item(1154), TBM_GETNUMTICS, 0, 0));  // every 10
             EXPECT_EQ(reinterpret_cast<LRESULT>(Item(1173)),
                       SendMessageW(Item(1154), TBM_GETBUDDY, TRUE, 0));
             EXPECT_EQ(reinterpret_cast<LRESULT>(Item(1176)),
@@ -109,13 +110,17 @@ TEST_F(DisplayTest, OpeningAndOkWithoutTouchingWritesNothing) {
     // Ticking Auto is the user's setting: OK stores it.
     Run(
         [&](HWND, HWND) {
+            headless::Click(Item(1161));  // on: the factory value, manual controls locked
+            EXPECT_EQ(L"100", Text(1164));
+            for (int nId : kBrightnessManual) EXPECT_FALSE(Enabled(nId)) << nId;
             headless::Click(Item(1152));  // off
-            headless::Click(Item(1152));  // on: the factory value
+            headless::Click(Item(1152));  // on
         },
         true);
+    EXPECT_EQ((std::vector<int>{100}), Values("IvroSetBrightness"));
+    EXPECT_EQ((std::vector<int>{100}), Values("IvroSetDefaultBrightness"));
     EXPECT_EQ((std::vector<int>{60}), Values("IvroSetContrast"));
     EXPECT_EQ((std::vector<int>{60}), Values("IvroSetDefaultContrast"));
-    EXPECT_TRUE(Values("IvroSetDefaultBrightness").empty());
 }
 
 TEST_F(DisplayTest, FailedReadsDisableTheirPartOnly) {
@@ -200,12 +205,25 @@ TEST_F(DisplayTest, SliderArrowsAndHeldArrowsReachTheDevice) {
         EXPECT_EQ(L"38", Text(1164));
         EXPECT_EQ(38, Slider(1154));
 
-        // The limits 0 and 100.
+        // The limits 0 and 100 are reached and not passed, slid, held or clicked.
         headless::SlideTo(Item(1154), 0);
-        TmSimClearCallLog();
+        EXPECT_EQ(0, Device("display.brightness"));
+        headless::SlideTo(Item(1154), 1);
         headless::Click(Item(1173));
+        EXPECT_EQ(0, Device("display.brightness"));
+        headless::SlideTo(Item(1154), 1);
+        HWND hDown = Item(1173);
+        headless::MouseDown(hDown);
+        headless::FireTimer(hDown, 1);
+        EXPECT_EQ(0, Device("display.brightness"));
+        EXPECT_EQ(0, Slider(1154));
+        TmSimClearCallLog();
+        headless::MouseUp(hDown);
         EXPECT_TRUE(CallsOf("IvroSetBrightness").empty());
-        headless::SlideTo(Item(1154), 100);
+        headless::SlideTo(Item(1154), 99);
+        headless::Click(Item(1172));
+        EXPECT_EQ(100, Device("display.brightness"));
+        EXPECT_EQ(100, Slider(1154));
         TmSimClearCallLog();
         headless::Click(Item(1172));
         headless::MouseDown(hUp);
@@ -320,7 +338,13 @@ TEST_F(DisplayTest, TimerFollowsTheDeviceWhileThePageIsShown) {
         EXPECT_FALSE(headless::SelectPage(hSheet, 1));
         EXPECT_EQ(L"Geben Sie eine ganze Zahl zwischen 0 und 255 ein.",
                   headless::MessageBoxes().back().text);
-        SetWindowTextW(Item(1164), L"10");
+        // Neither that nor a text without a number reaches the device.
+        SetWindowTextW(Item(1164), L"");
+        EXPECT_EQ(90, Device("display.brightness"));
+        // Blanks around the number are allowed, as the data exchange allows them.
+        SetWindowTextW(Item(1164), L" 42 ");
+        EXPECT_EQ(42, Device("display.brightness"));
+        EXPECT_EQ(42, Slider(1154));
     });
 }
 
@@ -331,15 +355,19 @@ TEST_F(DisplayTest, OkStoresTheLastValuesSetAndCancelPutsBackTheFirstOnes) {
             headless::SelectPage(hSheet, 1);
             headless::SelectPage(hSheet, 0);
             headless::SlideTo(Item(1154), 44);
+            // A held arrow's step counts too, released beside the button (no click).
+            headless::MouseDown(Item(1172));
+            headless::FireTimer(Item(1172), 1);
+            headless::MouseUp(Item(1172), false);
             // Changed elsewhere afterwards: not what the page set.
             TmSimSet("display.brightness", "47");
             headless::FireTimer(m_hPage, 1);
         },
         true);
-    EXPECT_EQ((std::vector<int>{44}), Values("IvroSetDefaultBrightness"));
+    EXPECT_EQ((std::vector<int>{45}), Values("IvroSetDefaultBrightness"));
     EXPECT_TRUE(Values("IvroSetDefaultContrast").empty());
     EXPECT_EQ(47, Device("display.brightness"));
-    EXPECT_EQ(44, Device("display.brightness_default"));
+    EXPECT_EQ(45, Device("display.brightness_default"));
 
     // Cancel, untouched: both first values are set once more, no defaults.
     TmSimSet("display.brightness", "80");

@@ -1108,6 +1108,7 @@ void WINAPI InitCommonControls(void);
 #define TBM_SETRANGEMIN (WM_USER + 7)
 #define TBM_SETRANGEMAX (WM_USER + 8)
 #define TBM_CLEARTICS (WM_USER + 9)
+#define TBM_GETNUMTICS (WM_USER + 16)
 #define TBM_SETTICFREQ (WM_USER + 20)
 #define TBM_SETPAGESIZE (WM_USER + 21)
 #define TBM_GETPAGESIZE (WM_USER + 22)
