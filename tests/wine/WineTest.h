@@ -453,6 +453,19 @@ inline std::vector<BYTE> ReadWholeFile(const std::wstring& strPath) {
     return abData;
 }
 
+// The names in a folder, without "." and "..".
+inline std::vector<std::wstring> FilesIn(const std::wstring& strDir) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    HANDLE hFind = ::FindFirstFileW((strDir + L"\\*").c_str(), &found);
+    if (hFind == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (found.cFileName[0] != L'.') names.push_back(found.cFileName);
+    } while (::FindNextFileW(hFind, &found));
+    ::FindClose(hFind);
+    return names;
+}
+
 // A text for the one-line check output: line breaks shown as \r and \n.
 inline std::string OneLine(const std::wstring& strText) {
     std::string strOut;

@@ -312,16 +312,8 @@ private:
         const std::vector<BYTE> abPlanted = wt::ReadWholeFile(m_strSavePath + L".tmp~");
         m_checks.Check(std::string(abPlanted.begin(), abPlanted.end()) == kPlanted,
                        "the file beside it named like the target + \".tmp~\" is untouched");
-        std::vector<std::wstring> names;
-        WIN32_FIND_DATAW found;
-        const std::wstring strDir = m_strSavePath.substr(0, m_strSavePath.rfind(L'\\'));
-        HANDLE hFind = ::FindFirstFileW((strDir + L"\\*").c_str(), &found);
-        if (hFind != INVALID_HANDLE_VALUE) {
-            do {
-                if (found.cFileName[0] != L'.') names.push_back(found.cFileName);
-            } while (::FindNextFileW(hFind, &found));
-            ::FindClose(hFind);
-        }
+        const std::vector<std::wstring> names =
+            wt::FilesIn(m_strSavePath.substr(0, m_strSavePath.rfind(L'\\')));
         m_checks.Check(names.size() == 2,
                        "the folder holds the report and the planted file only "
                        "(saw %s)",

@@ -319,15 +319,7 @@ int wmain() {
     checks.Check(run.bEnded && run.dwExitCode == 3 && Has(run.strErr, "cannot create "),
                  "a folder as the file: exit code 3 (exit %lu, \"%s\")",
                  static_cast<unsigned long>(run.dwExitCode), run.strErr.c_str());
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW found;
-    HANDLE hFind = ::FindFirstFileW((strDir + L"\\*").c_str(), &found);
-    if (hFind != INVALID_HANDLE_VALUE) {
-        do {
-            if (found.cFileName[0] != L'.') names.push_back(found.cFileName);
-        } while (::FindNextFileW(hFind, &found));
-        ::FindClose(hFind);
-    }
+    const std::vector<std::wstring> names = wt::FilesIn(strDir);
     checks.Check(names.size() == 3, "failed saves leave nothing behind (folder: %s)",
                  wt::JoinTitles(names).c_str());
 
