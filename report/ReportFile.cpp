@@ -28,6 +28,25 @@ std::vector<BYTE> ToUtf16Le(const CString& text) {
     return bytes;
 }
 
+// Writes all bytes and closes the file; data still held back by the system
+// can fail at closing too. FALSE with the reason as the last error.
+BOOL WriteAndClose(CHandle& file, const std::vector<BYTE>& bytes) {
+    const auto cbTotal = static_cast<DWORD>(bytes.size());
+    DWORD cbWritten = 0;
+    BOOL bOk = ::WriteFile(file.Get(), bytes.data(), cbTotal, &cbWritten, nullptr);
+    if (bOk && cbWritten != cbTotal) {
+        bOk = FALSE;
+        ::SetLastError(ERROR_DISK_FULL);
+    }
+    if (bOk) bOk = ::CloseHandle(file.Release());
+    if (!bOk) {
+        const DWORD dwError = ::GetLastError();
+        file.Reset();
+        ::SetLastError(dwError);
+    }
+    return bOk;
+}
+
 // Creates or replaces the file with the bytes in one write. A write that
 // fails leaves the file as far as it was written. Returns 0 or the failure's
 // message id, as SaveReportText.
@@ -36,22 +55,7 @@ UINT WriteDirect(const wchar_t* pszPath, const std::vector<BYTE>& bytes) {
                                  FILE_ATTRIBUTE_NORMAL, nullptr);
     if (hFile == INVALID_HANDLE_VALUE) return IDS_CANNOT_CREATE_FILE;
     CHandle file(hFile);
-    const auto cbTotal = static_cast<DWORD>(bytes.size());
-    DWORD cbWritten = 0;
-    BOOL bOk = ::WriteFile(file.Get(), bytes.data(), cbTotal, &cbWritten, nullptr);
-    if (bOk && cbWritten != cbTotal) {
-        bOk = FALSE;
-        ::SetLastError(ERROR_DISK_FULL);
-    }
-    // Data still held back by the system can fail at closing too.
-    if (bOk) bOk = ::CloseHandle(file.Release());
-    if (!bOk) {
-        const DWORD dwError = ::GetLastError();
-        file.Reset();
-        ::SetLastError(dwError);
-        return IDS_CANNOT_WRITE_FILE;
-    }
-    return 0;
+    return WriteAndClose(file, bytes) ? 0 : IDS_CANNOT_WRITE_FILE;
 }
 
 // Writes the bytes to a file the system names unique in the folder; TRUE
@@ -72,14 +76,7 @@ BOOL WriteTempBeside(const CString& path, const std::vector<BYTE>& bytes, CStrin
     BOOL bOk = hFile != INVALID_HANDLE_VALUE;
     if (bOk) {
         CHandle file(hFile);
-        const auto cbTotal = static_cast<DWORD>(bytes.size());
-        DWORD cbWritten = 0;
-        bOk = ::WriteFile(file.Get(), bytes.data(), cbTotal, &cbWritten, nullptr);
-        if (bOk && cbWritten != cbTotal) {
-            bOk = FALSE;
-            ::SetLastError(ERROR_DISK_FULL);
-        }
-        if (bOk) bOk = ::CloseHandle(file.Release());
+        bOk = WriteAndClose(file, bytes);
         rbWriteFailed = !bOk;
     }
     if (!bOk) {
@@ -111,7 +108,7 @@ UINT SaveReportText(const wchar_t* pszPath, const CString& text) {
     if (!WriteTempBeside(path, bytes, temp, bWriteFailed)) {
         return bWriteFailed ? IDS_CANNOT_WRITE_FILE : WriteDirect(pszPath, bytes);
     }
-    if (::GetFileAttributesW(pszPath) == INVALID_FILE_ATTRIBUTES) {
+    if (dwAttributes == INVALID_FILE_ATTRIBUTES) {
         if (::MoveFileExW(temp, pszPath, MOVEFILE_WRITE_THROUGH)) return 0;
     } else if (::ReplaceFileW(pszPath, temp, nullptr, 0, nullptr, nullptr)) {
         return 0;
