@@ -111,18 +111,6 @@ protected:
 fs::path HelpFileTest::s_work;
 fs::path HelpFileTest::s_dir;
 
-TEST_F(HelpFileTest, HasEveryTopicAndAnchorThatTheCodeNames) {
-    const std::set<std::string> topics = TopicsNamedByCode();
-    EXPECT_GE(topics.size(), 14u) << "the topics of every page and dialog";
-    for (const std::string& topic : topics) {
-        const std::string file = topic.substr(0, topic.find('#'));
-        ASSERT_TRUE(fs::is_regular_file(s_dir / file)) << "no topic " << file;
-        if (topic.find('#') == std::string::npos) continue;
-        const std::string anchor = topic.substr(topic.find('#') + 1);
-        EXPECT_EQ(1u, AnchorsOf(ReadBytes(s_dir / file)).count(anchor)) << "no anchor " << topic;
-    }
-}
-
 TEST_F(HelpFileTest, HasOnePopupTextForEveryContextId) {
     const auto texts = PopupTexts(ReadBytes(s_dir / "TmRoveVodoreHelp.txt"));
     // The header that names them: "#define NAME N" lines.
@@ -146,7 +134,22 @@ TEST_F(HelpFileTest, HasOnePopupTextForEveryContextId) {
     EXPECT_EQ(names.size(), texts.size()) << "popup texts without a context id";
 }
 
-TEST_F(HelpFileTest, EveryLinkResolvesAndEveryTopicIsGermanWindows1252) {
+// The links inside the file, and the topics and anchors the code names, all
+// resolve; every text is windows-1252.
+TEST_F(HelpFileTest, EveryLinkAndTopicResolvesAndEveryTextIsGermanWindows1252) {
+    auto resolves = [&](const fs::path& from, const fs::path& base, const std::string& link) {
+        ASSERT_EQ(std::string::npos, link.find(':')) << from << " links outside: " << link;
+        const std::string path = link.substr(0, link.find('#'));
+        const fs::path target = path.empty() ? from : (base / path).lexically_normal();
+        ASSERT_TRUE(fs::is_regular_file(target)) << from << ": " << link << " is missing";
+        if (link.find('#') == std::string::npos) return;
+        EXPECT_EQ(1u, AnchorsOf(ReadBytes(target)).count(link.substr(link.find('#') + 1)))
+            << from << ": no anchor for " << link;
+    };
+    const std::set<std::string> topics = TopicsNamedByCode();
+    EXPECT_GE(topics.size(), 14u) << "the topics of every page and dialog";
+    for (const std::string& topic : topics) resolves("the code", s_dir, topic);
+
     static const std::regex kLink(
         "\\s(?:href|src)=\"([^\"]*)\"|<param name=\"Local\" value=\"([^\"]*)\"", std::regex::icase);
     static const std::regex kUnquoted("\\s(?:href|src)=[^\"]", std::regex::icase);
@@ -169,15 +172,8 @@ TEST_F(HelpFileTest, EveryLinkResolvesAndEveryTopicIsGermanWindows1252) {
         // Links of the contents and index are relative to the file's root.
         const fs::path base = ext == ".htm" ? entry.path().parent_path() : s_dir;
         for (std::sregex_iterator it(text.begin(), text.end(), kLink), end; it != end; ++it) {
-            const std::string link = (*it)[1].matched ? (*it)[1].str() : (*it)[2].str();
             ++nLinks;
-            ASSERT_EQ(std::string::npos, link.find(':')) << name << " links outside: " << link;
-            const std::string path = link.substr(0, link.find('#'));
-            const fs::path target = path.empty() ? entry.path() : (base / path).lexically_normal();
-            ASSERT_TRUE(fs::is_regular_file(target)) << name << ": " << link << " is missing";
-            if (link.find('#') == std::string::npos) continue;
-            EXPECT_EQ(1u, AnchorsOf(ReadBytes(target)).count(link.substr(link.find('#') + 1)))
-                << name << ": no anchor for " << link;
+            resolves(entry.path(), base, (*it)[1].matched ? (*it)[1].str() : (*it)[2].str());
         }
     }
     EXPECT_GE(nPages, 13u);

@@ -45,9 +45,7 @@ std::wstring TakeCalls() {
     return strCalls;
 }
 
-std::wstring ClsidKey() {
-    return L"CLSID\\{ADB880A6-D8FF-11CF-9377-00AA003B7A11}\\InprocServer32";
-}
+const wchar_t kClsidKey[] = L"CLSID\\{ADB880A6-D8FF-11CF-9377-00AA003B7A11}\\InprocServer32";
 
 class HelpTest : public AppletTest {
 protected:
@@ -74,11 +72,7 @@ protected:
 
     // WM_HELP for a control of hWnd, the question answered with nAnswer.
     static void Ask(HWND hWnd, int nCtrlId, int nAnswer = IDNO, int nType = HELPINFO_WINDOW) {
-        HELPINFO info = {};
-        info.cbSize = sizeof(info);
-        info.iContextType = nType;
-        info.iCtrlId = nCtrlId;
-        info.hItemHandle = hWnd;
+        HELPINFO info = {sizeof(HELPINFO), nType, nCtrlId, hWnd, 0, {0, 0}};
         headless::ScopedMessageBoxHandler answer(
             [nAnswer](const headless::MessageBoxRecord&) { return nAnswer; });
         SendMessageW(hWnd, WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
@@ -247,7 +241,7 @@ TEST_F(HelpTest, HtmlHelpIsBoundOnceThroughTheRegisteredModule) {
     // The registered path is an ANSI text that fills its buffer unterminated.
     std::string path = "C:\\Windows\\System32\\hhctrl.ocx";
     fakeplat::RegisterModule(L"C:\\Windows\\System32\\hhctrl.ocx", {{15, &FakeHtmlHelpW}});
-    fakeplat::SetRegString(HKEY_CLASSES_ROOT, ClsidKey(), L"",
+    fakeplat::SetRegString(HKEY_CLASSES_ROOT, kClsidKey, L"",
                            std::wstring(path.begin(), path.end()));
     CallHtmlHelp(nullptr, L"x.chm", 0, 0);
     CallHtmlHelp(nullptr, L"x.chm", 0, 0);
@@ -263,7 +257,7 @@ TEST_F(HelpTest, HtmlHelpIsBoundOnceThroughTheRegisteredModule) {
     std::wstring unterminated(260, L'A');
     const BYTE* pBytes = reinterpret_cast<const BYTE*>(unterminated.data());
     fakeplat::SetRegValue(
-        HKEY_CLASSES_ROOT, ClsidKey(), L"", REG_SZ,
+        HKEY_CLASSES_ROOT, kClsidKey, L"", REG_SZ,
         std::vector<BYTE>(pBytes, pBytes + unterminated.size() * sizeof(wchar_t)));
     CallHtmlHelp(nullptr, L"x.chm", 0, 0);
     EXPECT_EQ(L"C:\\Windows\\system32\\hhctrl.ocx", fakeplat::LoadLibraryCalls().back());

@@ -95,31 +95,26 @@ bool ParseXml(const std::string& s, CXmlElement& root) {
            std::string(it, s.cend()).find_first_not_of(" \t\r\n") == std::string::npos;
 }
 
-CXmlElement Parse(const std::string& strRelative) {
+std::string ReadPolicyFile(const std::string& strRelative) {
     std::ifstream file(std::string(TM_SOURCE_DIR) + "/policy/" + strRelative, std::ios::binary);
     std::ostringstream text;
     text << file.rdbuf();
+    return text.str();
+}
+
+CXmlElement Parse(const std::string& strRelative) {
     CXmlElement root;
-    EXPECT_TRUE(ParseXml(text.str(), root)) << strRelative << " is not well-formed XML";
+    EXPECT_TRUE(ParseXml(ReadPolicyFile(strRelative), root)) << strRelative << " is malformed";
     return root;
 }
 
-// Every "$(kind.Id)" in the attributes of the tree, as Id.
-void CollectReferences(const CXmlElement& element, const std::string& strKind,
-                       std::set<std::string>& ids) {
-    const std::string strHead = "$(" + strKind + ".";
-    for (const auto& a : element.attributes)
-        if (a.second.compare(0, strHead.size(), strHead) == 0 && a.second.back() == ')')
-            ids.insert(a.second.substr(strHead.size(), a.second.size() - strHead.size() - 1));
-    for (const CXmlElement& c : element.children) CollectReferences(c, strKind, ids);
-}
-
-std::set<std::string> NamesOf(const CXmlElement* pParent, const char* pszChild,
-                              const char* pszKey) {
-    std::set<std::string> names;
-    if (pParent)
-        for (const CXmlElement* p : pParent->All(pszChild)) names.insert(p->Get(pszKey));
-    return names;
+// Group 1 of every match of strPattern in strText.
+std::set<std::string> AllOf(const std::string& strText, const std::string& strPattern) {
+    std::set<std::string> found;
+    const std::regex pattern(strPattern);
+    for (std::sregex_iterator it(strText.begin(), strText.end(), pattern), end; it != end; ++it)
+        found.insert((*it)[1]);
+    return found;
 }
 
 std::wstring Wide(const std::string& str) {
@@ -146,19 +141,15 @@ protected:
 };
 
 TEST_F(PolicyTemplatesTest, EveryReferenceIsDefinedInBothLanguages) {
-    std::set<std::string> strings, presentations;
-    CollectReferences(m_admx, "string", strings);
-    CollectReferences(m_admx, "presentation", presentations);
-    for (const char* pszLanguage : {"de-DE", "en-US"}) {
-        SCOPED_TRACE(pszLanguage);
-        const CXmlElement adml = Parse(pszLanguage + std::string("/TmRoveVodore.adml"));
-        const CXmlElement* pTables = adml.First("resources");
-        ASSERT_NE(nullptr, pTables);
-        const CXmlElement* pStrings = pTables->First("stringTable");
-        ASSERT_NE(nullptr, pStrings);
-        EXPECT_EQ(strings, NamesOf(pStrings, "string", "id"));
-        EXPECT_EQ(presentations,
-                  NamesOf(pTables->First("presentationTable"), "presentation", "id"));
+    const std::string admx = ReadPolicyFile("TmRoveVodore.admx");
+    for (const std::string language : {"de-DE", "en-US"}) {
+        const CXmlElement adml = Parse(language + "/TmRoveVodore.adml");
+        EXPECT_EQ("policyDefinitionResources", adml.strName);
+        const std::string text = ReadPolicyFile(language + "/TmRoveVodore.adml");
+        for (const std::string kind : {"string", "presentation"})
+            EXPECT_EQ(AllOf(admx, "\\$\\(" + kind + "\\.(\\w+)\\)"),
+                      AllOf(text, "<" + kind + " id=\"(\\w+)\""))
+                << language << ": the " << kind << "s referenced, no more and no fewer";
     }
 }
 
