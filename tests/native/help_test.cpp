@@ -103,7 +103,8 @@ TEST_F(HelpTest, UnusableDirectoryQueriesAreSkipped) {
     fakeplat::AddFile(kSystemHelp);
     // Paths too long for their buffers must not be used half-read.
     const std::wstring longDir = L"D:\\" + std::wstring(250, L'd');
-    fakeplat::SetModuleFileName(AfxGetInstanceHandle(), longDir + L"\\x\\TmRoveVodore.cpl");
+    fakeplat::SetModuleFileName(AfxGetInstanceHandle(),
+                                longDir + L"\\" + std::wstring(20, L'x') + L"\\TmRoveVodore.cpl");
     fakeplat::AddFile(longDir + L"\\TmRoveVodore.chm");
     fakeplat::SetWindowsDirectory(L"C:\\" + std::wstring(240, L'w'));
     fakeplat::AddFile(L"C:\\" + std::wstring(240, L'w') + L"\\Help\\TmRoveVodore.chm");
