@@ -101,11 +101,11 @@ TEST_F(HelpTest, HelpFileIsSearchedBesideTheAppletThenWindowsThenSystemDirectory
 
 TEST_F(HelpTest, UnusableDirectoryQueriesAreSkipped) {
     fakeplat::AddFile(kSystemHelp);
-    // Paths too long for their buffers must not be used half-read.
-    const std::wstring longDir = L"D:\\" + std::wstring(250, L'd');
+    // Paths too long for their buffers must not be used half-read: the
+    // module's cut after "D:\a\" would name a help file there.
     fakeplat::SetModuleFileName(AfxGetInstanceHandle(),
-                                longDir + L"\\" + std::wstring(20, L'x') + L"\\TmRoveVodore.cpl");
-    fakeplat::AddFile(longDir + L"\\TmRoveVodore.chm");
+                                L"D:\\a\\" + std::wstring(300, L'x') + L"\\TmRoveVodore.cpl");
+    fakeplat::AddFile(L"D:\\a\\TmRoveVodore.chm");
     fakeplat::SetWindowsDirectory(L"C:\\" + std::wstring(240, L'w'));
     fakeplat::AddFile(L"C:\\" + std::wstring(240, L'w') + L"\\Help\\TmRoveVodore.chm");
     LoadModule();
@@ -239,18 +239,19 @@ TEST_F(HelpTest, DialogsOverTheSheetAnswerHelpOnceWithTheirOwnTopic) {
 }
 
 TEST_F(HelpTest, HtmlHelpIsBoundOnceThroughTheRegisteredModule) {
-    // The registered path is an ANSI text that fills its buffer unterminated.
-    std::string path = "C:\\Windows\\System32\\hhctrl.ocx";
-    fakeplat::RegisterModule(L"C:\\Windows\\System32\\hhctrl.ocx", {{15, &FakeHtmlHelpW}});
-    fakeplat::SetRegString(HKEY_CLASSES_ROOT, kClsidKey, L"",
-                           std::wstring(path.begin(), path.end()));
+    const std::wstring registered = L"C:\\Windows\\System32\\hhctrl.ocx";
+    fakeplat::RegisterModule(registered, {{15, &FakeHtmlHelpW}});
+    fakeplat::SetRegString(HKEY_CLASSES_ROOT, kClsidKey, L"", registered);
     CallHtmlHelp(nullptr, L"x.chm", 0, 0);
     CallHtmlHelp(nullptr, L"x.chm", 0, 0);
-    auto loads = fakeplat::LoadLibraryCalls();
-    ASSERT_EQ(1u, loads.size());
-    EXPECT_EQ(L"C:\\Windows\\System32\\hhctrl.ocx", loads[0]);
+    EXPECT_EQ(std::vector<std::wstring>{registered}, fakeplat::LoadLibraryCalls());
     EXPECT_EQ(Call(nullptr, 0, L"x.chm") + Call(nullptr, 0, L"x.chm"), TakeCalls());
     EXPECT_EQ(0, fakeplat::OpenRegKeyCount());
+    // A REG_EXPAND_SZ value is taken as well.
+    ResetHtmlHelpBinding();
+    fakeplat::SetRegString(HKEY_CLASSES_ROOT, kClsidKey, L"", registered, REG_EXPAND_SZ);
+    CallHtmlHelp(nullptr, L"x.chm", 0, 0);
+    EXPECT_EQ(registered, fakeplat::LoadLibraryCalls().back());
 
     // A value that fills the 260 bytes without a terminator is never read
     // past; the unknown module it names falls back to the plain name.
