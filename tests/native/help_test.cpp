@@ -1,7 +1,6 @@
 // Finding the help file, the sheet's help entry points and the HTML Help binding.
 #include <cpl.h>
 
-#include <cwchar>
 #include <iterator>
 #include <sstream>
 
@@ -87,16 +86,17 @@ TEST_F(HelpTest, HelpFileIsSearchedBesideTheAppletThenWindowsThenSystemDirectory
     // Each found file wins over the one before; one planted in the current
     // directory (where the file dialogs leave it) is never taken.
     fakeplat::SetCurrentDirectory(L"C:\\Users\\user\\Downloads");
-    for (const wchar_t* pszFile :
-         {kSystemHelp, L"C:\\Windows\\Help\\TmRoveVodore.chm",
-          L"C:\\Users\\user\\Downloads\\TmRoveVodore.chm", L"D:\\Tools\\TmRoveVodore.chm"}) {
-        fakeplat::AddFile(pszFile);
+    const std::wstring windowsHelp = L"C:\\Windows\\Help\\TmRoveVodore.chm";
+    const std::pair<std::wstring, std::wstring> kSteps[] = {
+        {kSystemHelp, kSystemHelp},
+        {windowsHelp, windowsHelp},
+        {L"C:\\Users\\user\\Downloads\\TmRoveVodore.chm", windowsHelp},
+        {L"D:\\Tools\\TmRoveVodore.chm", L"D:\\Tools\\TmRoveVodore.chm"}};
+    for (const auto& step : kSteps) {
+        fakeplat::AddFile(step.first);
         LoadModule();
-        EXPECT_TRUE(m_pApp->m_bHelpAvailable);
-        if (std::wcsstr(pszFile, L"Downloads")) continue;
-        EXPECT_EQ(CString(pszFile), m_pApp->m_strHelpFile);
+        EXPECT_EQ(CString(step.second.c_str()), m_pApp->m_strHelpFile) << step.first;
     }
-    EXPECT_EQ(CString(L"D:\\Tools\\TmRoveVodore.chm"), m_pApp->m_strHelpFile);
 }
 
 TEST_F(HelpTest, UnusableDirectoryQueriesAreSkipped) {
