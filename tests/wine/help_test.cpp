@@ -102,14 +102,11 @@ void CheckHelp(wt::CChecks& checks, PFN_HHSPYTAKE pfnTake, HWND hHost) {
     wt::CLibrary applet(strApplet.c_str());
     wt::PFN_CPLAPPLET pfnApplet = wt::AppletEntry(applet);
     if (!checks.Check(pfnApplet != nullptr, "the applet loads")) return;
-    auto taken = [&] {
-        wchar_t szCalls[4096] = L"";
-        pfnTake(szCalls, _countof(szCalls));
-        return std::wstring(szCalls);
-    };
+    // The calls since the last look are exactly strCalls.
     auto expect = [&](const std::wstring& strCalls, const char* pszWhat) {
-        const std::wstring strSeen = taken();
-        checks.Check(strSeen == strCalls, "%s (saw %s)", pszWhat, wt::OneLine(strSeen).c_str());
+        wchar_t szSeen[4096] = L"";
+        pfnTake(szSeen, _countof(szSeen));
+        checks.Check(strCalls == szSeen, "%s (saw %s)", pszWhat, wt::OneLine(szSeen).c_str());
     };
     pfnApplet(hHost, CPL_INIT, 0, 0);
     wt::DoubleClickApplet(checks, pfnApplet, hHost, [&](DWORD dwHostThread, HANDLE) {
