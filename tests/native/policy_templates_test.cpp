@@ -18,27 +18,6 @@ extern "C" LONG APIENTRY CPlApplet(HWND hWndCpl, UINT uMsg, LPARAM lParam1, LPAR
 
 namespace {
 
-struct CXmlElement {
-    std::string strName;
-    std::map<std::string, std::string> attributes;
-    std::vector<CXmlElement> children;
-
-    std::string Get(const std::string& strKey) const {
-        auto it = attributes.find(strKey);
-        return it == attributes.end() ? std::string() : it->second;
-    }
-    std::vector<const CXmlElement*> All(const std::string& strChild) const {
-        std::vector<const CXmlElement*> found;
-        for (const CXmlElement& c : children)
-            if (c.strName == strChild) found.push_back(&c);
-        return found;
-    }
-    const CXmlElement* First(const std::string& strChild) const {
-        auto found = All(strChild);
-        return found.empty() ? nullptr : found[0];
-    }
-};
-
 // No '<' and no '&' outside an entity that XML predefines.
 bool ValidText(const std::string& str) {
     static const std::regex kEntity("&(amp|lt|gt|quot|apos);");
@@ -60,15 +39,17 @@ bool ValidUtf8(const std::string& s) {
     return true;
 }
 
-// Strict enough for these files: valid UTF-8, the declaration first, one
-// root, matched tags, double-quoted unique attributes, no '--' in comments.
-bool ParseXml(const std::string& s, CXmlElement& root) {
+// Well-formed as far as these files go: valid UTF-8, the declaration first,
+// one root, matched tags, double-quoted unique attributes, only the
+// predefined entities, no "--" in comments.
+bool WellFormed(const std::string& s) {
     static const std::regex kTag(
         "<!--(?:[^-]|-[^-])*-->|<(/?)([\\w:.-]+)((?:\\s+[\\w:.-]+\\s*=\\s*\"[^\"]*\")*)\\s*(/?)>");
     static const std::regex kAttribute("([\\w:.-]+)\\s*=\\s*\"([^\"]*)\"");
     const std::string kDecl = "<?xml version=\"1.0\" encoding=\"utf-8\"?>";
     if (!ValidUtf8(s) || s.compare(0, kDecl.size(), kDecl) != 0) return false;
-    std::vector<CXmlElement*> open;
+    std::vector<std::string> open;
+    bool bRoot = false;
     auto it = s.cbegin() + kDecl.size();
     for (std::smatch m; std::regex_search(it, s.cend(), m, kTag); it = m[0].second) {
         const std::string strText = m.prefix();
@@ -76,22 +57,20 @@ bool ParseXml(const std::string& s, CXmlElement& root) {
         if (open.empty() && strText.find_first_not_of(" \t\r\n") != std::string::npos) return false;
         if (!m[2].matched) continue;  // a comment
         if (m[1] == "/") {
-            if (open.empty() || open.back()->strName != m[2]) return false;
+            if (open.empty() || open.back() != m[2]) return false;
             open.pop_back();
             continue;
         }
-        if (open.empty() && !root.strName.empty()) return false;
-        if (!open.empty()) open.back()->children.emplace_back();
-        CXmlElement& element = open.empty() ? root : open.back()->children.back();
-        element.strName = m[2];
+        if (open.empty() && bRoot) return false;
+        bRoot = true;
+        std::set<std::string> names;
         const std::string strAttributes = m[3];
         for (std::sregex_iterator a(strAttributes.begin(), strAttributes.end(), kAttribute), end;
              a != end; ++a)
-            if (!ValidText((*a)[2]) || !element.attributes.emplace((*a)[1], (*a)[2]).second)
-                return false;
-        if (m[4] != "/") open.push_back(&element);
+            if (!ValidText((*a)[2]) || !names.insert((*a)[1]).second) return false;
+        if (m[4] != "/") open.push_back(m[2]);
     }
-    return open.empty() && !root.strName.empty() &&
+    return open.empty() && bRoot &&
            std::string(it, s.cend()).find_first_not_of(" \t\r\n") == std::string::npos;
 }
 
@@ -100,12 +79,6 @@ std::string ReadPolicyFile(const std::string& strRelative) {
     std::ostringstream text;
     text << file.rdbuf();
     return text.str();
-}
-
-CXmlElement Parse(const std::string& strRelative) {
-    CXmlElement root;
-    EXPECT_TRUE(ParseXml(ReadPolicyFile(strRelative), root)) << strRelative << " is malformed";
-    return root;
 }
 
 // Group 1 of every match of strPattern in strText.
@@ -137,38 +110,42 @@ protected:
                 m_pApp->m_bDisableUserlogoUpdate != FALSE, !CallsOf("IvroSetWmiMode").empty()};
     }
 
-    const CXmlElement m_admx = Parse("TmRoveVodore.admx");
+    const std::string m_admx = ReadPolicyFile("TmRoveVodore.admx");
 };
 
-TEST_F(PolicyTemplatesTest, EveryReferenceIsDefinedInBothLanguages) {
-    const std::string admx = ReadPolicyFile("TmRoveVodore.admx");
+TEST_F(PolicyTemplatesTest, AreWellFormedAndDefineEveryReferenceInBothLanguages) {
+    EXPECT_TRUE(WellFormed(m_admx));
     for (const std::string language : {"de-DE", "en-US"}) {
-        const CXmlElement adml = Parse(language + "/TmRoveVodore.adml");
-        EXPECT_EQ("policyDefinitionResources", adml.strName);
-        const std::string text = ReadPolicyFile(language + "/TmRoveVodore.adml");
+        const std::string adml = ReadPolicyFile(language + "/TmRoveVodore.adml");
+        EXPECT_TRUE(WellFormed(adml)) << language;
         for (const std::string kind : {"string", "presentation"})
-            EXPECT_EQ(AllOf(admx, "\\$\\(" + kind + "\\.(\\w+)\\)"),
-                      AllOf(text, "<" + kind + " id=\"(\\w+)\""))
+            EXPECT_EQ(AllOf(m_admx, "\\$\\(" + kind + "\\.(\\w+)\\)"),
+                      AllOf(adml, "<" + kind + " id=\"(\\w+)\""))
                 << language << ": the " << kind << "s referenced, no more and no fewer";
     }
 }
 
 TEST_F(PolicyTemplatesTest, EachPolicyWritesExactlyWhatTheAppletReads) {
-    ASSERT_NE(nullptr, m_admx.First("policies"));
     struct CPolicy {
         std::string strName, strKey, strValueName;
-        DWORD dwEnabled, dwDisabled;
+        std::map<std::string, DWORD> values;  // "enabled", "disabled"
     };
+    // <decimal> is what Group Policy writes as REG_DWORD, the type the applet takes.
+    static const std::regex kPolicy("<policy\\s([^>]*)>([\\s\\S]*?)</policy>");
+    static const std::regex kValue(
+        "<(enabled|disabled)Value>\\s*<decimal value=\"([0-9]+)\"\\s*/>\\s*</\\1Value>");
     std::vector<CPolicy> policies;
-    for (const CXmlElement* p : m_admx.First("policies")->All("policy")) {
-        // <decimal> is what Group Policy writes as REG_DWORD, the type the applet takes.
-        const CXmlElement* pOn = p->First("enabledValue");
-        const CXmlElement* pOff = p->First("disabledValue");
-        ASSERT_TRUE(pOn && pOff && pOn->First("decimal") && pOff->First("decimal"))
-            << p->Get("name");
-        policies.push_back({p->Get("name"), p->Get("key"), p->Get("valueName"),
-                            static_cast<DWORD>(std::stoul(pOn->First("decimal")->Get("value"))),
-                            static_cast<DWORD>(std::stoul(pOff->First("decimal")->Get("value")))});
+    for (std::sregex_iterator p(m_admx.begin(), m_admx.end(), kPolicy), end; p != end; ++p) {
+        const std::string strAttributes = (*p)[1], strBody = (*p)[2];
+        auto attribute = [&](const std::string& strName) {
+            const auto found = AllOf(strAttributes, "\\b" + strName + "=\"([^\"]*)\"");
+            return found.empty() ? std::string() : *found.begin();
+        };
+        CPolicy policy = {attribute("name"), attribute("key"), attribute("valueName"), {}};
+        for (std::sregex_iterator v(strBody.begin(), strBody.end(), kValue); v != end; ++v)
+            policy.values[(*v)[1]] = std::stoul((*v)[2]);
+        ASSERT_EQ(2u, policy.values.size()) << policy.strName;
+        policies.push_back(policy);
     }
     ASSERT_FALSE(policies.empty());
 
@@ -188,7 +165,7 @@ TEST_F(PolicyTemplatesTest, EachPolicyWritesExactlyWhatTheAppletReads) {
         SCOPED_TRACE(policy.strName);
         fakeplat::DeleteRegKey(HKEY_CURRENT_USER, Wide(policy.strKey));
         fakeplat::SetRegDword(HKEY_CURRENT_USER, Wide(policy.strKey), Wide(policy.strValueName),
-                              policy.dwEnabled);
+                              policy.values.at("enabled"));
         const std::vector<bool> enabled = RunSheet();
         size_t nChanged = 0;
         for (size_t i = 0; i < enabled.size(); ++i)
@@ -198,7 +175,7 @@ TEST_F(PolicyTemplatesTest, EachPolicyWritesExactlyWhatTheAppletReads) {
             }
         EXPECT_EQ(1u, nChanged);
         fakeplat::SetRegDword(HKEY_CURRENT_USER, Wide(policy.strKey), Wide(policy.strValueName),
-                              policy.dwDisabled);
+                              policy.values.at("disabled"));
         EXPECT_EQ(unset, RunSheet());
     }
     EXPECT_EQ(unset.size(), effects.size()) << "every setting of the applet has its policy";
