@@ -26,12 +26,6 @@ std::string ReadBytes(const fs::path& path) {
     return text.str();
 }
 
-std::string Narrow(const wchar_t* psz) {
-    std::string s;
-    for (; *psz; ++psz) s += static_cast<char>(*psz);
-    return s;
-}
-
 // UTF-8 umlauts and the like, which HTML Help would show as two characters:
 // the build converts every text to windows-1252.
 bool HasUtf8Letters(const std::string& text) {
@@ -70,47 +64,24 @@ std::set<std::string> TopicsNamedByCode() {
 }
 
 // The popup texts as HTML Help reads them: ".topic NAME", then the lines up
-// to the next one that starts with "."; empty lines make paragraphs.
+// to the next one that starts with "."; every text of each name.
 std::map<std::string, std::vector<std::string>> PopupTexts(const std::string& file) {
     std::map<std::string, std::vector<std::string>> texts;
     std::istringstream in(file);
-    std::string line;
     std::vector<std::string>* pCurrent = nullptr;
-    while (std::getline(in, line)) {
+    for (std::string line; std::getline(in, line);) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.compare(0, 7, ".topic ") == 0) {
-            auto& slot = texts[line.substr(7)];
-            slot.push_back(std::string());
-            pCurrent = &slot;
-            continue;
-        }
-        // Any other line that starts with "." ends the text, as in HTML Help.
-        if (!line.empty() && line[0] == '.') {
-            pCurrent = nullptr;
+            pCurrent = &texts[line.substr(7)];
+            pCurrent->emplace_back();
+        } else if (!line.empty() && line[0] == '.') {
+            pCurrent = nullptr;  // where HTML Help would end the text
             ADD_FAILURE() << "a line of the popup texts starts with \".\": " << line;
+        } else if (pCurrent) {
+            pCurrent->back() += line;
         }
-        if (pCurrent && line.find_first_not_of(" \t") != std::string::npos)
-            pCurrent->back() += line + " ";
     }
     return texts;
-}
-
-// The header that maps context ids to the names of the popup texts:
-// "#define NAME N" lines.
-std::map<unsigned long, std::string> PopupNames(const std::string& file) {
-    static const std::regex kDefine("#define[ \t]+(\\w+)[ \t]+([0-9]+)\\s*");
-    std::map<unsigned long, std::string> names;
-    std::istringstream in(file);
-    std::string line;
-    std::smatch match;
-    while (std::getline(in, line)) {
-        if (!std::regex_match(line, match, kDefine)) {
-            ADD_FAILURE() << "not a context id of the popup texts: " << line;
-            continue;
-        }
-        EXPECT_TRUE(names.emplace(std::stoul(match[2]), match[1]).second) << line;
-    }
-    return names;
 }
 
 class HelpFileTest : public ::testing::Test {
@@ -140,53 +111,45 @@ protected:
 fs::path HelpFileTest::s_work;
 fs::path HelpFileTest::s_dir;
 
-TEST_F(HelpFileTest, HasEveryTopicAndAnchorThatTheCodeNames) {
-    const std::set<std::string> topics = TopicsNamedByCode();
-    for (const wchar_t* pszTopic :
-         {kTopicDisplay, kTopicKeys, kTopicLeds, kTopicUserSettings, kTopicSwitches, kTopicRavla,
-          kTopicTemperatures, kTopicFactorySettings, kTopicVersions, kTopicReport, kTopicTransfer,
-          kTopicFirmwareInfo, kTopicKeyMatrix, kTopicReportView})
-        EXPECT_EQ(1u, topics.count(Narrow(pszTopic).substr(3))) << Narrow(pszTopic);
-
-    for (const std::string& topic : topics) {
-        const std::string file = topic.substr(0, topic.find('#'));
-        ASSERT_TRUE(fs::is_regular_file(s_dir / file)) << "no topic " << file;
-        if (topic.find('#') == std::string::npos) continue;
-        const std::string anchor = topic.substr(topic.find('#') + 1);
-        EXPECT_EQ(1u, AnchorsOf(ReadBytes(s_dir / file)).count(anchor)) << "no anchor " << topic;
-    }
-}
-
 TEST_F(HelpFileTest, HasOnePopupTextForEveryContextId) {
-    const std::string file = ReadBytes(s_dir / "TmRoveVodoreHelp.txt");
-    ASSERT_FALSE(file.empty()) << "no TmRoveVodoreHelp.txt in the help file";
-    const auto texts = PopupTexts(file);
+    const auto texts = PopupTexts(ReadBytes(s_dir / "TmRoveVodoreHelp.txt"));
+    // The header that names them: "#define NAME N" lines.
     const std::string header = ReadBytes(s_dir / "TmRoveVodoreHelp.h");
-    ASSERT_FALSE(header.empty()) << "no TmRoveVodoreHelp.h in the help file";
-    const auto names = PopupNames(header);
+    static const std::regex kDefine("#define[ \t]+(\\w+)[ \t]+([0-9]+)");
+    std::map<unsigned long, std::string> names;
+    for (std::sregex_iterator it(header.begin(), header.end(), kDefine), end; it != end; ++it)
+        EXPECT_TRUE(names.emplace(std::stoul((*it)[2]), (*it)[1]).second) << (*it)[0];
 
     std::set<unsigned long> ids;
-    for (const DWORD* p = GetContextHelpIds(); p[0] != 0; p += 2) ids.insert(p[1]);
-    for (unsigned long id : ids) {
-        auto name = names.find(id);
-        if (name == names.end()) {
-            ADD_FAILURE() << "context id " << id << " has no name in TmRoveVodoreHelp.h";
-            continue;
-        }
-        auto it = texts.find(name->second);
-        if (it == texts.end()) {
-            ADD_FAILURE() << "no popup text for context id " << id << " (" << name->second << ")";
-            continue;
-        }
-        EXPECT_EQ(1u, it->second.size()) << "context id " << id << " has more than one text";
-        EXPECT_GT(it->second.front().size(), 20u) << "context id " << id << " has no real text";
+    for (const DWORD* p = GetContextHelpIds(); p[0] != 0; p += 2) {
+        EXPECT_EQ(p[0], p[1]) << "a control shows the text of another";
+        if (!ids.insert(p[1]).second) continue;
+        auto text = texts.find(names[p[1]]);
+        ASSERT_NE(texts.end(), text) << "no popup text for context id " << p[1];
+        EXPECT_EQ(1u, text->second.size()) << "context id " << p[1] << " has more than one text";
+        EXPECT_GT(text->second.front().size(), 20u) << "context id " << p[1] << " has no real text";
     }
     for (const auto& name : names)
         EXPECT_EQ(1u, ids.count(name.first)) << "popup text " << name.second << " has no control";
     EXPECT_EQ(names.size(), texts.size()) << "popup texts without a context id";
 }
 
-TEST_F(HelpFileTest, EveryLinkResolvesAndEveryTopicIsGermanWindows1252) {
+// The links inside the file, and the topics and anchors the code names, all
+// resolve; every text is windows-1252.
+TEST_F(HelpFileTest, EveryLinkAndTopicResolvesAndEveryTextIsGermanWindows1252) {
+    auto resolves = [&](const fs::path& from, const fs::path& base, const std::string& link) {
+        ASSERT_EQ(std::string::npos, link.find(':')) << from << " links outside: " << link;
+        const std::string path = link.substr(0, link.find('#'));
+        const fs::path target = path.empty() ? from : (base / path).lexically_normal();
+        ASSERT_TRUE(fs::is_regular_file(target)) << from << ": " << link << " is missing";
+        if (link.find('#') == std::string::npos) return;
+        EXPECT_EQ(1u, AnchorsOf(ReadBytes(target)).count(link.substr(link.find('#') + 1)))
+            << from << ": no anchor for " << link;
+    };
+    const std::set<std::string> topics = TopicsNamedByCode();
+    EXPECT_GE(topics.size(), 14u) << "the topics of every page and dialog";
+    for (const std::string& topic : topics) resolves("the code", s_dir, topic);
+
     static const std::regex kLink(
         "\\s(?:href|src)=\"([^\"]*)\"|<param name=\"Local\" value=\"([^\"]*)\"", std::regex::icase);
     static const std::regex kUnquoted("\\s(?:href|src)=[^\"]", std::regex::icase);
@@ -209,15 +172,8 @@ TEST_F(HelpFileTest, EveryLinkResolvesAndEveryTopicIsGermanWindows1252) {
         // Links of the contents and index are relative to the file's root.
         const fs::path base = ext == ".htm" ? entry.path().parent_path() : s_dir;
         for (std::sregex_iterator it(text.begin(), text.end(), kLink), end; it != end; ++it) {
-            const std::string link = (*it)[1].matched ? (*it)[1].str() : (*it)[2].str();
             ++nLinks;
-            ASSERT_EQ(std::string::npos, link.find(':')) << name << " links outside: " << link;
-            const std::string path = link.substr(0, link.find('#'));
-            const fs::path target = path.empty() ? entry.path() : (base / path).lexically_normal();
-            ASSERT_TRUE(fs::is_regular_file(target)) << name << ": " << link << " is missing";
-            if (link.find('#') == std::string::npos) continue;
-            EXPECT_EQ(1u, AnchorsOf(ReadBytes(target)).count(link.substr(link.find('#') + 1)))
-                << name << ": no anchor for " << link;
+            resolves(entry.path(), base, (*it)[1].matched ? (*it)[1].str() : (*it)[2].str());
         }
     }
     EXPECT_GE(nPages, 13u);

@@ -3,20 +3,14 @@
 // the applet makes (Wine's control shows no help content to look at).
 #include <windows.h>
 
+#include <cstdint>
 #include <mutex>
 #include <string>
-#include <vector>
 
 namespace {
 
-struct CCall {
-    HWND hWnd;
-    std::wstring strFile;
-    UINT uCommand;
-};
-
 std::mutex g_mutex;
-std::vector<CCall> g_calls;
+std::wstring g_strCalls;  // a line a call: window, command, file
 
 }  // namespace
 
@@ -25,30 +19,16 @@ extern "C" {
 // Export 15, as the control's own.
 HWND WINAPI HtmlHelpW(HWND hWndCaller, LPCWSTR pszFile, UINT uCommand, DWORD_PTR) {
     std::lock_guard<std::mutex> lock(g_mutex);
-    g_calls.push_back({hWndCaller, pszFile ? pszFile : L"", uCommand});
+    g_strCalls += std::to_wstring(reinterpret_cast<std::uintptr_t>(hWndCaller)) + L" " +
+                  std::to_wstring(uCommand) + L" " + (pszFile ? pszFile : L"") + L"\n";
     return nullptr;
 }
 
-DWORD WINAPI HhSpyCallCount() {
+// The calls since the last take, cut to cchOut characters; then forgets them.
+void WINAPI HhSpyTake(LPWSTR pszOut, DWORD cchOut) {
     std::lock_guard<std::mutex> lock(g_mutex);
-    return static_cast<DWORD>(g_calls.size());
-}
-
-// Call nIndex: its window, command and file (cut to cchFile); FALSE if none.
-BOOL WINAPI HhSpyGetCall(DWORD nIndex, HWND* phWnd, UINT* puCommand, LPWSTR pszFile,
-                         DWORD cchFile) {
-    std::lock_guard<std::mutex> lock(g_mutex);
-    if (nIndex >= g_calls.size() || cchFile == 0) return FALSE;
-    const CCall& call = g_calls[nIndex];
-    *phWnd = call.hWnd;
-    *puCommand = call.uCommand;
-    lstrcpynW(pszFile, call.strFile.c_str(), static_cast<int>(cchFile));
-    return TRUE;
-}
-
-void WINAPI HhSpyReset() {
-    std::lock_guard<std::mutex> lock(g_mutex);
-    g_calls.clear();
+    lstrcpynW(pszOut, g_strCalls.c_str(), static_cast<int>(cchOut));
+    g_strCalls.clear();
 }
 
 }  // extern "C"
