@@ -473,21 +473,13 @@ const wchar_t kAppletPath[] = L"C:\\windows\\system32\\TmRoveVodore.cpl";
 // The applet's entry point.
 typedef LONG(APIENTRY* PFN_CPLAPPLET)(HWND, UINT, LPARAM, LPARAM);
 
-// Owners of the handles a test program makes.
-class CLibrary {
+class CLibrary : public COwned<HMODULE> {
 public:
     explicit CLibrary(const wchar_t* pszPath)
-        : m_hModule(::LoadLibraryW(pszPath)), m_dwError(m_hModule ? 0 : ::GetLastError()) {}
-    ~CLibrary() {
-        if (m_hModule) ::FreeLibrary(m_hModule);
-    }
-    CLibrary(const CLibrary&) = delete;
-    CLibrary& operator=(const CLibrary&) = delete;
-    HMODULE Get() const { return m_hModule; }
+        : COwned(::LoadLibraryW(pszPath), ::FreeLibrary), m_dwError(Get() ? 0 : ::GetLastError()) {}
     DWORD Error() const { return m_dwError; }
 
 private:
-    HMODULE m_hModule;
     DWORD m_dwError;
 };
 
