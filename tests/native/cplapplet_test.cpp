@@ -9,7 +9,6 @@ extern "C" LONG APIENTRY CPlApplet(HWND hWndCpl, UINT uMsg, LPARAM lParam1, LPAR
 
 namespace {
 
-const HKEY kRoot = HKEY_CURRENT_USER;
 const wchar_t kPolicyKey[] = L"Control Panel\\IVRO";
 
 LONG Send(UINT uMsg, LPARAM lParam2 = 0) {
@@ -18,21 +17,22 @@ LONG Send(UINT uMsg, LPARAM lParam2 = 0) {
 
 class CplAppletTest : public AppletTest {
 protected:
-    // Double-clicks the applet; the sheet is closed with Cancel after
-    // recording its caption and tabs.
+    // Double-clicks the applet; the sheet is closed with Cancel at once.
     LONG DoubleClick() {
         headless::ScopedModalHandler handler([this](HWND hWnd) {
             if (!headless::ModalRuns().back().sheet) return;
             m_strCaption = headless::TextOf(hWnd);
-            m_tabs = headless::SheetTabTitles(hWnd);
             m_nWmiCallsWhileOpen = CallsOf("IvroSetWmiMode").size();
             headless::PressCancel(hWnd);
         });
         return CPlApplet(nullptr, CPL_DBLCLK, 0, 0);
     }
 
+    void SetPolicy(const wchar_t* pszName, DWORD dwValue) {
+        fakeplat::SetRegDword(HKEY_CURRENT_USER, kPolicyKey, pszName, dwValue);
+    }
+
     std::wstring m_strCaption;
-    std::vector<std::wstring> m_tabs;
     size_t m_nWmiCallsWhileOpen = 0;
 };
 
@@ -41,7 +41,6 @@ TEST_F(CplAppletTest, InitQueriesTheDeviceTypeOncePerInitialisation) {
     EXPECT_EQ(1, Send(CPL_INIT));
     EXPECT_EQ(0, Send(CPL_INIT));
     EXPECT_EQ(1u, CallsOf("IvroGetDeviceType").size());
-    EXPECT_EQ(4u, m_pApp->m_nDeviceType);
 
     EXPECT_EQ(1, Send(CPL_EXIT));
     TmSimSet("device.type", "5");
@@ -50,31 +49,39 @@ TEST_F(CplAppletTest, InitQueriesTheDeviceTypeOncePerInitialisation) {
     EXPECT_EQ(5u, m_pApp->m_nDeviceType);
 
     EXPECT_EQ(1, Send(CPL_GETCOUNT));
-    EXPECT_EQ(0, Send(CPL_SELECT));
-    EXPECT_EQ(0, Send(CPL_STOP));
-    EXPECT_EQ(0, Send(CPL_STARTWPARMSA));
-    EXPECT_EQ(0, Send(CPL_STARTWPARMSW));
-    EXPECT_EQ(0, Send(0x4711));
+    const UINT others[] = {CPL_SELECT, CPL_STOP, CPL_STARTWPARMSA, CPL_STARTWPARMSW, 0x4711};
+    for (UINT uMsg : others) EXPECT_EQ(0, Send(uMsg)) << uMsg;
 }
 
-TEST_F(CplAppletTest, IdentityFollowsTheDeviceFamily) {
+// What the Control Panel lists and what a double-click opens; a foreign
+// system, or one whose type cannot be read, is told so before the sheet.
+TEST_F(CplAppletTest, IdentityAndSheetFollowTheDeviceFamily) {
     struct Case {
-        const char* type;
+        const char* type;  // nullptr: the type query fails
+        DWORD nType;
         int icon, name, info;
         const wchar_t* szName;
         const wchar_t* szInfo;
+        const wchar_t* szCaption;
     } cases[] = {
-        {"4", 1003, 1004, 1005, L"Control Center (Marlet)",
-         L"Ändert und zeigt Tolmek Marlet Einstellungen."},
-        {"5", 1006, 1007, 1008, L"Control Center (Ferrow)",
-         L"Ändert und zeigt Tolmek Ferrow Einstellungen."},
-        {"3", 0, 0, 0, L"Control Center", L"Ändert und zeigt Tolmek Geräteeinstellungen."},
+        {"4", 4, 1003, 1004, 1005, L"Control Center (Marlet)",
+         L"Ändert und zeigt Tolmek Marlet Einstellungen.", L"Eigenschaften von Marlet"},
+        {"5", 5, 1006, 1007, 1008, L"Control Center (Ferrow)",
+         L"Ändert und zeigt Tolmek Ferrow Einstellungen.", L"Eigenschaften von Ferrow"},
+        {"3", 3, 0, 0, 0, L"Control Center", L"Ändert und zeigt Tolmek Geräteeinstellungen.",
+         L"Control Center"},
+        {nullptr, 0, 0, 0, 0, L"Control Center", L"Ändert und zeigt Tolmek Geräteeinstellungen.",
+         L"Control Center"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.type);
-        TmSimSet("device.type", c.type);
+        SCOPED_TRACE(c.nType);
+        if (c.type)
+            TmSimSet("device.type", c.type);
+        else
+            TmSimInjectFault("IvroGetDeviceType", ERROR_FILE_NOT_FOUND, 0, TMSIM_ANY_ITEM);
         LoadModule();
         Send(CPL_INIT);
+        EXPECT_EQ(c.nType, m_pApp->m_nDeviceType);
 
         CPLINFO info = {-1, -1, -1, 42};
         EXPECT_EQ(1, Send(CPL_INQUIRE, reinterpret_cast<LPARAM>(&info)));
@@ -89,78 +96,42 @@ TEST_F(CplAppletTest, IdentityFollowsTheDeviceFamily) {
         std::memset(&newInfo, 0xAB, sizeof(newInfo));
         EXPECT_EQ(1, Send(CPL_NEWINQUIRE, reinterpret_cast<LPARAM>(&newInfo)));
         EXPECT_EQ(sizeof(NEWCPLINFOW), static_cast<size_t>(newInfo.dwSize));
-        EXPECT_EQ(0u, static_cast<DWORD>(newInfo.dwFlags));
-        EXPECT_EQ(0u, static_cast<DWORD>(newInfo.dwHelpContext));
+        EXPECT_EQ(0u, newInfo.dwFlags | newInfo.dwHelpContext | newInfo.szHelpFile[0] |
+                          newInfo.szHelpFile[_countof(newInfo.szHelpFile) - 1]);
         EXPECT_EQ(0, static_cast<LONG_PTR>(newInfo.lData));
         EXPECT_STREQ(c.szName, newInfo.szName);
         EXPECT_STREQ(c.szInfo, newInfo.szInfo);
-        EXPECT_EQ(L'\0', newInfo.szHelpFile[0]);
-        EXPECT_EQ(L'\0', newInfo.szHelpFile[_countof(newInfo.szHelpFile) - 1]);
-        HICON hIcon = newInfo.hIcon;
-        auto image = headless::ImageOf(hIcon);
+        auto image = headless::ImageOf(newInfo.hIcon);
         ASSERT_TRUE(image.has_value());
         EXPECT_EQ(c.icon ? c.icon : 1000, image->resourceId);
         EXPECT_EQ(48, image->cx);
         EXPECT_EQ(48, image->cy);
+
+        headless::ClearMessageBoxes();
+        EXPECT_EQ(1, DoubleClick());
+        EXPECT_EQ(c.szCaption, m_strCaption);
+        EXPECT_STREQ(c.szName, m_pApp->m_pszAppName);
+        auto boxes = headless::MessageBoxes();
+        ASSERT_EQ(c.icon ? 0u : 1u, boxes.size());
+        if (!c.icon) {
+            EXPECT_EQ(L"Das verwendete System ist kein Tolmek Gerät.", boxes[0].text);
+            EXPECT_EQ(L"Control Center", boxes[0].caption);
+            EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONSTOP),
+                      boxes[0].type & (MB_TYPEMASK | MB_ICONMASK));
+        }
         Send(CPL_EXIT);
     }
-}
-
-TEST_F(CplAppletTest, DoubleClickCaptionsTheSheetAndNamesTheMessageBoxes) {
-    LoadModule();
-    Send(CPL_INIT);
-    EXPECT_EQ(1, DoubleClick());
-    EXPECT_EQ(L"Eigenschaften von Marlet", m_strCaption);
-    EXPECT_EQ((std::vector<std::wstring>{L"Display", L"Tasten", L"LEDs", L"Schalter", L"Ravla",
-                                         L"Temperaturen", L"Anwendereinstellungen",
-                                         L"Fabrikseinstellungen", L"Versionen", L"Bericht"}),
-              m_tabs);
-    EXPECT_STREQ(L"Control Center (Marlet)", m_pApp->m_pszAppName);
-    EXPECT_TRUE(headless::MessageBoxes().empty());
-    Send(CPL_EXIT);
-
-    TmSimSet("device.type", "5");
-    Send(CPL_INIT);
-    DoubleClick();
-    EXPECT_EQ(L"Eigenschaften von Ferrow", m_strCaption);
-    EXPECT_EQ((std::vector<std::wstring>{L"Display", L"Tasten", L"LEDs", L"Schalter",
-                                         L"Temperaturen", L"Anwendereinstellungen",
-                                         L"Fabrikseinstellungen", L"Versionen", L"Bericht"}),
-              m_tabs);
-    EXPECT_STREQ(L"Control Center (Ferrow)", m_pApp->m_pszAppName);
-}
-
-TEST_F(CplAppletTest, ForeignSystemIsToldSoAndStillGetsTheSheet) {
-    TmSimSet("device.type", "3");
-    LoadModule();
-    Send(CPL_INIT);
-    EXPECT_EQ(1, DoubleClick());
-    auto boxes = headless::MessageBoxes();
-    ASSERT_EQ(1u, boxes.size());
-    EXPECT_EQ(L"Das verwendete System ist kein Tolmek Gerät.", boxes[0].text);
-    EXPECT_EQ(L"Control Center", boxes[0].caption);
-    EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONSTOP), boxes[0].type & (MB_TYPEMASK | MB_ICONMASK));
-    EXPECT_EQ(L"Control Center", m_strCaption);
-
-    // A device-type query that fails leaves the type at 0: the same path.
-    TmSimInjectFault("IvroGetDeviceType", ERROR_FILE_NOT_FOUND, 0, TMSIM_ANY_ITEM);
-    headless::ClearMessageBoxes();
-    LoadModule();
-    Send(CPL_INIT);
-    EXPECT_EQ(0u, m_pApp->m_nDeviceType);
-    DoubleClick();
-    EXPECT_EQ(1u, headless::MessageBoxes().size());
-    EXPECT_EQ(L"Control Center", m_strCaption);
 }
 
 TEST_F(CplAppletTest, PoliciesCountOnlyAsFourByteDwords) {
     LoadModule();
     Send(CPL_INIT);
-    fakeplat::SetRegDword(kRoot, kPolicyKey, L"DisableFirmwareUpdate", 1);
-    fakeplat::SetRegDword(kRoot, kPolicyKey, L"DisableKcfUpdate", 0);
-    fakeplat::SetRegString(kRoot, kPolicyKey, L"DisableKeyLock", L"1");
-    fakeplat::SetRegDword(kRoot, kPolicyKey, L"DisableBiosUpdate", 2);
-    fakeplat::SetRegBinary(kRoot, kPolicyKey, L"DisableUserlogoUpdate", {1, 0, 0, 0, 0, 0, 0, 0});
+    SetPolicy(L"DisableFirmwareUpdate", 1);
+    SetPolicy(L"DisableKcfUpdate", 0);
+    fakeplat::SetRegString(HKEY_CURRENT_USER, kPolicyKey, L"DisableKeyLock", L"1");
+    SetPolicy(L"DisableBiosUpdate", 2);
+    fakeplat::SetRegBinary(HKEY_CURRENT_USER, kPolicyKey, L"DisableUserlogoUpdate",
+                           {1, 0, 0, 0, 0, 0, 0, 0});
     DoubleClick();
     EXPECT_TRUE(m_pApp->m_bDisableFirmwareUpdate);
     EXPECT_FALSE(m_pApp->m_bDisableKcfUpdate);
@@ -171,14 +142,14 @@ TEST_F(CplAppletTest, PoliciesCountOnlyAsFourByteDwords) {
     EXPECT_TRUE(CallsOf("IvroSetWmiMode").empty());
 
     // Each run starts from cleared flags: a removed key clears them again.
-    fakeplat::DeleteRegKey(kRoot, kPolicyKey);
+    fakeplat::DeleteRegKey(HKEY_CURRENT_USER, kPolicyKey);
     DoubleClick();
     EXPECT_FALSE(m_pApp->m_bDisableFirmwareUpdate);
     EXPECT_FALSE(m_pApp->m_bDisableBiosUpdate);
 
     // A key that cannot be opened reads as no policies, silently.
-    fakeplat::SetRegDword(kRoot, kPolicyKey, L"DisableBiosUpdate", 1);
-    fakeplat::FailRegOpen(kRoot, kPolicyKey, ERROR_ACCESS_DENIED);
+    SetPolicy(L"DisableBiosUpdate", 1);
+    fakeplat::FailRegOpen(HKEY_CURRENT_USER, kPolicyKey, ERROR_ACCESS_DENIED);
     DoubleClick();
     EXPECT_FALSE(m_pApp->m_bDisableBiosUpdate);
     EXPECT_TRUE(headless::MessageBoxes().empty());
@@ -187,7 +158,7 @@ TEST_F(CplAppletTest, PoliciesCountOnlyAsFourByteDwords) {
 TEST_F(CplAppletTest, WmiModeIsSwitchedOnExactlyWhileTheSheetIsOpen) {
     LoadModule();
     Send(CPL_INIT);
-    fakeplat::SetRegDword(kRoot, kPolicyKey, L"UseWmi", 1);
+    SetPolicy(L"UseWmi", 1);
     DoubleClick();
     EXPECT_EQ(1u, m_nWmiCallsWhileOpen);
     auto calls = CallsOf("IvroSetWmiMode");
@@ -197,13 +168,12 @@ TEST_F(CplAppletTest, WmiModeIsSwitchedOnExactlyWhileTheSheetIsOpen) {
 
     // The pages are chosen before the switch: the key count is read first.
     auto log = TmSimCallLogLines();
-    size_t nKeyCount = log.size(), nWmi = log.size();
-    for (size_t i = 0; i < log.size(); ++i) {
-        if (log[i].rfind("IvroGetKeyCount", 0) == 0 && nKeyCount == log.size()) nKeyCount = i;
-        if (log[i].rfind("IvroSetWmiMode", 0) == 0 && nWmi == log.size()) nWmi = i;
-    }
-    ASSERT_LT(nKeyCount, log.size()) << "the key count is read";
-    EXPECT_LT(nKeyCount, nWmi);
+    auto first = [&](const char* pszOperation) {
+        for (size_t i = 0; i < log.size(); ++i)
+            if (log[i].rfind(pszOperation, 0) == 0) return i;
+        return log.size();
+    };
+    EXPECT_LT(first("IvroGetKeyCount"), first("IvroSetWmiMode"));
 }
 
 TEST_F(CplAppletTest, PowerCycleIsAskedBeforeAndInsteadOfRestart) {
@@ -222,19 +192,15 @@ TEST_F(CplAppletTest, PowerCycleIsAskedBeforeAndInsteadOfRestart) {
     EXPECT_TRUE(fakeplat::Shutdown().exitCalls.empty());
 
     // Yes powers off, with the shutdown privilege enabled first.
-    headless::ClearMessageBoxes();
     fakeplat::SetShutdownPrivilegeHeld(true);
-    {
-        headless::ScopedMessageBoxHandler yes(
-            [](const headless::MessageBoxRecord&) { return IDYES; });
-        EXPECT_EQ(1, DoubleClick());
-    }
+    headless::ScopedMessageBoxHandler yes([](const headless::MessageBoxRecord&) { return IDYES; });
+    EXPECT_EQ(1, DoubleClick());
     auto shutdown = fakeplat::Shutdown();
     ASSERT_EQ(1u, shutdown.exitCalls.size());
     EXPECT_EQ(static_cast<UINT>(EWX_POWEROFF), shutdown.exitCalls[0].uFlags);
     EXPECT_EQ(0u, shutdown.exitCalls[0].dwReason);
     EXPECT_TRUE(fakeplat::ShutdownPrivilegeEnabled());
-    EXPECT_EQ(1u, headless::MessageBoxes().size());
+    EXPECT_EQ(2u, headless::MessageBoxes().size());
 }
 
 TEST_F(CplAppletTest, RestartQuestionComesBackUntilAnsweredAndRefusalIsReported) {
@@ -267,7 +233,6 @@ TEST_F(CplAppletTest, RestartQuestionComesBackUntilAnsweredAndRefusalIsReported)
     EXPECT_FALSE(shutdown.exitCalls[0].bResult);
 
     // A token that cannot be opened does not stop the attempt.
-    headless::ClearMessageBoxes();
     fakeplat::FailOpenProcessToken(ERROR_ACCESS_DENIED);
     DoubleClick();
     EXPECT_EQ(2u, fakeplat::Shutdown().exitCalls.size());
@@ -286,6 +251,15 @@ TEST_F(CplAppletTest, ManifestIsActiveExactlyAroundTheSheet) {
     EXPECT_EQ(stats.nCreated, stats.nReleased);
     ASSERT_EQ(1u, stats.requests.size());
     EXPECT_EQ(123u, stats.requests[0].nResourceId);
+}
+
+// A module path too long for the buffer comes back cut off: its folder is
+// not the applet's, so no help file is taken from there.
+TEST_F(CplAppletTest, HelpFileIsNotTakenBesideACutOffModulePath) {
+    fakeplat::SetModuleFileName(AfxGetInstanceHandle(),
+                                L"C:\\Deep\\" + std::wstring(300, L'd') + L"\\TmRoveVodore.cpl");
+    fakeplat::AddFile(L"C:\\Deep\\TmRoveVodore.chm");
+    EXPECT_TRUE(LoadModule().m_strHelpFile.IsEmpty());
 }
 
 }  // namespace

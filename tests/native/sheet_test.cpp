@@ -1,6 +1,8 @@
 // The applet's sheet: which pages it carries, in which order, and that
 // looking at them changes nothing on the device.
 #include <algorithm>
+#include <functional>
+#include <iterator>
 
 #include "AppletTestEnv.h"
 #include "applet/CplPropertySheet.h"
@@ -31,6 +33,7 @@ protected:
         CCplPropertySheet sheet(L"Test", nullptr);
         sheet.DoModal();
     }
+    // The tabs of a new sheet, which opens on the first.
     static Tabs TabsOfNewSheet() {
         Tabs tabs;
         Run([&](HWND hSheet) {
@@ -53,59 +56,55 @@ protected:
     }
 };
 
+// The tabs follow the device; the example profiles named in the README give
+// the sheets they promise.
 TEST_F(SheetTest, PagesFollowTheDevice) {
-    const Tabs marlet = {L"Display",
-                         L"Tasten",
-                         L"LEDs",
-                         L"Schalter",
-                         L"Ravla",
-                         L"Temperaturen",
-                         L"Anwendereinstellungen",
-                         L"Fabrikseinstellungen",
-                         L"Versionen",
-                         L"Bericht"};
-    EXPECT_EQ(marlet, TabsOfNewSheet());
-
-    // No LEDs, or a count that cannot be read: no LEDs page, silently.
-    TmSimSet("leds.count", "0");
-    Tabs noLeds = marlet;
-    noLeds.erase(noLeds.begin() + 2);
-    EXPECT_EQ(noLeds, TabsOfNewSheet());
-    TmSimSet("leds.count", "12");
-    TmSimInjectFault("IvroGetLedCount", ERROR_SEM_TIMEOUT, 0, TMSIM_ANY_ITEM);
-    EXPECT_EQ(noLeds, TabsOfNewSheet());
-    TmSimClearFaults();
-
-    // A Ferrow has no Ravla slots; a foreign system gets the Ravla page.
-    m_pApp->m_nDeviceType = 5;
-    Tabs ferrow = marlet;
-    ferrow.erase(ferrow.begin() + 4);
-    EXPECT_EQ(ferrow, TabsOfNewSheet());
-    m_pApp->m_nDeviceType = 3;
-    EXPECT_EQ(marlet, TabsOfNewSheet());
-    EXPECT_TRUE(headless::MessageBoxes().empty());
-}
-
-// The example profiles named in the README give the sheets they promise.
-TEST_F(SheetTest, ExampleProfiles) {
-    const std::pair<const char*, Tabs> examples[] = {
-        {"ferrow.profile",
-         {L"Display", L"Tasten", L"LEDs", L"Schalter", L"Temperaturen", L"Anwendereinstellungen",
-          L"Fabrikseinstellungen", L"Versionen", L"Bericht"}},
-        {"no-keys-no-leds.profile",
-         {L"Display", L"Schalter", L"Ravla", L"Temperaturen", L"Anwendereinstellungen",
-          L"Fabrikseinstellungen", L"Versionen", L"Bericht"}},
-        {"empty-slot.profile",
-         {L"Display", L"Tasten", L"LEDs", L"Schalter", L"Ravla", L"Temperaturen",
-          L"Anwendereinstellungen", L"Fabrikseinstellungen", L"Versionen", L"Bericht"}}};
-    for (const auto& example : examples) {
-        std::string strPath = std::string(TM_SOURCE_DIR) + "/tests/data/" + example.first;
-        ASSERT_TRUE(TmSimLoadProfileFile(std::wstring(strPath.begin(), strPath.end()).c_str()))
-            << TmSimLastProfileError();
-        DWORD nType = 0;
-        ASSERT_TRUE(IvroGetDeviceType(&nType));
-        m_pApp->m_nDeviceType = nType;
-        EXPECT_EQ(example.second, TabsOfNewSheet()) << example.first;
+    const Tabs all = {L"Display",
+                      L"Tasten",
+                      L"LEDs",
+                      L"Schalter",
+                      L"Ravla",
+                      L"Temperaturen",
+                      L"Anwendereinstellungen",
+                      L"Fabrikseinstellungen",
+                      L"Versionen",
+                      L"Bericht"};
+    auto without = [&](const Tabs& gone) {
+        Tabs tabs;
+        for (const std::wstring& tab : all)
+            if (std::find(gone.begin(), gone.end(), tab) == gone.end()) tabs.push_back(tab);
+        return tabs;
+    };
+    auto profile = [this](const char* pszName) {
+        return [this, pszName] {
+            std::string strPath = std::string(TM_SOURCE_DIR) + "/tests/data/" + pszName;
+            ASSERT_TRUE(TmSimLoadProfileFile(std::wstring(strPath.begin(), strPath.end()).c_str()))
+                << TmSimLastProfileError();
+            DWORD nType = 0;
+            ASSERT_TRUE(IvroGetDeviceType(&nType));
+            m_pApp->m_nDeviceType = nType;
+        };
+    };
+    // A count that cannot be read means none of them, silently.
+    const std::pair<std::function<void()>, Tabs> cases[] = {
+        {[] {}, all},
+        {[] { TmSimSet("leds.count", "0"); }, without({L"LEDs"})},
+        {[] { TmSimInjectFault("IvroGetLedCount", ERROR_SEM_TIMEOUT, 0, TMSIM_ANY_ITEM); },
+         without({L"LEDs"})},
+        {[] { TmSimInjectFault("IvroGetKeyCount", ERROR_SEM_TIMEOUT, 0, TMSIM_ANY_ITEM); },
+         without({L"Tasten"})},
+        {[this] { m_pApp->m_nDeviceType = 5; }, without({L"Ravla"})},
+        {[this] { m_pApp->m_nDeviceType = 3; }, all},
+        {profile("ferrow.profile"), without({L"Ravla"})},
+        {profile("no-keys-no-leds.profile"), without({L"Tasten", L"LEDs"})},
+        {profile("empty-slot.profile"), all},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        TearDown();
+        SetUp();
+        cases[i].first();
+        EXPECT_EQ(cases[i].second, TabsOfNewSheet()) << "case " << i;
+        EXPECT_TRUE(headless::MessageBoxes().empty());
     }
 }
 
@@ -156,31 +155,23 @@ TEST_F(SheetTest, CancelPutsBackTheFirstKeyLayerWhicheverPageChangedIt) {
         std::vector<std::string> calls = CallsOf("IvroSetKeyLayer");
         return std::count(calls.begin(), calls.end(), "IvroSetKeyLayer layer=1 -> 1 error=0");
     };
-    const std::function<void(HWND)> runs[] = {
-        layerByLeds,
-        [&](HWND hSheet) {
-            EXPECT_TRUE(visit(hSheet, L"Tasten"));
-            layerByLeds(hSheet);
-            // Seen again after the change: still the first layer counts.
-            HWND hKeys = visit(hSheet, L"Tasten");
-            ASSERT_TRUE(hKeys);
-            headless::FireTimer(hKeys, 1);
-        },
+    auto viaKeys = [&](HWND hSheet) {
+        EXPECT_TRUE(visit(hSheet, L"Tasten"));
+        layerByLeds(hSheet);
+        // Seen again after the change: still the first layer counts.
+        HWND hKeys = visit(hSheet, L"Tasten");
+        ASSERT_TRUE(hKeys);
+        headless::FireTimer(hKeys, 1);
     };
-    for (const auto& run : runs) {
+    for (int nRun = 0; nRun < 3; ++nRun) {
         TmSimSet("keys.layer", "1");
+        // The last run has no Keys page at all.
+        if (nRun == 2) TmSimInjectFault("IvroGetKeyCount", ERROR_SEM_TIMEOUT, 0, TMSIM_ANY_ITEM);
         TmSimClearCallLog();
-        Run(run);
-        EXPECT_EQ("1", TmSimGetString("keys.layer"));
-        EXPECT_EQ(1, restores());
+        Run(nRun == 1 ? std::function<void(HWND)>(viaKeys) : layerByLeds);
+        EXPECT_EQ("1", TmSimGetString("keys.layer")) << nRun;
+        EXPECT_EQ(1, restores()) << nRun;
     }
-    // No Keys page at all.
-    TmSimSet("keys.layer", "1");
-    TmSimInjectFault("IvroGetKeyCount", ERROR_SEM_TIMEOUT, 0, TMSIM_ANY_ITEM);
-    TmSimClearCallLog();
-    Run(layerByLeds);
-    EXPECT_EQ("1", TmSimGetString("keys.layer"));
-    EXPECT_EQ(1, restores());
 }
 
 }  // namespace

@@ -10,9 +10,9 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <mutex>
-#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
@@ -49,13 +49,8 @@ public:
     bool Check(bool bOk, const char* pszFormat, ...) {
         va_list args;
         va_start(args, pszFormat);
-        char szText[1024];
-        std::vsnprintf(szText, sizeof(szText), pszFormat, args);
+        Print(bOk ? &m_nPassed : &m_nFailed, bOk ? "ok:   " : "FAIL: ", pszFormat, args);
         va_end(args);
-        std::lock_guard<std::mutex> lock(m_mutex);
-        (bOk ? m_nPassed : m_nFailed)++;
-        std::printf("%s %s\n", bOk ? "ok:  " : "FAIL:", szText);
-        std::fflush(stdout);
         return bOk;
     }
 
@@ -63,12 +58,8 @@ public:
     void Note(const char* pszFormat, ...) {
         va_list args;
         va_start(args, pszFormat);
-        char szText[2048];
-        std::vsnprintf(szText, sizeof(szText), pszFormat, args);
+        Print(nullptr, "       ", pszFormat, args);
         va_end(args);
-        std::lock_guard<std::mutex> lock(m_mutex);
-        std::printf("       %s\n", szText);
-        std::fflush(stdout);
     }
 
     int Finish() {
@@ -79,6 +70,15 @@ public:
     }
 
 private:
+    void Print(int* pnCount, const char* pszPrefix, const char* pszFormat, va_list args) {
+        char szText[2048];
+        std::vsnprintf(szText, sizeof(szText), pszFormat, args);
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (pnCount) ++*pnCount;
+        std::printf("%s%s\n", pszPrefix, szText);
+        std::fflush(stdout);
+    }
+
     std::mutex m_mutex;
     int m_nPassed = 0;
     int m_nFailed = 0;
@@ -94,18 +94,8 @@ inline bool WaitFor(DWORD dwTimeoutMs, const std::function<bool()>& condition) {
     }
 }
 
-inline std::wstring WindowText(HWND hWnd) {
-    wchar_t szText[1024] = L"";
-    DWORD_PTR nResult = 0;
-    // Bounded, so a hung window cannot stop the driver.
-    if (!::SendMessageTimeoutW(hWnd, WM_GETTEXT, _countof(szText), reinterpret_cast<LPARAM>(szText),
-                               SMTO_ABORTIFHUNG, 5000, &nResult))
-        return std::wstring();
-    szText[_countof(szText) - 1] = L'\0';
-    return szText;
-}
-
 // The whole text of a window, however long (an edit holding a report).
+// Bounded, so a hung window cannot stop the driver.
 inline std::wstring LongWindowText(HWND hWnd) {
     DWORD_PTR nLength = 0;
     if (!::SendMessageTimeoutW(hWnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &nLength))
@@ -118,6 +108,10 @@ inline std::wstring LongWindowText(HWND hWnd) {
         return std::wstring();
     strText.resize(nCopied < nLength ? nCopied : nLength);
     return strText;
+}
+
+inline std::wstring WindowText(HWND hWnd) {
+    return LongWindowText(hWnd);
 }
 
 inline std::wstring ClassName(HWND hWnd) {
@@ -323,48 +317,36 @@ inline void DumpWindows(CChecks& checks, DWORD dwThreadId) {
     }
 }
 
-// Owns one GDI object or DC.
-class CScreenDc {
+// Owns a handle; the function given with it gives it back.
+template <class T, class R = BOOL>
+class COwned {
 public:
-    CScreenDc() : m_hDc(::GetDC(nullptr)) {}
-    ~CScreenDc() {
-        if (m_hDc) ::ReleaseDC(nullptr, m_hDc);
+    COwned(T hHandle, R(WINAPI* pfnClose)(T)) : m_hHandle(hHandle), m_pfnClose(pfnClose) {}
+    ~COwned() {
+        if (m_hHandle) m_pfnClose(m_hHandle);
     }
-    CScreenDc(const CScreenDc&) = delete;
-    CScreenDc& operator=(const CScreenDc&) = delete;
-    HDC Get() const { return m_hDc; }
+    COwned(const COwned&) = delete;
+    COwned& operator=(const COwned&) = delete;
+    T Get() const { return m_hHandle; }
 
 private:
-    HDC m_hDc;
+    T m_hHandle;
+    R(WINAPI* m_pfnClose)(T);
 };
 
-class CMemoryDc {
+class CGdiObject : public COwned<HGDIOBJ> {
 public:
-    explicit CMemoryDc(HDC hDc) : m_hDc(::CreateCompatibleDC(hDc)) {}
-    ~CMemoryDc() {
-        if (m_hDc) ::DeleteDC(m_hDc);
-    }
-    CMemoryDc(const CMemoryDc&) = delete;
-    CMemoryDc& operator=(const CMemoryDc&) = delete;
-    HDC Get() const { return m_hDc; }
-
-private:
-    HDC m_hDc;
+    explicit CGdiObject(HGDIOBJ hObject) : COwned(hObject, ::DeleteObject) {}
 };
 
-class CGdiObject {
+class CWindow : public COwned<HWND> {
 public:
-    explicit CGdiObject(HGDIOBJ hObject) : m_hObject(hObject) {}
-    ~CGdiObject() {
-        if (m_hObject) ::DeleteObject(m_hObject);
-    }
-    CGdiObject(const CGdiObject&) = delete;
-    CGdiObject& operator=(const CGdiObject&) = delete;
-    HGDIOBJ Get() const { return m_hObject; }
-
-private:
-    HGDIOBJ m_hObject;
+    explicit CWindow(HWND hWnd) : COwned(hWnd, ::DestroyWindow) {}
 };
+
+inline BOOL WINAPI ReleaseScreenDc(HDC hDc) {
+    return ::ReleaseDC(nullptr, hDc);
+}
 
 class CFile {
 public:
@@ -396,8 +378,8 @@ inline bool SaveWindowBitmap(HWND hWnd, const std::wstring& strPath) {
     int cy = rc.bottom - rc.top;
     if (cx <= 0 || cy <= 0) return false;
 
-    CScreenDc screen;
-    CMemoryDc memory(screen.Get());
+    COwned<HDC> screen(::GetDC(nullptr), ReleaseScreenDc);
+    COwned<HDC> memory(::CreateCompatibleDC(screen.Get()), ::DeleteDC);
     CGdiObject bitmap(::CreateCompatibleBitmap(screen.Get(), cx, cy));
     if (!screen.Get() || !memory.Get() || !bitmap.Get()) return false;
     HGDIOBJ hOld = ::SelectObject(memory.Get(), bitmap.Get());
@@ -491,50 +473,14 @@ const wchar_t kAppletPath[] = L"C:\\windows\\system32\\TmRoveVodore.cpl";
 // The applet's entry point.
 typedef LONG(APIENTRY* PFN_CPLAPPLET)(HWND, UINT, LPARAM, LPARAM);
 
-// Owners of the handles a test program makes.
-class CLibrary {
+class CLibrary : public COwned<HMODULE> {
 public:
     explicit CLibrary(const wchar_t* pszPath)
-        : m_hModule(::LoadLibraryW(pszPath)), m_dwError(m_hModule ? 0 : ::GetLastError()) {}
-    ~CLibrary() {
-        if (m_hModule) ::FreeLibrary(m_hModule);
-    }
-    CLibrary(const CLibrary&) = delete;
-    CLibrary& operator=(const CLibrary&) = delete;
-    HMODULE Get() const { return m_hModule; }
+        : COwned(::LoadLibraryW(pszPath), ::FreeLibrary), m_dwError(Get() ? 0 : ::GetLastError()) {}
     DWORD Error() const { return m_dwError; }
 
 private:
-    HMODULE m_hModule;
     DWORD m_dwError;
-};
-
-class CWindow {
-public:
-    explicit CWindow(HWND hWnd) : m_hWnd(hWnd) {}
-    ~CWindow() {
-        if (m_hWnd) ::DestroyWindow(m_hWnd);
-    }
-    CWindow(const CWindow&) = delete;
-    CWindow& operator=(const CWindow&) = delete;
-    HWND Get() const { return m_hWnd; }
-
-private:
-    HWND m_hWnd;
-};
-
-class CEvent {
-public:
-    CEvent() : m_hEvent(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
-    ~CEvent() {
-        if (m_hEvent) ::CloseHandle(m_hEvent);
-    }
-    CEvent(const CEvent&) = delete;
-    CEvent& operator=(const CEvent&) = delete;
-    HANDLE Get() const { return m_hEvent; }
-
-private:
-    HANDLE m_hEvent;
 };
 
 // The applet's entry point in a loaded module, or nullptr.
@@ -553,7 +499,7 @@ inline LONG DoubleClickApplet(CChecks& checks, PFN_CPLAPPLET pfnApplet, HWND hHo
                               const std::function<void(DWORD dwHostThread, HANDLE hDone)>& fnDriver,
                               const char* pszStuck = "CPL_DBLCLK returns") {
     const DWORD dwHostThread = ::GetCurrentThreadId();
-    CEvent done;
+    COwned<HANDLE> done(::CreateEventW(nullptr, TRUE, FALSE, nullptr), ::CloseHandle);
     std::thread driver([&] {
         fnDriver(dwHostThread, done.Get());
         for (int nTry = 0; nTry < 2; ++nTry) {

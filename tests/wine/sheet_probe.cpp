@@ -17,6 +17,7 @@
 #include <windows.h>
 
 #include <cwchar>
+#include <cwctype>
 #include <string>
 #include <vector>
 
@@ -39,33 +40,19 @@ struct COptions {
     std::wstring m_strReportView;
 };
 
-// "Anwendereinstellungen" -> "anwendereinstellungen", "LEDs" -> "leds".
+// "Anwendereinstellungen" -> "anwendereinstellungen", "Fabrikseinstellungen" ->
+// "fabrikseinstellungen", umlauts spelt out.
 std::wstring FileNameOf(const std::wstring& strTitle) {
+    const std::wstring strUmlauts = L"\x00E4\x00F6\x00FC\x00C4\x00D6\x00DC";
     std::wstring strOut;
     for (wchar_t ch : strTitle) {
-        switch (ch) {
-            case L'\x00E4':
-            case L'\x00C4':
-                strOut += L"ae";
-                continue;
-            case L'\x00F6':
-            case L'\x00D6':
-                strOut += L"oe";
-                continue;
-            case L'\x00FC':
-            case L'\x00DC':
-                strOut += L"ue";
-                continue;
-            case L'\x00DF':
-                strOut += L"ss";
-                continue;
-            default:
-                break;
-        }
-        if ((ch >= L'a' && ch <= L'z') || (ch >= L'0' && ch <= L'9'))
-            strOut += ch;
-        else if (ch >= L'A' && ch <= L'Z')
-            strOut += static_cast<wchar_t>(ch - L'A' + L'a');
+        const size_t nUmlaut = strUmlauts.find(ch);
+        if (nUmlaut != std::wstring::npos)
+            strOut += std::wstring(1, L"aouaou"[nUmlaut]) + L"e";
+        else if (ch == L'\x00DF')
+            strOut += L"ss";
+        else if (ch < 0x80 && std::iswalnum(ch))
+            strOut += static_cast<wchar_t>(std::towlower(ch));
         else if (!strOut.empty() && strOut.back() != L'-')
             strOut += L'-';
     }
@@ -75,93 +62,64 @@ std::wstring FileNameOf(const std::wstring& strTitle) {
 
 bool ParseOptions(int argc, wchar_t** argv, COptions& options) {
     for (int i = 1; i < argc; ++i) {
-        std::wstring strArg = argv[i];
-        bool bHasValue = i + 1 < argc;
-        if (strArg == L"--caption" && bHasValue) {
-            options.m_strCaption = argv[++i];
-        } else if (strArg == L"--timeout" && bHasValue) {
-            options.m_dwTimeoutMs = static_cast<DWORD>(std::wcstoul(argv[++i], nullptr, 10)) * 1000;
-        } else if (strArg == L"--shots" && bHasValue) {
-            options.m_strShotDir = argv[++i];
-        } else if (strArg == L"--expect" && bHasValue) {
-            std::wstring strValue = argv[++i];
-            size_t nEquals = strValue.find(L'=');
-            if (nEquals == std::wstring::npos) return false;
-            CExpectation expectation;
-            expectation.m_nId = static_cast<int>(std::wcstol(strValue.c_str(), nullptr, 10));
-            expectation.m_strText = strValue.substr(nEquals + 1);
-            options.m_expectations.push_back(expectation);
-        } else if (strArg == L"--answer-messages") {
+        const std::wstring strArg = argv[i];
+        if (strArg == L"--answer-messages") {
             options.m_bAnswerMessages = true;
-        } else if (strArg == L"--report-view" && bHasValue) {
-            options.m_strReportView = argv[++i];
-        } else {
-            return false;
+            continue;
         }
+        if (i + 1 == argc) return false;
+        const std::wstring strValue = argv[++i];
+        const size_t nEquals = strValue.find(L'=');
+        if (strArg == L"--caption")
+            options.m_strCaption = strValue;
+        else if (strArg == L"--timeout")
+            options.m_dwTimeoutMs = std::wcstoul(strValue.c_str(), nullptr, 10) * 1000;
+        else if (strArg == L"--shots")
+            options.m_strShotDir = strValue;
+        else if (strArg == L"--report-view")
+            options.m_strReportView = strValue;
+        else if (strArg == L"--expect" && nEquals != std::wstring::npos)
+            options.m_expectations.push_back(
+                {static_cast<int>(std::wcstol(strValue.c_str(), nullptr, 10)),
+                 strValue.substr(nEquals + 1)});
+        else
+            return false;
     }
     return true;
 }
 
-// The "Zeigen..." button of the Keys page.
+// The "Zeigen..." buttons of the Keys page and the Report page, and a
+// control of the dialog each opens.
 const int kIdShowMatrix = 1192;
 const int kIdFirstKey = 1199;
-
-// Opens the key matrix from the Keys page, waits until the device reports a
-// pressed key (the simulator's key demo) and saves the dialog as NN-...bmp.
-void ShootKeyMatrix(wt::CChecks& checks, HWND hSheet, HWND hPage, const std::wstring& strPath) {
-    if (!::IsWindowEnabled(::GetDlgItem(hPage, kIdShowMatrix))) return;
-    ::PostMessageW(::GetDlgItem(hPage, kIdShowMatrix), BM_CLICK, 0, 0);
-    HWND hMatrix = nullptr;
-    bool bShown = wt::WaitFor(10000, [&] {
-        for (HWND hWnd : wt::TopLevelWindows(0)) {
-            if (!wt::IsDialog(hWnd) || hWnd == hSheet) continue;
-            if (::GetDlgItem(hWnd, kIdFirstKey)) {
-                hMatrix = hWnd;
-                return true;
-            }
-            // The question before it: the keys will not reach Windows.
-            if (::GetDlgItem(hWnd, 0xFFFF) && ::GetDlgItem(hWnd, IDOK))
-                ::PostMessageW(hWnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-        }
-        return false;
-    });
-    if (!checks.Check(bShown, "the key matrix dialog opens")) return;
-    bool bPressed =
-        wt::WaitFor(10000, [&] { return !wt::ControlText(hMatrix, kIdFirstKey).empty(); });
-    checks.Check(bPressed, "the key matrix shows a pressed key (\"%s\")",
-                 wt::Utf8(wt::ControlText(hMatrix, kIdFirstKey)).c_str());
-    wt::ShowForShot(hMatrix);
-    checks.Check(wt::SaveWindowBitmap(hMatrix, strPath), "screenshot %s",
-                 wt::Utf8(strPath).c_str());
-    ::PostMessageW(hMatrix, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-    checks.Check(wt::WaitFor(10000, [&] { return !::IsWindow(hMatrix); }),
-                 "the key matrix dialog closes");
-}
-
-// The "Zeigen..." button of the Report page and the text of the report view.
 const int kIdShowReport = 1264;
 const int kIdReportText = 1265;
 
-// Opens the report view from the Report page, waits for the report and saves
-// the dialog.
-void ShootReportView(wt::CChecks& checks, HWND hSheet, HWND hPage, const std::wstring& strPath) {
-    ::PostMessageW(::GetDlgItem(hPage, kIdShowReport), BM_CLICK, 0, 0);
-    HWND hView = nullptr;
+// Opens the dialog behind a page's button, waits until its control nId shows
+// something (the key matrix: a key the simulator's key demo presses; the
+// report view: the report), saves it as a BMP and closes it. The key
+// matrix's question before it (the keys will not reach Windows) gets OK.
+void ShootDialog(wt::CChecks& checks, HWND hSheet, HWND hButton, int nId, const char* pszWhat,
+                 const std::wstring& strPath) {
+    if (!::IsWindowEnabled(hButton)) return;
+    ::PostMessageW(hButton, BM_CLICK, 0, 0);
+    HWND hDlg = nullptr;
     bool bShown = wt::WaitFor(30000, [&] {
         for (HWND hWnd : wt::TopLevelWindows(0)) {
-            if (wt::IsDialog(hWnd) && hWnd != hSheet && ::GetDlgItem(hWnd, kIdReportText) &&
-                !wt::ControlText(hWnd, kIdReportText).empty()) {
-                hView = hWnd;
-                return true;
+            if (!wt::IsDialog(hWnd) || hWnd == hSheet) continue;
+            if (::GetDlgItem(hWnd, nId)) {
+                if (!wt::ControlText(hWnd, nId).empty()) hDlg = hWnd;
+            } else if (::GetDlgItem(hWnd, wt::kIdMessageText) && ::GetDlgItem(hWnd, IDOK)) {
+                ::PostMessageW(hWnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
             }
         }
-        return false;
+        return hDlg != nullptr;
     });
-    if (!checks.Check(bShown, "the report view shows the report")) return;
-    wt::ShowForShot(hView);
-    checks.Check(wt::SaveWindowBitmap(hView, strPath), "screenshot %s", wt::Utf8(strPath).c_str());
-    ::PostMessageW(hView, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-    checks.Check(wt::WaitFor(10000, [&] { return !::IsWindow(hView); }), "the report view closes");
+    if (!checks.Check(bShown, "the %s shows what it is for", pszWhat)) return;
+    wt::ShowForShot(hDlg);
+    checks.Check(wt::SaveWindowBitmap(hDlg, strPath), "screenshot %s", wt::Utf8(strPath).c_str());
+    ::PostMessageW(hDlg, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    checks.Check(wt::WaitFor(10000, [&] { return !::IsWindow(hDlg); }), "the %s closes", pszWhat);
 }
 
 void VisitPages(wt::CChecks& checks, HWND hSheet, COptions& options) {
@@ -205,12 +163,14 @@ void VisitPages(wt::CChecks& checks, HWND hSheet, COptions& options) {
             wt::ShowForShot(hSheet);
             checks.Check(wt::SaveWindowBitmap(hSheet, strPath), "screenshot %s",
                          wt::Utf8(strPath).c_str());
-            if (::GetDlgItem(hPage, kIdShowMatrix))
-                ShootKeyMatrix(checks, hSheet, hPage,
-                               options.m_strShotDir + L"\\" + szName + L"tastenmatrix.bmp");
+            if (HWND hButton = ::GetDlgItem(hPage, kIdShowMatrix))
+                ShootDialog(checks, hSheet, hButton, kIdFirstKey, "key matrix",
+                            options.m_strShotDir + L"\\" + szName + L"tastenmatrix.bmp");
         }
-        if (!options.m_strReportView.empty() && ::GetDlgItem(hPage, kIdShowReport))
-            ShootReportView(checks, hSheet, hPage, options.m_strReportView);
+        HWND hButton = ::GetDlgItem(hPage, kIdShowReport);
+        if (!options.m_strReportView.empty() && hButton)
+            ShootDialog(checks, hSheet, hButton, kIdReportText, "report view",
+                        options.m_strReportView);
     }
     for (const CExpectation& expectation : options.m_expectations)
         if (!expectation.m_bSeen) checks.Check(false, "no page has control %d", expectation.m_nId);
