@@ -253,13 +253,4 @@ TEST_F(CplAppletTest, ManifestIsActiveExactlyAroundTheSheet) {
     EXPECT_EQ(123u, stats.requests[0].nResourceId);
 }
 
-// A module path too long for the buffer comes back cut off: its folder is
-// not the applet's, so no help file is taken from there.
-TEST_F(CplAppletTest, HelpFileIsNotTakenBesideACutOffModulePath) {
-    fakeplat::SetModuleFileName(AfxGetInstanceHandle(),
-                                L"C:\\Deep\\" + std::wstring(300, L'd') + L"\\TmRoveVodore.cpl");
-    fakeplat::AddFile(L"C:\\Deep\\TmRoveVodore.chm");
-    EXPECT_TRUE(LoadModule().m_strHelpFile.IsEmpty());
-}
-
 }  // namespace
