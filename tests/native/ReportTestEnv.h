@@ -25,14 +25,7 @@ inline std::wstring Lines(std::initializer_list<const wchar_t*> lines) {
 }
 
 inline SYSTEMTIME Utc(WORD wYear, WORD wMonth, WORD wDay, WORD wHour, WORD wMinute, WORD wSecond) {
-    SYSTEMTIME st = {};
-    st.wYear = wYear;
-    st.wMonth = wMonth;
-    st.wDay = wDay;
-    st.wHour = wHour;
-    st.wMinute = wMinute;
-    st.wSecond = wSecond;
-    return st;
+    return SYSTEMTIME{wYear, wMonth, 0, wDay, wHour, wMinute, wSecond, 0};
 }
 
 inline void AddModule(const std::wstring& strName, size_t nBytes, const SYSTEMTIME& stWrite,
