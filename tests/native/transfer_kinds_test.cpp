@@ -2,14 +2,11 @@
 // "Sichern..." buttons, file filters, proposed backup names and the info
 // attribute reader (with a fuzzing loop).
 #include <algorithm>
-#include <chrono>
 #include <cstring>
 #include <cwchar>
 #include <random>
-#include <thread>
 
-#include "AppletTestEnv.h"
-#include "res/resource.h"
+#include "PageTestSheet.h"
 #include "simulator/SimTransferFile.h"
 #include "transfer/TransferKinds.h"
 
@@ -59,13 +56,9 @@ protected:
                 return strPath;
             });
         headless::ScopedModalHandler transfer([](HWND hDlg) {
-            auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-            HWND hButton = GetDlgItem(hDlg, IDC_TRANSFER_BUTTON);
-            while (!headless::IsModalEnded(hDlg) && std::chrono::steady_clock::now() < deadline) {
-                headless::FireTimer(hDlg, 1);
-                if (headless::TextOf(hButton) == L"Schlie\u00DFen") headless::Click(hButton);
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            }
+            WaitForTransfer(hDlg);
+            if (!headless::IsModalEnded(hDlg))
+                headless::Click(GetDlgItem(hDlg, IDC_TRANSFER_BUTTON));
         });
         return StartTransfer(bDownload, nKind);
     }
