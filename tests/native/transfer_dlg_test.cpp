@@ -172,11 +172,15 @@ bool PressesWait(HWND hDlg, const std::function<void()>& presses) {
 }
 
 // Records on the user-interface thread which cursor is set when its message
-// WM_APP + n arrives.
+// WM_APP + n arrives; WM_APP + 2 asks that thread's loop to quit.
 HCURSOR g_probedCursors[2];
 LRESULT CALLBACK CursorProbeProc(HWND hWnd, UINT nMessage, WPARAM wParam, LPARAM lParam) {
     if (nMessage == WM_APP || nMessage == WM_APP + 1) {
         g_probedCursors[nMessage - WM_APP] = GetCursor();
+        return 0;
+    }
+    if (nMessage == WM_APP + 2) {
+        PostQuitMessage(static_cast<int>(wParam));
         return 0;
     }
     return DefWindowProcW(hWnd, nMessage, wParam, lParam);
@@ -299,8 +303,13 @@ TEST_F(TransferThreadTest, CancelOutsideTheWritePhaseWaitsForTheWorkerAndEndsSil
             PostMessageW(hProbe, WM_APP, 0, 0);
             headless::MouseMove(hDlg);
             PostMessageW(hProbe, WM_APP + 1, 0, 0);
+            PostMessageW(hProbe, WM_APP + 2, 5, 0);
         });
         EXPECT_TRUE(headless::IsModalEnded(hDlg));
+        // A quit that arrived during the wait is handed on to the loop that owns it.
+        MSG msg = {};
+        EXPECT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+        EXPECT_EQ(5u, msg.wParam);
     });
     EXPECT_TRUE(bPumped);
     EXPECT_EQ(IDCANCEL, nResult);
@@ -325,6 +334,34 @@ TEST_F(TransferThreadTest, CancelOutsideTheWritePhaseWaitsForTheWorkerAndEndsSil
     ASSERT_EQ(1u, headless::MessageBoxes().size());
     EXPECT_EQ(L"Es wurden keine g\u00FCltigen Daten f\u00FCr das Ger\u00E4t gefunden.",
               headless::MessageBoxes()[0].text);
+}
+
+// Ended from outside while the device is written (the host going away): the
+// dialog object waits for its worker, serving messages meanwhile.
+TEST_F(TransferThreadTest, DialogEndedFromOutsideWaitsForItsWorker) {
+    HWND hProbe = MakeCursorProbe();
+    Hold(5);
+    std::atomic<bool> bReturned{false};
+    bool bPumped = false;
+    std::thread helper([&] {
+        while (!bReturned) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        // Past the messages the modal run delivers itself.
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        PostMessageW(hProbe, WM_NULL, 0, 0);
+        bPumped = WaitUntilPumped();
+        Hold(0);
+    });
+    Run(TRUE, TK_FPGA, [&](HWND hDlg) {
+        EXPECT_TRUE(TickUntilStep(hDlg, IDS_STEP_WRITE_DEVICE));
+        // Returns without ending it: the backend ends it by force.
+        bReturned = true;
+    });
+    helper.join();
+    DestroyWindow(hProbe);
+    EXPECT_TRUE(bPumped);
+    auto downloads = CallsOf("IvroDownloadFile");
+    ASSERT_EQ(1u, downloads.size());
+    EXPECT_NE(std::string::npos, downloads[0].find("-> 1 error=0"));
 }
 
 TEST_F(TransferThreadTest, FailureShowsOneMessageWhateverArrivesFirst) {
