@@ -10,10 +10,9 @@
 #include <string>
 #include <thread>
 
-#include <shlwapi.h>
-
 #include "AppletTestEnv.h"
 #include "applet/Help.h"
+#include "device/TmIvro.h"
 #include "res/resource.h"
 #include "simulator/SimTransferFile.h"
 #include "transfer/TransferDlg.h"
@@ -31,15 +30,8 @@ std::vector<BYTE> FpgaFile(DWORD dwVersion = 108) {
                                     tmsim::SampleTransferData(TK_FPGA, dwVersion, 3000));
 }
 
-SYSTEMTIME At(WORD wMinute, WORD wSecond, WORD wHour = 10) {
-    SYSTEMTIME st = {};
-    st.wYear = 2024;
-    st.wMonth = 5;
-    st.wDay = 6;
-    st.wHour = wHour;
-    st.wMinute = wMinute;
-    st.wSecond = wSecond;
-    return st;
+SYSTEMTIME At(WORD wMinute, WORD wSecond) {
+    return SYSTEMTIME{2024, 5, 0, 6, 10, wMinute, wSecond, 0};
 }
 
 class TransferThreadTest : public AppletTest {
@@ -92,24 +84,30 @@ protected:
     static void Hold(DWORD nStep) { TmSimSet("transfer.hold_step", std::to_string(nStep).c_str()); }
 
     // Ends the dialog the way a user waits for the end and closes it.
-    static void FinishAndClose(HWND hDlg, BOOL bDownload = TRUE) {
+    static void FinishAndClose(HWND hDlg) {
         Hold(0);
-        ASSERT_TRUE(TickUntilStep(hDlg, bDownload ? IDS_DOWNLOAD_DONE : IDS_UPLOAD_DONE));
+        ASSERT_TRUE(TickUntilStep(hDlg, IDS_DOWNLOAD_DONE));
         headless::Click(Item(hDlg, IDC_TRANSFER_BUTTON));
     }
 
     // The error message of a failed transfer, or "" (the dialog ends by itself).
-    std::wstring FailureText(BOOL bDownload, DWORD nKind, const wchar_t* pszPath = nullptr) {
+    std::wstring FailureText(BOOL bDownload, DWORD nKind) {
         headless::ClearMessageBoxes();
-        INT_PTR nResult = Run(
-            bDownload, nKind,
-            [](HWND hDlg) { TickUntil(hDlg, [&] { return headless::IsModalEnded(hDlg); }); },
-            pszPath);
+        INT_PTR nResult = Run(bDownload, nKind, [](HWND hDlg) {
+            TickUntil(hDlg, [&] { return headless::IsModalEnded(hDlg); });
+        });
         EXPECT_EQ(IDCANCEL, nResult);
         auto boxes = headless::MessageBoxes();
         if (boxes.empty()) return L"";
         EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONSTOP), boxes.back().type);
         return boxes.back().text;
+    }
+
+    // The resource id of the system icon shown, 0 for none.
+    static int IconId(HWND hDlg) {
+        auto icon = headless::ImageOf(reinterpret_cast<HANDLE>(
+            SendMessageW(Item(hDlg, IDC_TRANSFER_ICON), STM_GETICON, 0, 0)));
+        return icon ? icon->resourceId : 0;
     }
 
     // The red of the step text while the device is written.
@@ -133,8 +131,8 @@ bool WaitUntilPumped() {
 
 // Presses the transfer button from the user-interface thread while another
 // thread waits until the cancel's wait pumps messages, runs duringWait there
-// (its messages are pumped too), then calls release.
-void ClickWhileWaiting(HWND hDlg, const std::function<void()>& release, bool* pbPumped,
+// (its messages are pumped too), then lets the held transfer go on.
+void ClickWhileWaiting(HWND hDlg, bool* pbPumped,
                        const std::function<void()>& duringWait = nullptr) {
     std::thread helper([&] {
         PostMessageW(hDlg, WM_NULL, 0, 0);
@@ -143,7 +141,7 @@ void ClickWhileWaiting(HWND hDlg, const std::function<void()>& release, bool* pb
             duringWait();
             *pbPumped = *pbPumped && WaitUntilPumped();
         }
-        release();
+        TmSimSet("transfer.hold_step", "0");
     });
     headless::Click(GetDlgItem(hDlg, IDC_TRANSFER_BUTTON));
     helper.join();
@@ -174,11 +172,15 @@ bool PressesWait(HWND hDlg, const std::function<void()>& presses) {
 }
 
 // Records on the user-interface thread which cursor is set when its message
-// WM_APP + n arrives.
+// WM_APP + n arrives; WM_APP + 2 asks that thread's loop to quit.
 HCURSOR g_probedCursors[2];
 LRESULT CALLBACK CursorProbeProc(HWND hWnd, UINT nMessage, WPARAM wParam, LPARAM lParam) {
     if (nMessage == WM_APP || nMessage == WM_APP + 1) {
         g_probedCursors[nMessage - WM_APP] = GetCursor();
+        return 0;
+    }
+    if (nMessage == WM_APP + 2) {
+        PostQuitMessage(static_cast<int>(wParam));
         return 0;
     }
     return DefWindowProcW(hWnd, nMessage, wParam, lParam);
@@ -194,19 +196,15 @@ HWND MakeCursorProbe() {
                            nullptr, nullptr);
 }
 
-TEST_F(TransferThreadTest, DownloadShowsEveryStepAndRefusesCancelWhileWriting) {
+TEST_F(TransferThreadTest, DownloadShowsEveryStepAndRefusesEveryCancelFromTheWriteOn) {
     TmSimSet("transfer.fpga.power_cycle", "no");
     Hold(1);
     INT_PTR nResult = Run(TRUE, TK_FPGA, [&](HWND hDlg) {
         EXPECT_EQ(kFile, Text(hDlg, IDC_TRANSFER_PATH));
         EXPECT_EQ(String(IDS_DOWNLOAD_INFO), Text(hDlg, IDC_TRANSFER_INFO));
-        auto icon = headless::ImageOf(reinterpret_cast<HANDLE>(
-            SendMessageW(Item(hDlg, IDC_TRANSFER_ICON), STM_GETICON, 0, 0)));
-        ASSERT_TRUE(icon);
-        EXPECT_EQ(32515, icon->resourceId);  // the system's warning icon
-        auto timers = headless::Timers();
-        ASSERT_EQ(1u, timers.size());
-        EXPECT_EQ(500u, timers[0].elapse);
+        EXPECT_EQ(32515, IconId(hDlg));  // the system's warning icon
+        ASSERT_EQ(1u, headless::Timers().size());
+        EXPECT_EQ(500u, headless::Timers()[0].elapse);
 
         const UINT steps[] = {IDS_STEP_OPEN_FILE, IDS_STEP_INIT,         IDS_STEP_READ_FILE,
                               IDS_STEP_CHECK,     IDS_STEP_WRITE_DEVICE, IDS_STEP_COMPARE,
@@ -216,20 +214,25 @@ TEST_F(TransferThreadTest, DownloadShowsEveryStepAndRefusesCancelWhileWriting) {
             Hold(nStep);
             ASSERT_TRUE(TickUntilStep(hDlg, steps[nStep - 1])) << nStep;
             headless::FireTimer(hDlg, 1);
-            bool bWriting = nStep == 5;
-            // From the write on the device must get its restart: no cancel.
             EXPECT_EQ(nStep < 5, IsWindowEnabled(hButton) != FALSE) << nStep;
-            EXPECT_EQ(bWriting, StepTextColor(hDlg) == RGB(255, 0, 0)) << nStep;
-            std::wstring strPercent =
-                std::to_wstring(headless::ProgressPos(Item(hDlg, IDC_TRANSFER_PROGRESS))) +
-                L"% - Download";
-            EXPECT_EQ(strPercent, headless::TextOf(hDlg)) << nStep;
-            if (bWriting) {
-                EXPECT_FALSE(headless::PressCancel(hDlg));
-                EXPECT_FALSE(headless::Click(hButton));
+            EXPECT_EQ(nStep == 5, StepTextColor(hDlg) == RGB(255, 0, 0)) << nStep;
+            EXPECT_EQ(std::to_wstring(headless::ProgressPos(Item(hDlg, IDC_TRANSFER_PROGRESS))) +
+                          L"% - Download",
+                      headless::TextOf(hDlg))
+                << nStep;
+            if (nStep < 5) continue;
+            // The simulator refuses a second transfer meanwhile.
+            EXPECT_FALSE(IvroUploadFile(kBackup, TK_FPGA, nullptr, nullptr));
+            EXPECT_EQ(170u, GetLastError());
+            // From the write on the device must get its restart: the button,
+            // Esc, Enter and the close box start no wait and end nothing.
+            EXPECT_FALSE(PressesWait(hDlg, [&] {
+                headless::Click(hButton);
+                headless::PressCancel(hDlg);
+                headless::PressOk(hDlg);
                 headless::SysCommand(hDlg, SC_CLOSE);
-                EXPECT_FALSE(headless::IsModalEnded(hDlg));
-            }
+            })) << nStep;
+            EXPECT_FALSE(headless::IsModalEnded(hDlg)) << nStep;
         }
         EXPECT_EQ(100, headless::ProgressPos(Item(hDlg, IDC_TRANSFER_PROGRESS)));
         Hold(0);
@@ -238,21 +241,23 @@ TEST_F(TransferThreadTest, DownloadShowsEveryStepAndRefusesCancelWhileWriting) {
         EXPECT_EQ(String(IDS_CLOSE), headless::TextOf(hButton));
         EXPECT_TRUE(IsWindowEnabled(hButton));
         EXPECT_EQ(0u, Text(hDlg, IDC_TRANSFER_TIME).find(L"Ben\u00F6tigte Zeit: "));
-        EXPECT_EQ(String(IDS_RESTART_NEEDED), Text(hDlg, IDC_TRANSFER_INFO));
         EXPECT_FALSE(headless::HasTimer(hDlg, 1));
-        EXPECT_TRUE(headless::Click(hButton));
+        // After success the close box ends with IDOK too.
+        headless::SysCommand(hDlg, SC_CLOSE);
     });
     EXPECT_EQ(IDOK, nResult);
-    EXPECT_TRUE(m_pApp->m_bRestartRequired);
-    EXPECT_FALSE(m_pApp->m_bPowerCycleRequired);
     EXPECT_TRUE(headless::MessageBoxes().empty());
+    auto downloads = CallsOf("IvroDownloadFile");
+    ASSERT_EQ(1u, downloads.size());
+    EXPECT_NE(std::string::npos, downloads[0].find("-> 1 error=0"));
     EXPECT_EQ("108", TmSimGetString("transfer.fpga.version"));
 }
 
-TEST_F(TransferThreadTest, UploadShowsItsStepsAndNeverAsksForARestart) {
+TEST_F(TransferThreadTest, UploadShowsItsStepsNeverAsksForARestartAndEndsWellWhileCancelled) {
     TmSimSet("transfer.fpga.restart", "yes");
     TmSimSet("transfer.fpga.power_cycle", "yes");
     Hold(1);
+    bool bPumped = false;
     INT_PTR nResult = Run(FALSE, TK_FPGA, [&](HWND hDlg) {
         EXPECT_EQ(String(IDS_UPLOAD_INFO), Text(hDlg, IDC_TRANSFER_INFO));
         const std::pair<DWORD, UINT> steps[] = {
@@ -263,14 +268,19 @@ TEST_F(TransferThreadTest, UploadShowsItsStepsAndNeverAsksForARestart) {
             ASSERT_TRUE(TickUntilStep(hDlg, step.second)) << step.first;
             EXPECT_TRUE(IsWindowEnabled(Item(hDlg, IDC_TRANSFER_BUTTON))) << step.first;
         }
-        Hold(0);
-        ASSERT_TRUE(TickUntilStep(hDlg, IDS_UPLOAD_DONE));
+        // Held at its last step: the transfer that ends while the cancel
+        // waits has succeeded after all; the wait cursor ends with the wait.
+        ClickWhileWaiting(hDlg, &bPumped);
         EXPECT_EQ(String(IDS_UPLOAD_DONE), headless::TextOf(hDlg));
         EXPECT_EQ(L"", Text(hDlg, IDC_TRANSFER_INFO));
-        EXPECT_EQ(0, SendMessageW(Item(hDlg, IDC_TRANSFER_ICON), STM_GETICON, 0, 0));
+        EXPECT_EQ(0, IconId(hDlg));
+        headless::MouseMove(Item(hDlg, IDC_TRANSFER_BUTTON));
+        headless::PumpMessages();
+        EXPECT_EQ(LoadCursorW(nullptr, IDC_ARROW), GetCursor());
         // Esc after success: IDOK.
         EXPECT_TRUE(headless::PressCancel(hDlg));
     });
+    EXPECT_TRUE(bPumped);
     EXPECT_EQ(IDOK, nResult);
     EXPECT_FALSE(m_pApp->m_bRestartRequired);
     EXPECT_FALSE(m_pApp->m_bPowerCycleRequired);
@@ -288,15 +298,18 @@ TEST_F(TransferThreadTest, CancelOutsideTheWritePhaseWaitsForTheWorkerAndEndsSil
     INT_PTR nResult = Run(TRUE, TK_FPGA, [&](HWND hDlg) {
         ASSERT_TRUE(TickUntilStep(hDlg, IDS_STEP_CHECK));
         // The mouse moves over the button and the dialog while the cancel waits.
-        ClickWhileWaiting(
-            hDlg, [] { Hold(0); }, &bPumped,
-            [&] {
-                headless::MouseMove(Item(hDlg, IDC_TRANSFER_BUTTON));
-                PostMessageW(hProbe, WM_APP, 0, 0);
-                headless::MouseMove(hDlg);
-                PostMessageW(hProbe, WM_APP + 1, 0, 0);
-            });
+        ClickWhileWaiting(hDlg, &bPumped, [&] {
+            headless::MouseMove(Item(hDlg, IDC_TRANSFER_BUTTON));
+            PostMessageW(hProbe, WM_APP, 0, 0);
+            headless::MouseMove(hDlg);
+            PostMessageW(hProbe, WM_APP + 1, 0, 0);
+            PostMessageW(hProbe, WM_APP + 2, 5, 0);
+        });
         EXPECT_TRUE(headless::IsModalEnded(hDlg));
+        // A quit that arrived during the wait is handed on to the loop that owns it.
+        MSG msg = {};
+        EXPECT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+        EXPECT_EQ(5u, msg.wParam);
     });
     EXPECT_TRUE(bPumped);
     EXPECT_EQ(IDCANCEL, nResult);
@@ -308,60 +321,47 @@ TEST_F(TransferThreadTest, CancelOutsideTheWritePhaseWaitsForTheWorkerAndEndsSil
     ASSERT_EQ(1u, downloads.size());
     EXPECT_NE(std::string::npos, downloads[0].find("error=1223"));
     EXPECT_EQ("107", TmSimGetString("transfer.fpga.version"));
-
-    // The transfer that ends while the cancel waits has succeeded after all;
-    // the wait cursor ends with the wait.
-    Hold(7);
-    nResult = Run(FALSE, TK_FPGA, [&](HWND hDlg) {
-        ASSERT_TRUE(TickUntilStep(hDlg, IDS_STEP_CLOSE_FILE));
-        ClickWhileWaiting(
-            hDlg, [] { Hold(0); }, &bPumped);
-        EXPECT_EQ(String(IDS_UPLOAD_DONE), headless::TextOf(hDlg));
-        headless::MouseMove(Item(hDlg, IDC_TRANSFER_BUTTON));
-        headless::PumpMessages();
-        EXPECT_EQ(LoadCursorW(nullptr, IDC_ARROW), GetCursor());
-        // After success the close box ends with IDOK too.
-        headless::SysCommand(hDlg, SC_CLOSE);
-    });
-    EXPECT_EQ(IDOK, nResult);
-    EXPECT_TRUE(fakeplat::FileContents(kBackup));
     DestroyWindow(hProbe);
+
+    // One that fails while the cancel waits shows its failure.
+    TmSimSet("transfer.fpga.upload_check", "6");
+    Hold(4);
+    nResult = Run(FALSE, TK_FPGA, [&](HWND hDlg) {
+        ASSERT_TRUE(TickUntilStep(hDlg, IDS_STEP_CHECK));
+        ClickWhileWaiting(hDlg, &bPumped);
+    });
+    EXPECT_EQ(IDCANCEL, nResult);
+    ASSERT_EQ(1u, headless::MessageBoxes().size());
+    EXPECT_EQ(L"Es wurden keine g\u00FCltigen Daten f\u00FCr das Ger\u00E4t gefunden.",
+              headless::MessageBoxes()[0].text);
 }
 
-TEST_F(TransferThreadTest, CancelStaysRefusedFromTheWriteToTheEndOfTheDownload) {
-    TmSimSet("transfer.fpga.power_cycle", "no");
+// Ended from outside while the device is written (the host going away): the
+// dialog object waits for its worker, serving messages meanwhile.
+TEST_F(TransferThreadTest, DialogEndedFromOutsideWaitsForItsWorker) {
+    HWND hProbe = MakeCursorProbe();
     Hold(5);
-    INT_PTR nResult = Run(TRUE, TK_FPGA, [&](HWND hDlg) {
-        HWND hButton = Item(hDlg, IDC_TRANSFER_BUTTON);
-        const UINT steps[] = {IDS_STEP_WRITE_DEVICE, IDS_STEP_COMPARE, IDS_STEP_RELOAD,
-                              IDS_STEP_CLOSE_FILE};
-        for (DWORD nStep = 5; nStep <= 8; ++nStep) {
-            Hold(nStep);
-            ASSERT_TRUE(TickUntilStep(hDlg, steps[nStep - 5])) << nStep;
-            headless::FireTimer(hDlg, 1);
-            EXPECT_FALSE(IsWindowEnabled(hButton)) << nStep;
-            // The button, Esc, Enter and the close box.
-            bool bWaited = PressesWait(hDlg, [&] {
-                headless::Click(hButton);
-                headless::PressCancel(hDlg);
-                headless::PressOk(hDlg);
-                headless::SysCommand(hDlg, SC_CLOSE);
-            });
-            EXPECT_FALSE(bWaited) << nStep;
-            EXPECT_FALSE(headless::IsModalEnded(hDlg)) << nStep;
-        }
+    std::atomic<bool> bReturned{false};
+    bool bPumped = false;
+    std::thread helper([&] {
+        while (!bReturned) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        // Past the messages the modal run delivers itself.
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        PostMessageW(hProbe, WM_NULL, 0, 0);
+        bPumped = WaitUntilPumped();
         Hold(0);
-        ASSERT_TRUE(TickUntilStep(hDlg, IDS_DOWNLOAD_DONE));
-        EXPECT_EQ(String(IDS_RESTART_NEEDED), Text(hDlg, IDC_TRANSFER_INFO));
-        EXPECT_TRUE(headless::PressCancel(hDlg));
     });
-    EXPECT_EQ(IDOK, nResult);
-    EXPECT_TRUE(m_pApp->m_bRestartRequired);
-    EXPECT_TRUE(headless::MessageBoxes().empty());
+    Run(TRUE, TK_FPGA, [&](HWND hDlg) {
+        EXPECT_TRUE(TickUntilStep(hDlg, IDS_STEP_WRITE_DEVICE));
+        // Returns without ending it: the backend ends it by force.
+        bReturned = true;
+    });
+    helper.join();
+    DestroyWindow(hProbe);
+    EXPECT_TRUE(bPumped);
     auto downloads = CallsOf("IvroDownloadFile");
     ASSERT_EQ(1u, downloads.size());
     EXPECT_NE(std::string::npos, downloads[0].find("-> 1 error=0"));
-    EXPECT_EQ("108", TmSimGetString("transfer.fpga.version"));
 }
 
 TEST_F(TransferThreadTest, FailureShowsOneMessageWhateverArrivesFirst) {
@@ -370,7 +370,9 @@ TEST_F(TransferThreadTest, FailureShowsOneMessageWhateverArrivesFirst) {
     bool bInBox = false;
     // While the message box is shown the poll timer may tick and a press that
     // was queued before may arrive.
+    std::wstring strTitle;
     headless::ScopedMessageBoxHandler box([&](const headless::MessageBoxRecord&) {
+        strTitle = headless::TextOf(hShown);
         if (!bInBox) {
             bInBox = true;
             headless::FireTimer(hShown, 1);
@@ -405,6 +407,10 @@ TEST_F(TransferThreadTest, FailureShowsOneMessageWhateverArrivesFirst) {
         EXPECT_EQ(1u, boxes.size()) << first.first;
         for (const auto& shown : boxes)
             EXPECT_EQ(String(IDS_DOWNLOAD_FAILED) + L"\n" + kSystemText13, shown.text);
+        // A tick that sees the failure first says so in the title.
+        if (std::string(first.first) == "tick") {
+            EXPECT_EQ(String(IDS_DOWNLOAD_ABORTED), strTitle);
+        }
     }
 }
 
@@ -507,8 +513,7 @@ TEST_F(TransferThreadTest, RemainingTimeShowsOnTheSecondDifferingTickInThreeForm
         // One differing tick, not shown; the count goes on in the next dialog.
         fakeplat::SetNow(At(2, 0));
         headless::FireTimer(hDlg, 1);
-        ClickWhileWaiting(
-            hDlg, [] { Hold(0); }, &bPumped);
+        ClickWhileWaiting(hDlg, &bPumped);
     });
     EXPECT_EQ(IDCANCEL, nResult);
     EXPECT_EQ(1, CTransferDlg::s_nDifferingTicks);
@@ -558,10 +563,9 @@ TEST_F(TransferThreadTest, CheckResultsGiveTheirMessagesInBothDirections) {
         EXPECT_EQ(download.pszText, FailureText(TRUE, TK_FPGA));
     }
     // The kind's display name stands for %1.
-    fakeplat::AddFile(L"C:\\fw\\slot.pci", std::vector<BYTE>(5, 0));
-    EXPECT_NE(
-        std::wstring::npos,
-        FailureText(TRUE, TK_RAVLA_SLOT2, L"C:\\fw\\slot.pci").find(L"g\u00FCltige Ravla Datei!"));
+    fakeplat::AddFile(kFile, std::vector<BYTE>(5, 0));
+    EXPECT_NE(std::wstring::npos,
+              FailureText(TRUE, TK_RAVLA_SLOT2).find(L"g\u00FCltige Ravla Datei!"));
 
     const wchar_t* const uploads[] = {
         L"Die Daten haben eine ung\u00FCltige Gr\u00F6\u00DFe.",
@@ -581,80 +585,53 @@ TEST_F(TransferThreadTest, CheckResultsGiveTheirMessagesInBothDirections) {
                                        : String(IDS_UPLOAD_FAILED) + L"\n" + kSystemText13;
         EXPECT_EQ(strExpected, FailureText(FALSE, TK_FPGA)) << nCheck;
     }
-    // Any other failure: the general text and the system's text.
-    EXPECT_EQ(String(IDS_DOWNLOAD_FAILED) + L"\n" + kSystemText13, [&] {
-        TmSimInjectFault("IvroDownloadFile", 13, 0, TMSIM_ANY_ITEM);
-        return FailureText(TRUE, TK_FPGA);
-    }());
-    EXPECT_FALSE(m_pApp->m_bFpgaUpdated);
 }
 
-TEST_F(TransferThreadTest, FailureAfterTheWriteBeganWarnsAccordingToTheRestartNeed) {
-    // An older file, accepted, then the device fails while it is written:
-    // check result 2 leaves the general text.
-    fakeplat::AddFile(kFile, FpgaFile(105));
+TEST_F(TransferThreadTest, RestartNeedsEndTheDownloadOrWarnWhenTheWriteFails) {
+    // Failing runs take an older file, accepted: check result 2 leaves the
+    // general text.
     headless::ScopedMessageBoxHandler yes([](const headless::MessageBoxRecord& box) {
         return (box.type & MB_TYPEMASK) == MB_YESNO ? IDYES : IDOK;
     });
-    TmSimSet("transfer.fpga.write_error", "1117");
-    const std::wstring strGeneral =
+    const std::wstring strFailed =
         String(IDS_DOWNLOAD_FAILED) + L"\n" + kSystemText1117 + L"\n\n" + String(IDS_REPEAT_UPDATE);
     const struct {
         const char* pszRestart;
         const char* pszPowerCycle;
-        std::wstring strText;
+        UINT nTextId;     // when finished; only the power cycle when both are needed
+        UINT nWarningId;  // when the write failed
     } cases[] = {
-        {"yes", "yes", strGeneral + L" " + String(IDS_DO_NOT_POWER_OFF)},
-        {"no", "yes", strGeneral + L" " + String(IDS_DO_NOT_POWER_OFF)},
-        {"yes", "no", strGeneral + L" " + String(IDS_DO_NOT_RESTART)},
-        {"no", "no", strGeneral},
-    };
-    for (const auto& c : cases) {
-        TmSimSet("transfer.fpga.restart", c.pszRestart);
-        TmSimSet("transfer.fpga.power_cycle", c.pszPowerCycle);
-        EXPECT_EQ(c.strText, FailureText(TRUE, TK_FPGA));
-    }
-    EXPECT_FALSE(m_pApp->m_bRestartRequired);
-    EXPECT_FALSE(m_pApp->m_bPowerCycleRequired);
-}
-
-TEST_F(TransferThreadTest, FinishedDownloadShowsOnlyThePowerCycleWhenBothAreNeeded) {
-    const struct {
-        const char* pszRestart;
-        const char* pszPowerCycle;
-        UINT nTextId;
-        bool bRestart;
-        bool bPowerCycle;
-    } cases[] = {
-        {"no", "no", 0, false, false},
-        {"yes", "no", IDS_RESTART_NEEDED, true, false},
-        {"no", "yes", IDS_POWER_CYCLE_NEEDED, false, true},
-        {"yes", "yes", IDS_POWER_CYCLE_NEEDED, false, true},
+        {"no", "no", 0, 0},
+        {"yes", "no", IDS_RESTART_NEEDED, IDS_DO_NOT_RESTART},
+        {"no", "yes", IDS_POWER_CYCLE_NEEDED, IDS_DO_NOT_POWER_OFF},
+        {"yes", "yes", IDS_POWER_CYCLE_NEEDED, IDS_DO_NOT_POWER_OFF},
     };
     DWORD nVersion = 108;
     for (const auto& c : cases) {
         LoadModule();
         TmSimSet("transfer.fpga.restart", c.pszRestart);
         TmSimSet("transfer.fpga.power_cycle", c.pszPowerCycle);
+        TmSimSet("transfer.fpga.write_error", "0");
         fakeplat::AddFile(kFile, FpgaFile(nVersion++));
         std::wstring strInfo;
-        LPARAM hIcon = 0;
-        INT_PTR nResult = Run(TRUE, TK_FPGA, [&](HWND hDlg) {
-            FinishAndClose(hDlg);
-            strInfo = Text(hDlg, IDC_TRANSFER_INFO);
-            hIcon = SendMessageW(Item(hDlg, IDC_TRANSFER_ICON), STM_GETICON, 0, 0);
-        });
-        EXPECT_EQ(IDOK, nResult);
+        int nIcon = -1;
+        EXPECT_EQ(IDOK, Run(TRUE, TK_FPGA, [&](HWND hDlg) {
+                      FinishAndClose(hDlg);
+                      strInfo = Text(hDlg, IDC_TRANSFER_INFO);
+                      nIcon = IconId(hDlg);
+                  }));
         EXPECT_EQ(c.nTextId ? String(c.nTextId) : L"", strInfo);
-        if (c.nTextId) {
-            auto icon = headless::ImageOf(reinterpret_cast<HANDLE>(hIcon));
-            ASSERT_TRUE(icon);
-            EXPECT_EQ(32516, icon->resourceId);  // the system's information icon
-        } else {
-            EXPECT_EQ(0, hIcon);
-        }
-        EXPECT_EQ(c.bRestart, m_pApp->m_bRestartRequired != FALSE);
-        EXPECT_EQ(c.bPowerCycle, m_pApp->m_bPowerCycleRequired != FALSE);
+        EXPECT_EQ(c.nTextId ? 32516 : 0, nIcon);  // the system's information icon
+        EXPECT_EQ(c.nTextId == IDS_RESTART_NEEDED, m_pApp->m_bRestartRequired != FALSE);
+        EXPECT_EQ(c.nTextId == IDS_POWER_CYCLE_NEEDED, m_pApp->m_bPowerCycleRequired != FALSE);
+
+        LoadModule();
+        TmSimSet("transfer.fpga.write_error", "1117");
+        fakeplat::AddFile(kFile, FpgaFile(105));
+        EXPECT_EQ(c.nWarningId ? strFailed + L" " + String(c.nWarningId) : strFailed,
+                  FailureText(TRUE, TK_FPGA));
+        EXPECT_FALSE(m_pApp->m_bRestartRequired);
+        EXPECT_FALSE(m_pApp->m_bPowerCycleRequired);
     }
 }
 
@@ -695,37 +672,17 @@ HWND WINAPI FakeHtmlHelpW(HWND, LPCWSTR pszFile, UINT uCommand, DWORD_PTR) {
     return nullptr;
 }
 
-TEST_F(TransferThreadTest, HelpShowsTheTransferTopicOrThePopup) {
+TEST_F(TransferThreadTest, HelpAndALongPathShortenedWithAnEllipsis) {
     ResetHtmlHelpBinding();
     g_htmlHelpCalls.clear();
     fakeplat::RegisterModule(L"hhctrl.ocx", {{15, &FakeHtmlHelpW}});
     fakeplat::AddFile(L"C:\\Windows\\Help\\TmRoveVodore.chm");
     LoadModule();
     headless::ScopedMessageBoxHandler yes([](const headless::MessageBoxRecord&) { return IDYES; });
-    Hold(1);
-    INT_PTR nResult = Run(TRUE, TK_FPGA, [&](HWND hDlg) {
-        EXPECT_TRUE(GetWindowLongPtrW(hDlg, GWL_EXSTYLE) & WS_EX_CONTEXTHELP);
-        // No popup help for the step text: after the question, the topic.
-        headless::PressF1(Item(hDlg, IDC_TRANSFER_STEP));
-        ASSERT_EQ(1u, g_htmlHelpCalls.size());
-        EXPECT_EQ(L"C:\\Windows\\Help\\TmRoveVodore.chm::/html/ZuVereruKeys.htm#FileTransferDlg",
-                  g_htmlHelpCalls[0].first);
-        EXPECT_EQ(String(IDS_NO_CONTEXT_HELP), headless::MessageBoxes().at(0).text);
-        // The button has popup help.
-        headless::PressF1(Item(hDlg, IDC_TRANSFER_BUTTON));
-        ASSERT_EQ(2u, g_htmlHelpCalls.size());
-        EXPECT_EQ(L"C:\\Windows\\Help\\TmRoveVodore.chm::/TmRoveVodoreHelp.txt",
-                  g_htmlHelpCalls[1].first);
-        FinishAndClose(hDlg);
-    });
-    EXPECT_EQ(IDOK, nResult);
-    ResetHtmlHelpBinding();
-}
-
-TEST_F(TransferThreadTest, LongPathIsShortenedWithAnEllipsis) {
     const wchar_t kLong[] =
         L"C:\\Firmware\\Marlet\\Releases\\2024\\Updates for the FPGA of the panel\\fpga_2.pci";
     fakeplat::AddFile(kLong, FpgaFile());
+    Hold(1);
     INT_PTR nResult = Run(
         TRUE, TK_FPGA,
         [&](HWND hDlg) {
@@ -735,46 +692,38 @@ TEST_F(TransferThreadTest, LongPathIsShortenedWithAnEllipsis) {
             EXPECT_LE(6 * static_cast<LONG>(strShown.size()), rc.right);  // 6 pixels a character
             EXPECT_EQ(0u, strShown.find(L"C:\\Firmware\\"));
             EXPECT_NE(std::wstring::npos, strShown.find(L"...\\fpga_2.pci"));
+
+            EXPECT_TRUE(GetWindowLongPtrW(hDlg, GWL_EXSTYLE) & WS_EX_CONTEXTHELP);
+            // No popup help for the step text: after the question, the topic.
+            headless::PressF1(Item(hDlg, IDC_TRANSFER_STEP));
+            ASSERT_EQ(1u, g_htmlHelpCalls.size());
+            EXPECT_EQ(
+                L"C:\\Windows\\Help\\TmRoveVodore.chm::/html/ZuVereruKeys.htm#FileTransferDlg",
+                g_htmlHelpCalls[0].first);
+            EXPECT_EQ(String(IDS_NO_CONTEXT_HELP), headless::MessageBoxes().at(0).text);
+            // The button has popup help.
+            headless::PressF1(Item(hDlg, IDC_TRANSFER_BUTTON));
+            ASSERT_EQ(2u, g_htmlHelpCalls.size());
+            EXPECT_EQ(L"C:\\Windows\\Help\\TmRoveVodore.chm::/TmRoveVodoreHelp.txt",
+                      g_htmlHelpCalls[1].first);
             FinishAndClose(hDlg);
         },
         kLong);
     EXPECT_EQ(IDOK, nResult);
+    ResetHtmlHelpBinding();
 }
 
-class TransferTimeFormsTest : public AppletTest {};
-
-TEST_F(TransferTimeFormsTest, HoursMinutesOrSecondsWithoutWholeDays) {
-    auto elapsed = [](DWORD nSeconds) {
-        return std::wstring(
-            CTransferDlg::FormatSpan(nSeconds, IDS_ELAPSED_HMS, IDS_ELAPSED_MS, IDS_ELAPSED_S)
-                .GetString());
-    };
-    EXPECT_EQ(L"Ben\u00F6tigte Zeit: 59 Sek.", elapsed(59));
-    EXPECT_EQ(L"Ben\u00F6tigte Zeit: 1 Min. 0 Sek.", elapsed(60));
-    EXPECT_EQ(L"Ben\u00F6tigte Zeit: 1 Std. 0 Min. 0 Sek.", elapsed(3600));
-    EXPECT_EQ(L"Ben\u00F6tigte Zeit: 23 Std. 59 Min. 59 Sek.", elapsed(86399));
-    EXPECT_EQ(L"Ben\u00F6tigte Zeit: 1 Min. 1 Sek.", elapsed(86400 + 61));
-    EXPECT_EQ(L"Ben\u00F6tigte Zeit: 0 Sek.", elapsed(0));
-}
-
-// The shell's path shortening as the fake provides it (6 pixels a character).
-TEST(PathCompactPath, KeepsTheFileNameAsLongAsItCan) {
-    auto compact = [](const wchar_t* pszPath, UINT nChars, BOOL* pbResult = nullptr) {
-        wchar_t szPath[MAX_PATH];
-        std::wcscpy(szPath, pszPath);
-        BOOL bResult = PathCompactPathW(nullptr, szPath, 6 * nChars);
-        if (pbResult) *pbResult = bResult;
-        return std::wstring(szPath);
-    };
-    EXPECT_EQ(L"C:\\fw\\a.pci", compact(L"C:\\fw\\a.pci", 11));
-    EXPECT_EQ(L"C:\\f...\\a.pci", compact(L"C:\\firmware\\a.pci", 13));
-    EXPECT_EQ(L"...\\name.pci", compact(L"C:\\firmware\\name.pci", 12));
-    EXPECT_EQ(L"na...", compact(L"C:\\firmware\\name.pci", 5));
-    EXPECT_EQ(L"longn...", compact(L"longname.pci", 8));
-    BOOL bResult = TRUE;
-    EXPECT_EQ(L"..", compact(L"C:\\firmware\\name.pci", 2, &bResult));
-    EXPECT_FALSE(bResult);
-    EXPECT_FALSE(PathCompactPathW(nullptr, nullptr, 100));
+TEST_F(TransferThreadTest, TimeFormsAreHoursMinutesOrSecondsWithoutWholeDays) {
+    const std::pair<DWORD, const wchar_t*> cases[] = {{0, L"0 Sek."},
+                                                      {59, L"59 Sek."},
+                                                      {60, L"1 Min. 0 Sek."},
+                                                      {3600, L"1 Std. 0 Min. 0 Sek."},
+                                                      {86400 + 61, L"1 Min. 1 Sek."},
+                                                      {86399, L"23 Std. 59 Min. 59 Sek."}};
+    for (const auto& c : cases)
+        EXPECT_EQ(std::wstring(L"Ben\u00F6tigte Zeit: ") + c.second,
+                  CTransferDlg::FormatSpan(c.first, IDS_ELAPSED_HMS, IDS_ELAPSED_MS, IDS_ELAPSED_S)
+                      .GetString());
 }
 
 }  // namespace

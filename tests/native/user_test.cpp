@@ -57,10 +57,8 @@ TEST_F(UserTest, ShowsLogoResolutionSerialIdAndLed) {
     }
     // Each look ends with Cancel, which puts back the LED as it was found.
     EXPECT_EQ(std::vector<std::string>(5, "IvroSetUserLed state=3"), LedWrites());
-    EXPECT_TRUE(headless::MessageBoxes().empty());
-}
 
-TEST_F(UserTest, UnreadableItemsShowTheirReason) {
+    // Unreadable items show their reason.
     TmSimInjectFault("IvroGetUserLogoText", ERROR_SEM_TIMEOUT, 0, TMSIM_ANY_ITEM);
     TmSimInjectFault("IvroGetUserLogoValue", ERROR_BUSY, 0, TMSIM_ANY_ITEM);
     TmSimInjectFault("IvroGetUserSerialId", ERROR_NOT_SUPPORTED, 0, TMSIM_ANY_ITEM);
@@ -108,9 +106,11 @@ TEST_F(UserTest, UserLedFollowsTheBoxAndCancelPutsItBack) {
     ASSERT_EQ(2u, boxes.size());
     EXPECT_EQ(0u, boxes[0].text.find(L"Die User LED kann nicht gesetzt werden.\n"));
     EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONSTOP), boxes[0].type);
-}
 
-TEST_F(UserTest, WithoutUserLedTheBoxIsGreyAndCancelLeavesTheLed) {
+    // Without a user LED the box is grey and Cancel leaves the LED.
+    TmSimClearFaults();
+    TmSimClearCallLog();
+    TmSimSet("user.led", "0");
     TmSimSet("parts.user_led", "no");
     Run([](HWND, HWND hPage) { EXPECT_FALSE(ItemEnabled(hPage, IDC_USER_LED)); });
     EXPECT_TRUE(LedWrites().empty());
@@ -137,49 +137,36 @@ TEST_F(UserTest, BootLogoDownloadAndBackupGoThroughTheTransferDialog) {
     });
     m_pApp->m_bDisableUserlogoUpdate = FALSE;
 
-    // Backup: the name comes from the logo info.
-    fakeplat::AddDirectory(L"C:\\backup");
-    {
-        headless::ScopedFileDialogHandler files(
-            [](const headless::FileDialogRecord&) -> std::optional<std::wstring> {
-                return std::wstring(L"C:\\backup\\TMLOGO.rom");
-            });
-        Run([](HWND, HWND hPage) { Click(hPage, IDC_USER_LOGO_SAVE); });
-    }
-    auto dialogs = headless::FileDialogs();
-    ASSERT_EQ(1u, dialogs.size());
-    EXPECT_TRUE(dialogs[0].save);
-    EXPECT_EQ(L"TMLOGO.rom", dialogs[0].initialFile);
-    EXPECT_EQ(L"rom", dialogs[0].defExt);
-    EXPECT_EQ(std::vector<int>{IDD_TRANSFER}, m_opened);
-    EXPECT_EQ("IvroUploadFile kind=12 path=\"C:\\backup\\TMLOGO.rom\" -> 1 error=0",
-              CallsOf("IvroUploadFile").back());
-    EXPECT_FALSE(m_pApp->m_bUserLogoUpdated);
-
-    // Download of a new logo.
     fakeplat::AddFile(L"C:\\logo\\new.rom",
                       tmsim::BuildTransferFile(12, 4, 2, tmsim::SampleTransferData(12, 2, 512)));
-    {
-        headless::ScopedFileDialogHandler files(
-            [](const headless::FileDialogRecord&) -> std::optional<std::wstring> {
-                return std::wstring(L"C:\\logo\\new.rom");
-            });
-        Run([](HWND, HWND hPage) { Click(hPage, IDC_USER_LOGO_UPDATE); });
-    }
+    headless::ScopedFileDialogHandler files(
+        [](const headless::FileDialogRecord& record) -> std::optional<std::wstring> {
+            return std::wstring(record.save ? L"C:\\logo\\TMLOGO.rom" : L"C:\\logo\\new.rom");
+        });
+    // A backup, a new logo, and a backup that says first that the device
+    // still has the old logo.
+    Run([](HWND, HWND hPage) {
+        for (int nId : {IDC_USER_LOGO_SAVE, IDC_USER_LOGO_UPDATE, IDC_USER_LOGO_SAVE})
+            Click(hPage, nId);
+    });
+    EXPECT_EQ(std::vector<int>(3, IDD_TRANSFER), m_opened);
+    auto dialogs = headless::FileDialogs();
+    ASSERT_EQ(3u, dialogs.size());
+    EXPECT_TRUE(dialogs[0].save);
+    EXPECT_EQ(L"TMLOGO.rom", dialogs[0].initialFile);  // from the logo info
+    EXPECT_EQ(L"rom", dialogs[0].defExt);
+    EXPECT_FALSE(dialogs[1].save);
+    EXPECT_EQ(L"userlogo.rom", dialogs[2].initialFile);
+    EXPECT_EQ((std::vector<std::string>{
+                  "IvroUploadFile kind=12 path=\"C:\\logo\\TMLOGO.rom\" -> 1 error=0",
+                  "IvroUploadFile kind=12 path=\"C:\\logo\\TMLOGO.rom\" -> 1 error=0"}),
+              CallsOf("IvroUploadFile"));
     EXPECT_EQ("IvroDownloadFile kind=12 path=\"C:\\logo\\new.rom\" -> 1 error=0",
-              CallsOf("IvroDownloadFile").back());
+              CallsOf("IvroDownloadFile").at(0));
     EXPECT_TRUE(m_pApp->m_bUserLogoUpdated);
-    EXPECT_FALSE(headless::FileDialogs().back().save);
-
-    // Afterwards a backup says first that the device still has the old logo.
-    headless::ClearMessageBoxes();
-    headless::ClearFileDialogs();
-    Run([](HWND, HWND hPage) { Click(hPage, IDC_USER_LOGO_SAVE); });
     auto boxes = headless::MessageBoxes();
     ASSERT_EQ(1u, boxes.size());
     EXPECT_NE(std::wstring::npos, boxes[0].text.find(L"bis das System neu gestartet wird"));
-    ASSERT_EQ(1u, headless::FileDialogs().size());
-    EXPECT_EQ(L"userlogo.rom", headless::FileDialogs()[0].initialFile);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 // picture. Prints one line per check and "N passed, M failed" last.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cwchar>
 #include <string>
@@ -32,37 +33,24 @@ long long Number(const wt::CSimulator& simulator, const std::string& strKey) {
     return std::strtoll(simulator.Get(strKey.c_str()).c_str(), nullptr, 10);
 }
 
-// What the user would download: the kind, and a file newer than the
-// device's data, within what the device accepts.
-struct CDemoFile {
-    DWORD m_nKind = TK_FPGA;
-    DWORD m_nVersion = 0;
-    std::wstring m_strPath;
-};
-
-CDemoFile ChooseDemoFile(const wt::CSimulator& simulator, DWORD nDeviceType) {
-    CDemoFile file;
+// What the user would download: FPGA firmware (BIOS on a device without FPGA)
+// newer than the device's, within what the device accepts. Returns its path.
+std::wstring WriteDemoFile(const wt::CSimulator& simulator, DWORD nDeviceType, DWORD& nKind,
+                           DWORD& nVersion) {
     bool bFpga = simulator.Get("parts.fpga") == "yes";
-    file.m_nKind = bFpga ? TK_FPGA : TK_BIOS;
+    nKind = bFpga ? TK_FPGA : TK_BIOS;
     std::string strKey = std::string("transfer.") + (bFpga ? "fpga" : "bios");
-    long long nVersion = Number(simulator, strKey + ".version") + 1;
-    long long nMax = Number(simulator, strKey + ".max_version");
-    long long nMin = Number(simulator, strKey + ".min_version");
-    if (nVersion > nMax) nVersion = nMax;
-    if (nVersion < nMin) nVersion = nMin;
-    file.m_nVersion = static_cast<DWORD>(nVersion);
+    long long nWanted = Number(simulator, strKey + ".version") + 1;
+    nWanted = std::min(nWanted, Number(simulator, strKey + ".max_version"));
+    nVersion = static_cast<DWORD>(std::max(nWanted, Number(simulator, strKey + ".min_version")));
     const wchar_t* pszFamily = nDeviceType == 4 ? L"MRL" : nDeviceType == 5 ? L"FRW" : L"FPGA";
-    file.m_strPath = std::wstring(kFolder) + L"\\" + (bFpga ? pszFamily : L"BIOS") + L"_" +
-                     std::to_wstring(file.m_nVersion) + (bFpga ? L".pci" : L".rom");
-    return file;
-}
-
-bool WriteDemoFile(const CDemoFile& file, DWORD nDeviceType) {
-    std::vector<tmsim::Byte> abFile =
-        tmsim::BuildTransferFile(file.m_nKind, nDeviceType, file.m_nVersion,
-                                 tmsim::SampleTransferData(file.m_nKind, file.m_nVersion, 300000));
-    wt::CFile out(file.m_strPath);
-    return out.IsOpen() && out.Write(abFile.data(), static_cast<DWORD>(abFile.size()));
+    std::wstring strPath = std::wstring(kFolder) + L"\\" + (bFpga ? pszFamily : L"BIOS") + L"_" +
+                           std::to_wstring(nVersion) + (bFpga ? L".pci" : L".rom");
+    std::vector<tmsim::Byte> abFile = tmsim::BuildTransferFile(
+        nKind, nDeviceType, nVersion, tmsim::SampleTransferData(nKind, nVersion, 300000));
+    wt::CFile out(strPath);
+    if (!out.IsOpen() || !out.Write(abFile.data(), static_cast<DWORD>(abFile.size()))) return L"";
+    return strPath;
 }
 
 void Press(HWND hWnd, int nId) {
@@ -107,11 +95,11 @@ int wmain(int argc, wchar_t** argv) {
                                               : L"Control Center");
 
     ::CreateDirectoryW(kFolder, nullptr);
-    CDemoFile file = ChooseDemoFile(simulator, nDeviceType);
-    if (!checks.Check(
-            WriteDemoFile(file, nDeviceType), "device type %lu: %s version %lu in %s",
-            static_cast<unsigned long>(nDeviceType), file.m_nKind == TK_FPGA ? "FPGA" : "BIOS",
-            static_cast<unsigned long>(file.m_nVersion), wt::Utf8(file.m_strPath).c_str()))
+    DWORD nKind = 0, nVersion = 0;
+    const std::wstring strPath = WriteDemoFile(simulator, nDeviceType, nKind, nVersion);
+    if (!checks.Check(!strPath.empty(), "device type %lu: %s version %lu in %s",
+                      static_cast<unsigned long>(nDeviceType), nKind == TK_FPGA ? "FPGA" : "BIOS",
+                      static_cast<unsigned long>(nVersion), wt::Utf8(strPath).c_str()))
         return checks.Finish();
     checks.Check(simulator.Set("transfer.hold_step", std::to_string(kStepWrite).c_str()) &&
                      simulator.Set("transfer.duration", "2500"),
@@ -119,8 +107,8 @@ int wmain(int argc, wchar_t** argv) {
 
     CTransferDlg dialog;
     dialog.m_bDownload = TRUE;
-    dialog.m_nKind = file.m_nKind;
-    wcsncpy(dialog.m_szPath, file.m_strPath.c_str(), CTransferDlg::kMaxPathChars);
+    dialog.m_nKind = nKind;
+    wcsncpy(dialog.m_szPath, strPath.c_str(), CTransferDlg::kMaxPathChars);
     std::thread driver([&, dwHost = ::GetCurrentThreadId()] {
         HWND hDlg = nullptr;
         bool bWriting = wt::WaitFor(kWaitMs, [&] {
@@ -146,7 +134,7 @@ int wmain(int argc, wchar_t** argv) {
     });
     dialog.DoModal();
     driver.join();
-    ::DeleteFileW(file.m_strPath.c_str());
+    ::DeleteFileW(strPath.c_str());
     ::RemoveDirectoryW(kFolder);
     return checks.Finish();
 }
