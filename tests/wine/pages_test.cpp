@@ -46,6 +46,8 @@ public:
             CheckKeyMatrix();
             m_sim.m_pfnClearCallLog();
             ::PostMessageW(m_hSheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+            m_checks.Check(::WaitForSingleObject(hDblClkDone, kWaitMs) == WAIT_OBJECT_0,
+                           "Cancel closes the sheet");
         }
         CloseEverything(hDblClkDone);
     }
