@@ -11,6 +11,14 @@ const int kBrightnessManual[] = {1164, 1167, 1169, 1172, 1173, 1154};
 const int kContrastManual[] = {1157, 1170, 1171, 1176, 1175, 1150};
 const int kContrastGroup[] = {1184, 1181, 1152, 1157, 1170, 1171, 1176, 1175, 1150};
 
+// Counts the paints of a subclassed slider.
+WNDPROC g_pfnSlider = nullptr;
+int g_nSliderPaints = 0;
+LRESULT CALLBACK CountPaints(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam) {
+    if (nMsg == WM_PAINT) ++g_nSliderPaints;
+    return CallWindowProcW(g_pfnSlider, hWnd, nMsg, wParam, lParam);
+}
+
 class DisplayTest : public AppletTest {
 protected:
     void SetUp() override {
@@ -193,7 +201,15 @@ TEST_F(DisplayTest, SliderArrowsAndHeldArrowsStepTheDeviceUpToTheLimits) {
         for (const auto& timer : headless::Timers())
             bArmed |= timer.hwnd == Item(1172) && timer.id == 1 && timer.elapse == 750;
         EXPECT_TRUE(bArmed);
-        for (int i = 0; i < 3; ++i) ASSERT_TRUE(headless::FireTimer(Item(1172), 1));
+        // Each held step redraws the slider's thumb where it now stands.
+        g_pfnSlider = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(Item(1154), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CountPaints)));
+        for (int i = 0; i < 3; ++i) {
+            ValidateRect(Item(1154), nullptr);
+            ASSERT_TRUE(headless::FireTimer(Item(1172), 1));
+            UpdateWindow(Item(1154));
+        }
+        EXPECT_EQ(3, g_nSliderPaints);
         EXPECT_EQ(39, Slider(1154));
         headless::MouseUp(Item(1172));
         EXPECT_EQ((std::vector<int>{37, 38, 39, 40}), Values("IvroSetBrightness"));
