@@ -130,6 +130,9 @@ private:
 
     void CheckKeyMatrix() {
         if (!(m_hPage = ActivatePage(L"Tasten"))) return;
+        // A page asking for help would bring back the sheet's Help button.
+        HWND hHelp = ::GetDlgItem(m_hSheet, IDHELP);
+        m_checks.Check(!hHelp || !::IsWindowVisible(hHelp), "the sheet has no Help button");
         m_sim.m_pfnClearCallLog();
         Click(m_hPage, IDC_KEY_SHOW);
         HWND hBox = WaitDialog(wt::IsMarletMessageBox, "\"Zeigen...\": the question");
