@@ -59,7 +59,6 @@ public:
         ::SetWindowTextW(m_hEdit, pszText);
         m_parent.m_texts.clear();
     }
-    std::wstring Field() const { return headless::TextOf(m_hEdit); }
     UINT TimerElapse() const {
         for (const auto& timer : headless::Timers())
             if (timer.hwnd == m_hButton && timer.id == 1) return timer.elapse;
@@ -84,6 +83,10 @@ const headless::DrawCall* Find(const std::vector<headless::DrawCall>& calls, con
     return nullptr;
 }
 
+std::vector<LONG> Edges(const RECT& rect) {
+    return {rect.left, rect.top, rect.right, rect.bottom};
+}
+
 class RepeatArrowTest : public AppletTest {
 protected:
     void SetUp() override {
@@ -91,96 +94,79 @@ protected:
         LoadModule();
     }
 
-    static void KeyboardSettings(UINT& nDelay, UINT& nRate) {
-        nDelay = nRate = 0;
+    static std::pair<UINT, UINT> KeyboardSettings() {
+        UINT nDelay = 0, nRate = 0;
         CRepeatArrowButton::GetKeyboardSettings(nDelay, nRate);
+        return {nDelay, nRate};
     }
-    static size_t KeyboardKeyOpens() {
-        size_t n = 0;
-        for (const auto& call : fakeplat::RegOpenCalls()) n += call.strPath == kKeyboardKey;
-        return n;
+    static void SetKeyboard(const wchar_t* pszDelay, const wchar_t* pszSpeed,
+                            DWORD dwDelayType = REG_SZ) {
+        fakeplat::SetRegString(HKEY_CURRENT_USER, kKeyboardKey, L"KeyboardDelay", pszDelay,
+                               dwDelayType);
+        fakeplat::SetRegString(HKEY_CURRENT_USER, kKeyboardKey, L"KeyboardSpeed", pszSpeed);
     }
 };
 
-TEST_F(RepeatArrowTest, KeyboardSettingsAreReadOncePerModuleLoad) {
-    // No key: 250 ms and 31 steps per second.
-    UINT nDelay, nRate;
-    KeyboardSettings(nDelay, nRate);
-    EXPECT_EQ(250u, nDelay);
-    EXPECT_EQ(31u, nRate);
+using Settings = std::pair<UINT, UINT>;
 
-    // Changed settings show only after the next load; a failed read is not repeated.
-    fakeplat::SetRegString(HKEY_CURRENT_USER, kKeyboardKey, L"KeyboardDelay", L"1");
-    fakeplat::SetRegString(HKEY_CURRENT_USER, kKeyboardKey, L"KeyboardSpeed", L"20");
-    KeyboardSettings(nDelay, nRate);
-    EXPECT_EQ(250u, nDelay);
-    EXPECT_EQ(1u, KeyboardKeyOpens());
+TEST_F(RepeatArrowTest, KeyboardSettingsAreShortTextsReadOncePerModuleLoad) {
+    // No key: 250 ms and 31 steps per second.
+    EXPECT_EQ(Settings(250, 31), KeyboardSettings());
+    // Changed settings show only after the next load; the key is opened once.
+    SetKeyboard(L"1", L"20");
+    EXPECT_EQ(Settings(250, 31), KeyboardSettings());
     LoadModule();
-    KeyboardSettings(nDelay, nRate);
-    KeyboardSettings(nDelay, nRate);
-    EXPECT_EQ(750u, nDelay);
-    EXPECT_EQ(20u, nRate);
-    EXPECT_EQ(2u, KeyboardKeyOpens());
+    EXPECT_EQ(Settings(750, 20), KeyboardSettings());
+    EXPECT_EQ(Settings(750, 20), KeyboardSettings());
+    size_t nOpens = 0;
+    for (const auto& call : fakeplat::RegOpenCalls()) nOpens += call.strPath == kKeyboardKey;
+    EXPECT_EQ(2u, nOpens);
     EXPECT_EQ(0, fakeplat::OpenRegKeyCount());
 
-    fakeplat::FailRegOpen(HKEY_CURRENT_USER, kKeyboardKey, ERROR_ACCESS_DENIED);
-    LoadModule();
-    KeyboardSettings(nDelay, nRate);
-    EXPECT_EQ(250u, nDelay);
-    EXPECT_EQ(31u, nRate);
-}
-
-TEST_F(RepeatArrowTest, KeyboardValuesCountOnlyAsShortTexts) {
-    struct Case {
+    const struct {
         const wchar_t* pszDelay;
         DWORD dwDelayType;
         const wchar_t* pszSpeed;
-        DWORD dwSpeedType;
-        UINT nDelay, nRate;
+        Settings expected;
     } cases[] = {
-        {L"0", REG_SZ, L"31", REG_SZ, 250, 31},
-        {L"2", REG_SZ, L"0", REG_SZ, 1250, 1},  // rate 0: one step per second
-        {L"3", REG_SZ, L"fast", REG_SZ, 2000, 1},
-        {L"4", REG_SZ, L"-3", REG_SZ, 250, 1},        // out of range: delay unchanged
-        {L"17", REG_SZ, L"5000", REG_SZ, 750, 5000},  // only the first character counts
-        {L"", REG_SZ, L" 12", REG_SZ, 250, 12},
-        {L"1", REG_EXPAND_SZ, L"12345678901", REG_SZ, 250, 31},  // too long: not read
-        {L"1", REG_SZ, L"99999999999", REG_SZ, 750, 31},
+        {L"0", REG_SZ, L"31", {250, 31}},
+        {L"2", REG_SZ, L"0", {1250, 1}},  // rate 0: one step per second
+        {L"3", REG_SZ, L"fast", {2000, 1}},
+        {L"4", REG_SZ, L"-3", {250, 1}},        // out of range: delay unchanged
+        {L"17", REG_SZ, L"5000", {750, 5000}},  // only the first character counts
+        {L"", REG_SZ, L" 19", {250, 19}},
+        {L"1", REG_EXPAND_SZ, L"12345678901", {250, 31}},  // too long: not read
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "delay " << c.nDelay << " rate " << c.nRate);
-        fakeplat::SetRegString(HKEY_CURRENT_USER, kKeyboardKey, L"KeyboardDelay", c.pszDelay,
-                               c.dwDelayType);
-        fakeplat::SetRegString(HKEY_CURRENT_USER, kKeyboardKey, L"KeyboardSpeed", c.pszSpeed,
-                               c.dwSpeedType);
+    for (const auto& c : cases) {
+        SetKeyboard(c.pszDelay, c.pszSpeed, c.dwDelayType);
         LoadModule();
-        UINT nDelay, nRate;
-        KeyboardSettings(nDelay, nRate);
-        EXPECT_EQ(c.nDelay, nDelay);
-        EXPECT_EQ(c.nRate, nRate);
+        EXPECT_EQ(c.expected, KeyboardSettings()) << c.pszDelay << " " << c.pszSpeed;
     }
 
-    // Numbers stored as REG_DWORD are ignored.
+    // Numbers stored as REG_DWORD are ignored, so is a key that cannot be opened.
     fakeplat::SetRegDword(HKEY_CURRENT_USER, kKeyboardKey, L"KeyboardDelay", 3);
     fakeplat::SetRegDword(HKEY_CURRENT_USER, kKeyboardKey, L"KeyboardSpeed", 10);
     LoadModule();
-    UINT nDelay, nRate;
-    KeyboardSettings(nDelay, nRate);
-    EXPECT_EQ(250u, nDelay);
-    EXPECT_EQ(31u, nRate);
+    EXPECT_EQ(Settings(250, 31), KeyboardSettings());
+    SetKeyboard(L"1", L"20");
+    fakeplat::FailRegOpen(HKEY_CURRENT_USER, kKeyboardKey, ERROR_ACCESS_DENIED);
+    LoadModule();
+    EXPECT_EQ(Settings(250, 31), KeyboardSettings());
 
     // A rate above 1000 steps per second never gives a zero period.
     EXPECT_EQ(32u, CRepeatArrowButton::RepeatPeriod(31));
     EXPECT_EQ(1000u, CRepeatArrowButton::RepeatPeriod(1));
-    EXPECT_EQ(1u, CRepeatArrowButton::RepeatPeriod(1000));
     EXPECT_EQ(1u, CRepeatArrowButton::RepeatPeriod(5000));
 }
 
-TEST_F(RepeatArrowTest, HeldButtonStepsAfterTheDelayThenAtTheRate) {
-    fakeplat::SetRegString(HKEY_CURRENT_USER, kKeyboardKey, L"KeyboardDelay", L"1");
-    fakeplat::SetRegString(HKEY_CURRENT_USER, kKeyboardKey, L"KeyboardSpeed", L"31");
+TEST_F(RepeatArrowTest, HeldButtonStepsAfterTheDelayThenAtTheRateUntilReleasedOrCaptured) {
+    SetKeyboard(L"1", L"31");
     LoadModule();
     CButtonWindow wnd;
+    // Never configured: no repetition, but a click is a click.
+    headless::MouseDown(wnd.m_hButton);
+    EXPECT_EQ(0u, wnd.TimerElapse());
+    headless::MouseUp(wnd.m_hButton);
     wnd.Configure(0, 100, TRUE);
     wnd.SetField(L"98");
 
@@ -193,11 +179,10 @@ TEST_F(RepeatArrowTest, HeldButtonStepsAfterTheDelayThenAtTheRate) {
     // At the maximum the text is still written at every step.
     headless::FireTimer(wnd.m_hButton, 1);
     EXPECT_EQ((std::vector<std::wstring>{L"99", L"100", L"100"}), wnd.m_parent.m_texts);
-    EXPECT_EQ(0, wnd.m_parent.m_nClicks);
-
+    EXPECT_EQ(1, wnd.m_parent.m_nClicks);
     headless::MouseUp(wnd.m_hButton);
     EXPECT_EQ(0u, wnd.TimerElapse());
-    EXPECT_EQ(1, wnd.m_parent.m_nClicks);
+    EXPECT_EQ(2, wnd.m_parent.m_nClicks);
 
     // A tick that was already on its way after the release does nothing.
     wnd.m_parent.m_texts.clear();
@@ -209,36 +194,20 @@ TEST_F(RepeatArrowTest, HeldButtonStepsAfterTheDelayThenAtTheRate) {
     wnd.Configure(0, 100, FALSE);
     wnd.SetField(L"2");
     headless::MouseDown(wnd.m_hButton);
-    headless::FireTimer(wnd.m_hButton, 1);
-    headless::FireTimer(wnd.m_hButton, 1);
-    headless::FireTimer(wnd.m_hButton, 1);
+    for (int i = 0; i < 3; ++i) headless::FireTimer(wnd.m_hButton, 1);
     ::SetWindowTextW(wnd.m_hEdit, L"abc");
     headless::FireTimer(wnd.m_hButton, 1);
     // Released outside: no click.
     headless::MouseUp(wnd.m_hButton, false);
     EXPECT_EQ((std::vector<std::wstring>{L"1", L"0", L"0", L"abc", L"0"}), wnd.m_parent.m_texts);
-    EXPECT_EQ(1, wnd.m_parent.m_nClicks);
+    EXPECT_EQ(2, wnd.m_parent.m_nClicks);
     EXPECT_EQ(0u, wnd.TimerElapse());
-}
-
-TEST_F(RepeatArrowTest, RepetitionEndsWithTheMouseCaptureAndNeedsConfiguring) {
-    CButtonWindow wnd;
-    // Never configured: no repetition, but a click is a click.
-    headless::MouseDown(wnd.m_hButton);
-    EXPECT_EQ(0u, wnd.TimerElapse());
-    headless::MouseUp(wnd.m_hButton);
-    EXPECT_EQ(1, wnd.m_parent.m_nClicks);
 
     // Another window taking the mouse ends the repetition.
-    wnd.Configure(0, 100, TRUE);
     headless::MouseDown(wnd.m_hButton);
-    EXPECT_EQ(250u, wnd.TimerElapse());
-    headless::FireTimer(wnd.m_hButton, 1);
     ::SetCapture(wnd.m_hParent);
     SendMessageW(wnd.m_hButton, WM_CAPTURECHANGED, 0, reinterpret_cast<LPARAM>(wnd.m_hParent));
     EXPECT_EQ(0u, wnd.TimerElapse());
-    EXPECT_EQ((std::vector<std::wstring>{L"51"}), wnd.m_parent.m_texts);
-
     // Destroying a held button kills its timer.
     headless::MouseDown(wnd.m_hButton);
     EXPECT_NE(0u, wnd.TimerElapse());
@@ -260,16 +229,10 @@ TEST_F(RepeatArrowTest, DrawsTheArrowBitmapInTheColoursOfItsState) {
         EXPECT_EQ(static_cast<UINT>(EDGE_RAISED), pEdge->flags);
         EXPECT_EQ(static_cast<UINT>(BF_RECT | BF_SOFT), pEdge->flags2);
         // 10 x 11 centred in 16 x 16; the arrow black on the face colour.
-        EXPECT_EQ(3, pBlt->rect.left);
-        EXPECT_EQ(2, pBlt->rect.top);
-        EXPECT_EQ(13, pBlt->rect.right);
-        EXPECT_EQ(13, pBlt->rect.bottom);
-        EXPECT_EQ(static_cast<UINT>(SRCCOPY), pBlt->flags);
+        EXPECT_EQ(Edges({3, 2, 13, 13}), Edges(pBlt->rect));
         EXPECT_EQ(RGB(0, 0, 0), pBlt->textColor);
         EXPECT_EQ(GetSysColor(COLOR_BTNFACE), pBlt->bkColor);
-        auto image = headless::ImageOf(pBlt->image);
-        ASSERT_TRUE(image.has_value());
-        EXPECT_EQ(1225, image->resourceId);
+        EXPECT_EQ(1225, headless::ImageOf(pBlt->image)->resourceId);
         EXPECT_EQ(nullptr, Find(calls, "DrawFocusRect"));
         HANDLE hBitmap = pBlt->image;
         int nAfterFirst = headless::LiveObjectCount();
@@ -279,16 +242,14 @@ TEST_F(RepeatArrowTest, DrawsTheArrowBitmapInTheColoursOfItsState) {
         calls = wnd.Draw();
         ASSERT_TRUE(Find(calls, "BitBlt") && Find(calls, "DrawFocusRect"));
         EXPECT_EQ(static_cast<UINT>(EDGE_SUNKEN), Find(calls, "DrawEdge")->flags);
-        EXPECT_EQ(4, Find(calls, "BitBlt")->rect.left);
-        EXPECT_EQ(3, Find(calls, "BitBlt")->rect.top);
-        RECT focus = Find(calls, "DrawFocusRect")->rect;
-        EXPECT_EQ(3, focus.left);
-        EXPECT_EQ(13, focus.bottom);
+        EXPECT_EQ(Edges({4, 3, 14, 14}), Edges(Find(calls, "BitBlt")->rect));
+        EXPECT_EQ(Edges({3, 3, 13, 13}), Edges(Find(calls, "DrawFocusRect")->rect));
         headless::MouseUp(wnd.m_hButton);
         // The bitmap and the memory DC are made once.
         EXPECT_EQ(hBitmap, Find(calls, "BitBlt")->image);
         EXPECT_EQ(nAfterFirst, headless::LiveObjectCount());
 
+        // White on black, grey when disabled, light grey on grey.
         headless::SetSysColor(COLOR_BTNFACE, RGB(0, 0, 0));
         EXPECT_EQ(RGB(255, 255, 255), Find(wnd.Draw(), "BitBlt")->textColor);
         ::EnableWindow(wnd.m_hButton, FALSE);
@@ -298,9 +259,7 @@ TEST_F(RepeatArrowTest, DrawsTheArrowBitmapInTheColoursOfItsState) {
 
         CButtonWindow down;
         down.Configure(0, 100, FALSE);
-        auto downImage = headless::ImageOf(Find(down.Draw(), "BitBlt")->image);
-        ASSERT_TRUE(downImage.has_value());
-        EXPECT_EQ(1224, downImage->resourceId);
+        EXPECT_EQ(1224, headless::ImageOf(Find(down.Draw(), "BitBlt")->image)->resourceId);
     }
     // The bitmaps and memory DCs went with the buttons.
     EXPECT_EQ(nObjects, headless::LiveObjectCount());
