@@ -111,54 +111,47 @@ struct FieldRule {
     const char* op;
     std::string arg;
     Shows shows;
-    int group;
 };
 
+using S = Shows;
 const FieldRule kFields[] = {
-    {L"Display", IDC_BRIGHTNESS_VALUE, "brightness", "IvroGetBrightness", "", Shows::Group,
-     IDC_BRIGHTNESS_GROUP},
-    {L"Display", IDC_CONTRAST_VALUE, "contrast", "IvroGetContrast", "", Shows::Group,
-     IDC_CONTRAST_GROUP},
-    {L"Tasten", IDC_KEY_STATUS, "configuration status", "IvroGetKeyConfigValid", "",
-     Shows::StatusWord, 0},
-    {L"Tasten", IDC_KEY_LAYER_CURRENT, "current layer", "IvroGetKeyLayer", "", Shows::Layer, 0},
-    {L"Schalter", IDC_SWITCH_HIGH, "x16 digit", "IvroGetSwitch", " item=0 ", Shows::Keep, 0},
-    {L"Schalter", IDC_SWITCH_LOW, "x1 digit", "IvroGetSwitch", " item=0 ", Shows::Keep, 0},
+    {L"Display", IDC_BRIGHTNESS_VALUE, "brightness", "IvroGetBrightness", "", S::Group},
+    {L"Display", IDC_CONTRAST_VALUE, "contrast", "IvroGetContrast", "", S::Group},
+    {L"Tasten", IDC_KEY_STATUS, "configuration status", "IvroGetKeyConfigValid", "", S::StatusWord},
+    {L"Tasten", IDC_KEY_LAYER_CURRENT, "current layer", "IvroGetKeyLayer", "", S::Layer},
+    {L"Schalter", IDC_SWITCH_HIGH, "x16 digit", "IvroGetSwitch", " item=0 ", S::Keep},
+    {L"Schalter", IDC_SWITCH_LOW, "x1 digit", "IvroGetSwitch", " item=0 ", S::Keep},
     {L"Ravla", IDC_RAVLA1_MATERIAL, "slot 1 material number", "IvroGetRavlaText", " item=2 ",
-     Shows::Ravla, 0},
+     S::Ravla},
     {L"Ravla", IDC_RAVLA2_MATERIAL, "slot 2 material number", "IvroGetRavlaText", " item=3 ",
-     Shows::Ravla, 0},
-    {L"Temperaturen", IDC_TEMP_CPU, "CPU", "IvroGetTemperature", " sensor=0 ", Shows::Keep, 0},
-    {L"Temperaturen", IDC_TEMP_BOARD, "board I/O", "IvroGetTemperature", " sensor=1 ", Shows::Keep,
-     0},
+     S::Ravla},
+    {L"Temperaturen", IDC_TEMP_CPU, "CPU", "IvroGetTemperature", " sensor=0 ", S::Keep},
+    {L"Temperaturen", IDC_TEMP_BOARD, "board I/O", "IvroGetTemperature", " sensor=1 ", S::Keep},
     {L"Anwendereinstellungen", IDC_USER_LOGO_INFO, "logo info", "IvroGetUserLogoText", " item=0 ",
-     Shows::StatusWord, 0},
+     S::StatusWord},
     {L"Anwendereinstellungen", IDC_USER_LOGO_RESOLUTION, "logo resolution", "IvroGetUserLogoValue",
-     " item=1 ", Shows::StatusWord, 0},
+     " item=1 ", S::StatusWord},
     {L"Anwendereinstellungen", IDC_USER_SERIAL_ID, "serial ID", "IvroGetUserSerialId", "",
-     Shows::StatusWord, 0},
+     S::StatusWord},
     {L"Fabrikseinstellungen", IDC_FACTORY_VERSION, "version", "IvroGetFactoryValue", " item=1 ",
-     Shows::Keep, 0},
+     S::Keep},
     {L"Fabrikseinstellungen", IDC_FACTORY_DEVICE_ID, "device ID", "IvroGetFactoryValue", " item=2 ",
-     Shows::Keep, 0},
+     S::Keep},
     {L"Fabrikseinstellungen", IDC_FACTORY_COMPAT_ID, "compatibility ID", "IvroGetFactoryValue",
-     " item=3 ", Shows::Keep, 0},
+     " item=3 ", S::Keep},
     {L"Fabrikseinstellungen", IDC_FACTORY_DISPLAY_ID, "display ID", "IvroGetFactoryValue",
-     " item=4 ", Shows::Keep, 0},
+     " item=4 ", S::Keep},
     {L"Fabrikseinstellungen", IDC_FACTORY_BRIGHTNESS_MIN, "minimum brightness",
-     "IvroGetFactoryValue", " item=5 ", Shows::Keep, 0},
+     "IvroGetFactoryValue", " item=5 ", S::Keep},
     {L"Fabrikseinstellungen", IDC_FACTORY_CONTRAST_MAX, "maximum contrast", "IvroGetFactoryValue",
-     " item=10 ", Shows::Keep, 0},
+     " item=10 ", S::Keep},
     {L"Fabrikseinstellungen", IDC_FACTORY_MATERIAL, "material number", "IvroGetFactoryValue",
-     " item=14 ", Shows::StatusWord, 0},
-    {L"Versionen", IDC_VER_BIOS, "BIOS version", "IvroGetVersionText", " item=21 ",
-     Shows::StatusWord, 0},
-    {L"Versionen", IDC_VER_SMC, "SMC version", "IvroGetVersionText", " item=16 ", Shows::StatusWord,
-     0},
-    {L"Versionen", IDC_VER_KVC, "KVC version", "IvroGetVersionText", " item=17 ", Shows::StatusWord,
-     0},
-    {L"key matrix", IDC_MATRIX_LOW, "bytes 0-7", "IvroGetKeyMatrix", "", Shows::StatusWord, 0},
-    {L"key matrix", IDC_MATRIX_HIGH, "bytes 8-15", "IvroGetKeyMatrix", "", Shows::StatusWord, 0},
+     " item=14 ", S::StatusWord},
+    {L"Versionen", IDC_VER_BIOS, "BIOS version", "IvroGetVersionText", " item=21 ", S::StatusWord},
+    {L"Versionen", IDC_VER_SMC, "SMC version", "IvroGetVersionText", " item=16 ", S::StatusWord},
+    {L"Versionen", IDC_VER_KVC, "KVC version", "IvroGetVersionText", " item=17 ", S::StatusWord},
+    {L"key matrix", IDC_MATRIX_LOW, "bytes 0-7", "IvroGetKeyMatrix", "", S::StatusWord},
+    {L"key matrix", IDC_MATRIX_HIGH, "bytes 8-15", "IvroGetKeyMatrix", "", S::StatusWord},
 };
 
 // Writes that a user action makes, and the messages a failure may show.
@@ -442,11 +435,11 @@ private:
             return " item=" + std::to_string(nOffset + m_nWhich) + " ";
         };
         const FieldRule firmwareFields[] = {
-            {strFirmware, IDC_FW_INFO, "info", "IvroGetVersionText", item(0), Shows::StatusWord, 0},
+            {strFirmware, IDC_FW_INFO, "info", "IvroGetVersionText", item(0), Shows::StatusWord},
             {strFirmware, IDC_FW_STATUS, "status", "IvroGetFirmwareValue", item(12),
-             Shows::StatusWord, 0},
+             Shows::StatusWord},
             {strFirmware, IDC_FW_EXTINFO, "extended info", "IvroGetVersionText", item(4),
-             Shows::StatusWord, 0},
+             Shows::StatusWord},
         };
         switch (headless::TemplateIdOf(hDlg)) {
             case IDD_KEY_MATRIX:
@@ -506,10 +499,12 @@ private:
                 strEffect =
                     bNotSupported ? "\"Nicht unterst\u00FCtzt.\", buttons grey" : "status word";
             } else if (rule.shows == Shows::Layer && bTick) {
-                bRight = strText == L"0";
+                bRight = strText == L"0" && !IsWindowEnabled(GetDlgItem(hWnd, IDC_KEY_LAYER));
                 strEffect = "0 on a tick, layer input grey";
             } else if (rule.shows == Shows::Group && !bTick) {
-                bRight = !IsWindowEnabled(GetDlgItem(hWnd, rule.group));
+                int nGroup =
+                    rule.id == IDC_BRIGHTNESS_VALUE ? IDC_BRIGHTNESS_GROUP : IDC_CONTRAST_GROUP;
+                bRight = !IsWindowEnabled(GetDlgItem(hWnd, nGroup));
                 strEffect = "group grey";
             } else {
                 bRight = bRight && bKept;
