@@ -1,6 +1,7 @@
 // Fuzzing loops under AddressSanitizer: the simulator's profile parser and
-// its transfer file check take a million damaged inputs each, and the
-// report's hex dump every length up to 512 bytes.
+// its transfer file check take 200,000 damaged inputs each (every kind of
+// refusal turns up within the first 30,000), the report's hex dump every
+// length up to 512 bytes.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -56,61 +57,63 @@ void Mutate(std::mt19937& random, T& data, const std::vector<typename T::value_t
 // ---------------------------------------------------------------------------
 // Profiles
 
+// Every line of the embedded profile, and the pieces a damaged one has;
+// those that only mean something in a section come with its header.
 std::vector<std::string> ProfilePieces() {
-    // Every line of the embedded profile, and the pieces a damaged one has.
-    std::vector<std::string> pieces;
+    static const char* const kPieces[] = {"[faults]",
+                                          "[",
+                                          "]",
+                                          "[parts",
+                                          "= 1",
+                                          "key =",
+                                          " = ",
+                                          "a.b.c = 1",
+                                          "\\",
+                                          "\"",
+                                          "hex:",
+                                          "hex: 0",
+                                          "hex: 0G",
+                                          "00 1A FF",
+                                          "0x",
+                                          "0xFFFFFFFFFFFFFFFFF",
+                                          "-9223372036854775808",
+                                          "99999999999999999999",
+                                          "absent",
+                                          "factory.value.4294967296 = 1",
+                                          "factory.value.-1 = 1",
+                                          "version.99 = \"x\"",
+                                          "leds.matrix.4 = 00",
+                                          "transfer.nokind.version = 1",
+                                          "transfer.fpga.size = 0",
+                                          "; comment",
+                                          "# comment",
+                                          "\xEF\xBB\xBF",
+                                          "\xC3",
+                                          "\xFF\xFE",
+                                          "\t",
+                                          "\r"};
+    static const char* const kInSection[][2] = {
+        {"[version]", "0 = \"\\u"},
+        {"[version]", "0 = \"\\uD800\""},
+        {"[version]", "0 = \"\\u00E4\""},
+        {"[version]", "0 = \"\\q\""},
+        {"[version]", "0 = \"abc\" x"},
+        {"[parts]", "fpga = yes"},
+        {"[parts]", "fpga = maybe"},
+        {"[faults]", "IvroGetTemperature = 121 after 3 item 1 times 2"},
+        {"[faults]", "* = 170 after"},
+        {"[faults]", "IvroGetDeviceType = 2 item 1"},
+        {"[faults]", "Nope = 5"},
+        {"[faults]", "IvroSetBrightness = 0"}};
+    std::vector<std::string> pieces(std::begin(kPieces), std::end(kPieces));
+    for (const auto& piece : kInSection) pieces.push_back(std::string(piece[0]) + "\n" + piece[1]);
     std::istringstream lines(tmsim::DefaultProfileText());
     std::string strLine;
     while (std::getline(lines, strLine)) pieces.push_back(strLine);
-    for (const char* pszPiece : {"[faults]",
-                                 "[",
-                                 "]",
-                                 "[parts",
-                                 "= 1",
-                                 "key =",
-                                 " = ",
-                                 "a.b.c = 1",
-                                 "\\",
-                                 "\"",
-                                 "\"\\u",
-                                 "\"\\uD800\"",
-                                 "\"\\u00E4\"",
-                                 "\"\\q\"",
-                                 "\"abc\" x",
-                                 "hex:",
-                                 "hex: 0",
-                                 "hex: 0G",
-                                 "00 1A FF",
-                                 "0x",
-                                 "0xFFFFFFFFFFFFFFFFF",
-                                 "-9223372036854775808",
-                                 "99999999999999999999",
-                                 "absent",
-                                 "yes",
-                                 "maybe",
-                                 "IvroGetTemperature = 121 after 3 item 1 times 2",
-                                 "* = 170 after",
-                                 "IvroGetDeviceType = 2 item 1",
-                                 "Nope = 5",
-                                 "IvroSetBrightness = 0",
-                                 "factory.value.4294967296 = 1",
-                                 "factory.value.-1 = 1",
-                                 "version.99 = \"x\"",
-                                 "leds.matrix.4 = 00",
-                                 "transfer.nokind.version = 1",
-                                 "transfer.fpga.size = 0",
-                                 "; comment",
-                                 "# comment",
-                                 "\xEF\xBB\xBF",
-                                 "\xC3",
-                                 "\xFF\xFE",
-                                 "\t",
-                                 "\r"})
-        pieces.push_back(pszPiece);
     return pieces;
 }
 
-TEST(ProfileParserFuzz, MillionDamagedProfilesAreRefusedLineByLineOrApplied) {
+TEST(ProfileParserFuzz, DamagedProfilesAreRefusedLineByLineOrApplied) {
     std::mt19937 random(20261206);
     const std::vector<std::string> pieces = ProfilePieces();
     std::vector<char> alphabet;
@@ -122,7 +125,7 @@ TEST(ProfileParserFuzz, MillionDamagedProfilesAreRefusedLineByLineOrApplied) {
 
     tmsim::DeviceState state = tmsim::DefaultState();
     int nAccepted = 0;
-    for (int nRun = 0; nRun < 1000000; ++nRun) {
+    for (int nRun = 0; nRun < 200000; ++nRun) {
         std::string strText;
         int nLines = 1 + static_cast<int>(random() % 2);
         for (int i = 0; i < nLines; ++i) strText += pieces[random() % pieces.size()] + "\n";
@@ -161,9 +164,8 @@ TEST(ProfileParserFuzz, MillionDamagedProfilesAreRefusedLineByLineOrApplied) {
         }
     }
     // Both ways were taken often.
-    std::printf("%d of 1000000 profiles accepted\n", nAccepted);
-    EXPECT_GT(nAccepted, 50000);
-    EXPECT_LT(nAccepted, 900000);
+    EXPECT_GT(nAccepted, 10000);
+    EXPECT_LT(nAccepted, 180000);
 }
 
 // ---------------------------------------------------------------------------
@@ -190,7 +192,7 @@ Dword ExpectedCheck(const std::vector<Byte>& abFile, Dword nKind, Dword nDevice,
     return 0;
 }
 
-TEST(TransferFileFuzz, MillionDamagedFilesGetTheirCheckResult) {
+TEST(TransferFileFuzz, DamagedFilesGetTheirCheckResult) {
     std::mt19937 random(4711);
     std::vector<Byte> alphabet;
     for (int b = 0; b < 256; ++b) alphabet.push_back(static_cast<Byte>(b));
@@ -201,7 +203,7 @@ TEST(TransferFileFuzz, MillionDamagedFilesGetTheirCheckResult) {
     settings.m_nMaxVersion = 199;
 
     int anResults[8] = {};
-    for (int nRun = 0; nRun < 1000000; ++nRun) {
+    for (int nRun = 0; nRun < 200000; ++nRun) {
         const Dword nKind = kKinds[random() % 8];
         const Dword nDevice = 4 + random() % 2;
         const Dword nVersion = 95 + random() % 110;
@@ -292,7 +294,7 @@ class TransferNamesFuzz : public AppletTest {};
 TEST_F(TransferNamesFuzz, DeviceTextsGiveWellFormedFiltersAndPlainNames) {
     LoadModule();
     std::mt19937 random(1166);
-    for (int nRun = 0; nRun < 20000; ++nRun) {
+    for (int nRun = 0; nRun < 5000; ++nRun) {
         const std::wstring strId = DeviceText(random);
         if (!TmSimSet("ravla.22", Quoted(strId).c_str()) ||
             !TmSimSet("version.4", Quoted(DeviceText(random)).c_str()) ||
