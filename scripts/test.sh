@@ -12,7 +12,17 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TM_BUILD_DIR:-$root/build}
 
-"$root/scripts/setup.sh"
+# Where the time goes: each step's seconds, printed at the end.
+times=()
+step() {  # name, command...
+    local name=$1 started=$SECONDS
+    shift
+    "$@"
+    times+=("$name $((SECONDS - started)) s")
+}
+trap 'echo "== time: ${times[*]/%/,} total $SECONDS s"' EXIT
+
+step setup "$root/scripts/setup.sh"
 # Asked once, here; the scripts below take the answer from TM_32BIT.
 TM_32BIT=$(
     # shellcheck source=scripts/wine-env.sh
@@ -25,22 +35,24 @@ if [ "$TM_32BIT" != yes ]; then
     echo "== $TM_32BIT"
     echo "   The x86 Wine tests and the setups' tests are skipped; the rest runs."
 fi
-"$root/scripts/build.sh" native tsan x64 x86
+for b in native tsan x64 x86; do
+    step "build-$b" "$root/scripts/build.sh" "$b"
+done
 
 echo "== native unit tests (ASan, UBSan)"
-(cd "$build/native" && ctest --output-on-failure -j "$(nproc)")
+step native bash -c 'cd "$1" && ctest --output-on-failure -j "$(nproc)"' - "$build/native"
 
 echo "== thread tests (TSan)"
-(cd "$build/tsan" && ctest --output-on-failure -R 'Thread|Concurrent' -j "$(nproc)")
+step tsan bash -c 'cd "$1" && ctest --output-on-failure -R "Thread|Concurrent" -j "$(nproc)"' - "$build/tsan"
 
 echo "== run command and documentation"
-"$root/scripts/script-tests.sh"
+step scripts "$root/scripts/script-tests.sh"
 
 echo "== Wine end-to-end tests (x64, x86)"
-TM_SKIP_BUILD=1 "$root/scripts/wine-tests.sh"
+step wine env TM_SKIP_BUILD=1 "$root/scripts/wine-tests.sh"
 
 echo "== release build, installers and zips (x86, x64)"
-"$root/scripts/release.sh"
+step release "$root/scripts/release.sh"
 
 echo "== installers under Wine"
-TM_SKIP_BUILD=1 "$root/scripts/installer-tests.sh"
+step installers env TM_SKIP_BUILD=1 "$root/scripts/installer-tests.sh"
