@@ -155,7 +155,7 @@ TEST_F(CplAppletTest, PoliciesCountOnlyAsFourByteDwords) {
     EXPECT_TRUE(headless::MessageBoxes().empty());
 }
 
-TEST_F(CplAppletTest, WmiModeIsSwitchedOnExactlyWhileTheSheetIsOpen) {
+TEST_F(CplAppletTest, WmiModeAndManifestAreOnExactlyWhileTheSheetIsOpen) {
     LoadModule();
     Send(CPL_INIT);
     SetPolicy(L"UseWmi", 1);
@@ -174,75 +174,8 @@ TEST_F(CplAppletTest, WmiModeIsSwitchedOnExactlyWhileTheSheetIsOpen) {
         return log.size();
     };
     EXPECT_LT(first("IvroGetKeyCount"), first("IvroSetWmiMode"));
-}
 
-TEST_F(CplAppletTest, PowerCycleIsAskedBeforeAndInsteadOfRestart) {
-    LoadModule();
-    Send(CPL_INIT);
-    m_pApp->m_bPowerCycleRequired = TRUE;
-    m_pApp->m_bRestartRequired = TRUE;
-    DoubleClick();  // answered No by default
-    auto boxes = headless::MessageBoxes();
-    ASSERT_EQ(1u, boxes.size());
-    EXPECT_EQ(
-        L"Sie müssen die Stromversorgung des PC aus/einschalten, damit die Änderungen wirksam "
-        L"werden.\n\nWollen Sie jetzt ausschalten?",
-        boxes[0].text);
-    EXPECT_EQ(static_cast<UINT>(MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND), boxes[0].type);
-    EXPECT_TRUE(fakeplat::Shutdown().exitCalls.empty());
-
-    // Yes powers off, with the shutdown privilege enabled first.
-    fakeplat::SetShutdownPrivilegeHeld(true);
-    headless::ScopedMessageBoxHandler yes([](const headless::MessageBoxRecord&) { return IDYES; });
-    EXPECT_EQ(1, DoubleClick());
-    auto shutdown = fakeplat::Shutdown();
-    ASSERT_EQ(1u, shutdown.exitCalls.size());
-    EXPECT_EQ(static_cast<UINT>(EWX_POWEROFF), shutdown.exitCalls[0].uFlags);
-    EXPECT_EQ(0u, shutdown.exitCalls[0].dwReason);
-    EXPECT_TRUE(fakeplat::ShutdownPrivilegeEnabled());
-    EXPECT_EQ(2u, headless::MessageBoxes().size());
-}
-
-TEST_F(CplAppletTest, RestartQuestionComesBackUntilAnsweredAndRefusalIsReported) {
-    LoadModule();
-    Send(CPL_INIT);
-    m_pApp->m_bRestartRequired = TRUE;
-    DoubleClick();
-    DoubleClick();
-    auto boxes = headless::MessageBoxes();
-    ASSERT_EQ(2u, boxes.size());
-    EXPECT_EQ(boxes[0].text, boxes[1].text);
-    EXPECT_EQ(
-        L"Sie müssen Ihr System neu starten, damit die Änderungen wirksam werden.\n\nWollen Sie "
-        L"jetzt neu starten?",
-        boxes[0].text);
-
-    // Without the privilege ExitWindowsEx fails: message 1052, the run ends normally.
-    headless::ClearMessageBoxes();
-    fakeplat::SetShutdownPrivilegeHeld(false);
-    headless::ScopedMessageBoxHandler yes(
-        [](const headless::MessageBoxRecord& box) { return (box.type & MB_YESNO) ? IDYES : IDOK; });
-    EXPECT_EQ(1, DoubleClick());
-    boxes = headless::MessageBoxes();
-    ASSERT_EQ(2u, boxes.size());
-    EXPECT_EQ(L"Das System kann nicht neu gestartet werden.", boxes[1].text);
-    EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONSTOP), boxes[1].type);
-    auto shutdown = fakeplat::Shutdown();
-    ASSERT_EQ(1u, shutdown.exitCalls.size());
-    EXPECT_EQ(static_cast<UINT>(EWX_REBOOT), shutdown.exitCalls[0].uFlags);
-    EXPECT_FALSE(shutdown.exitCalls[0].bResult);
-
-    // A token that cannot be opened does not stop the attempt.
-    fakeplat::FailOpenProcessToken(ERROR_ACCESS_DENIED);
-    DoubleClick();
-    EXPECT_EQ(2u, fakeplat::Shutdown().exitCalls.size());
-    EXPECT_EQ(0, fakeplat::OpenHandleCount());
-}
-
-TEST_F(CplAppletTest, ManifestIsActiveExactlyAroundTheSheet) {
-    LoadModule();
-    Send(CPL_INIT);
-    DoubleClick();
+    // The module's manifest (common controls 6) likewise, whatever the host did.
     auto stats = fakeplat::ActCtx();
     EXPECT_EQ(1, stats.nActivations);
     EXPECT_EQ(1, stats.nDeactivations);
@@ -251,6 +184,64 @@ TEST_F(CplAppletTest, ManifestIsActiveExactlyAroundTheSheet) {
     EXPECT_EQ(stats.nCreated, stats.nReleased);
     ASSERT_EQ(1u, stats.requests.size());
     EXPECT_EQ(123u, stats.requests[0].nResourceId);
+}
+
+// After the sheet: a power cycle is asked for before, and instead of, a
+// restart; a question answered No comes back with the next run.
+TEST_F(CplAppletTest, PowerCycleOrRestartIsAskedAfterTheSheet) {
+    LoadModule();
+    Send(CPL_INIT);
+    m_pApp->m_bPowerCycleRequired = TRUE;
+    m_pApp->m_bRestartRequired = TRUE;
+    DoubleClick();  // answered No by default
+    m_pApp->m_bPowerCycleRequired = FALSE;
+    DoubleClick();
+    DoubleClick();
+    auto boxes = headless::MessageBoxes();
+    ASSERT_EQ(3u, boxes.size());
+    EXPECT_EQ(
+        L"Sie müssen die Stromversorgung des PC aus/einschalten, damit die Änderungen wirksam "
+        L"werden.\n\nWollen Sie jetzt ausschalten?",
+        boxes[0].text);
+    EXPECT_EQ(static_cast<UINT>(MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND), boxes[0].type);
+    EXPECT_EQ(
+        L"Sie müssen Ihr System neu starten, damit die Änderungen wirksam werden.\n\nWollen Sie "
+        L"jetzt neu starten?",
+        boxes[1].text);
+    EXPECT_EQ(boxes[1].text, boxes[2].text);
+    EXPECT_TRUE(fakeplat::Shutdown().exitCalls.empty());
+
+    // Yes powers off, with the shutdown privilege enabled first.
+    headless::ClearMessageBoxes();
+    headless::ScopedMessageBoxHandler yes(
+        [](const headless::MessageBoxRecord& box) { return (box.type & MB_YESNO) ? IDYES : IDOK; });
+    fakeplat::SetShutdownPrivilegeHeld(true);
+    m_pApp->m_bPowerCycleRequired = TRUE;
+    EXPECT_EQ(1, DoubleClick());
+    auto shutdown = fakeplat::Shutdown();
+    ASSERT_EQ(1u, shutdown.exitCalls.size());
+    EXPECT_EQ(static_cast<UINT>(EWX_POWEROFF), shutdown.exitCalls[0].uFlags);
+    EXPECT_EQ(0u, shutdown.exitCalls[0].dwReason);
+    EXPECT_TRUE(fakeplat::ShutdownPrivilegeEnabled());
+
+    // Without the privilege ExitWindowsEx fails: message 1052, the run ends normally.
+    fakeplat::SetShutdownPrivilegeHeld(false);
+    m_pApp->m_bPowerCycleRequired = FALSE;
+    EXPECT_EQ(1, DoubleClick());
+    boxes = headless::MessageBoxes();
+    ASSERT_EQ(3u, boxes.size());
+    EXPECT_EQ(L"Das System kann nicht neu gestartet werden.", boxes[2].text);
+    EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONSTOP), boxes[2].type);
+    shutdown = fakeplat::Shutdown();
+    ASSERT_EQ(2u, shutdown.exitCalls.size());
+    EXPECT_EQ(static_cast<UINT>(EWX_REBOOT), shutdown.exitCalls[1].uFlags);
+    EXPECT_FALSE(shutdown.exitCalls[1].bResult);
+
+    // A token that cannot be opened does not stop the attempt.
+    fakeplat::FailOpenProcessToken(ERROR_ACCESS_DENIED);
+    DoubleClick();
+    EXPECT_EQ(3u, fakeplat::Shutdown().exitCalls.size());
+    EXPECT_EQ(0, fakeplat::OpenHandleCount());
 }
 
 }  // namespace
