@@ -36,25 +36,9 @@ protected:
     size_t m_nWmiCallsWhileOpen = 0;
 };
 
-TEST_F(CplAppletTest, InitQueriesTheDeviceTypeOncePerInitialisation) {
-    LoadModule();
-    EXPECT_EQ(1, Send(CPL_INIT));
-    EXPECT_EQ(0, Send(CPL_INIT));
-    EXPECT_EQ(1u, CallsOf("IvroGetDeviceType").size());
-
-    EXPECT_EQ(1, Send(CPL_EXIT));
-    TmSimSet("device.type", "5");
-    EXPECT_EQ(1, Send(CPL_INIT));
-    EXPECT_EQ(2u, CallsOf("IvroGetDeviceType").size());
-    EXPECT_EQ(5u, m_pApp->m_nDeviceType);
-
-    EXPECT_EQ(1, Send(CPL_GETCOUNT));
-    const UINT others[] = {CPL_SELECT, CPL_STOP, CPL_STARTWPARMSA, CPL_STARTWPARMSW, 0x4711};
-    for (UINT uMsg : others) EXPECT_EQ(0, Send(uMsg)) << uMsg;
-}
-
 // What the Control Panel lists and what a double-click opens; a foreign
-// system, or one whose type cannot be read, is told so before the sheet.
+// system, or one whose type cannot be read, is told so before the sheet. The
+// type is read once per initialisation, again after CPL_EXIT.
 TEST_F(CplAppletTest, IdentityAndSheetFollowTheDeviceFamily) {
     struct Case {
         const char* type;  // nullptr: the type query fails
@@ -73,22 +57,26 @@ TEST_F(CplAppletTest, IdentityAndSheetFollowTheDeviceFamily) {
         {nullptr, 0, 0, 0, 0, L"Control Center", L"Ändert und zeigt Tolmek Geräteeinstellungen.",
          L"Control Center"},
     };
+    LoadModule();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.nType);
-        if (c.type)
+        if (c.type) {
             TmSimSet("device.type", c.type);
-        else
+        } else {
             TmSimInjectFault("IvroGetDeviceType", ERROR_FILE_NOT_FOUND, 0, TMSIM_ANY_ITEM);
-        LoadModule();
-        Send(CPL_INIT);
+            LoadModule();  // no type read before
+        }
+        TmSimClearCallLog();
+        EXPECT_EQ(1, Send(CPL_INIT));
+        EXPECT_EQ(0, Send(CPL_INIT));
+        EXPECT_EQ(1u, CallsOf("IvroGetDeviceType").size());
         EXPECT_EQ(c.nType, m_pApp->m_nDeviceType);
+        EXPECT_EQ(1, Send(CPL_GETCOUNT));
 
         CPLINFO info = {-1, -1, -1, 42};
         EXPECT_EQ(1, Send(CPL_INQUIRE, reinterpret_cast<LPARAM>(&info)));
-        EXPECT_EQ(c.icon, info.idIcon);
-        EXPECT_EQ(c.name, info.idName);
-        EXPECT_EQ(c.info, info.idInfo);
-        EXPECT_EQ(0, static_cast<LONG_PTR>(info.lData));
+        EXPECT_EQ((std::vector<LONG_PTR>{c.icon, c.name, c.info, 0}),
+                  (std::vector<LONG_PTR>{info.idIcon, info.idName, info.idInfo, info.lData}));
 
         // Garbage beyond what the applet fills must be cleared, whatever the
         // structure's size on this build.
@@ -104,8 +92,7 @@ TEST_F(CplAppletTest, IdentityAndSheetFollowTheDeviceFamily) {
         auto image = headless::ImageOf(newInfo.hIcon);
         ASSERT_TRUE(image.has_value());
         EXPECT_EQ(c.icon ? c.icon : 1000, image->resourceId);
-        EXPECT_EQ(48, image->cx);
-        EXPECT_EQ(48, image->cy);
+        EXPECT_EQ(std::make_pair(48, 48), std::make_pair(image->cx, image->cy));
 
         headless::ClearMessageBoxes();
         EXPECT_EQ(1, DoubleClick());
@@ -119,8 +106,10 @@ TEST_F(CplAppletTest, IdentityAndSheetFollowTheDeviceFamily) {
             EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONSTOP),
                       boxes[0].type & (MB_TYPEMASK | MB_ICONMASK));
         }
-        Send(CPL_EXIT);
+        EXPECT_EQ(1, Send(CPL_EXIT));
     }
+    const UINT others[] = {CPL_SELECT, CPL_STOP, CPL_STARTWPARMSA, CPL_STARTWPARMSW, 0x4711};
+    for (UINT uMsg : others) EXPECT_EQ(0, Send(uMsg)) << uMsg;
 }
 
 TEST_F(CplAppletTest, PoliciesCountOnlyAsFourByteDwords) {

@@ -66,16 +66,6 @@ protected:
     }
     void TearDown() override { headless::Reset(); }
 
-    // A page template as a child of a modeless box, as a sheet would hold it.
-    HWND MakePage() {
-        HWND hBox = CreateDialogParamW(nullptr, MAKEINTRESOURCEW(IDD_BOX), nullptr, LoggingProc, 9);
-        PROPSHEETPAGEW psp{};
-        HWND page = CreateDialogParamW(nullptr, MAKEINTRESOURCEW(IDD_ONE), hBox, LoggingProc,
-                                       reinterpret_cast<LPARAM>(&psp));
-        g_log.clear();
-        return page;
-    }
-
     INT_PTR RunSheet() {
         PROPSHEETPAGEW psp[3] = {};
         const int ids[] = {IDD_ONE, IDD_TWO, IDD_THREE};
@@ -98,7 +88,12 @@ protected:
 // again still notifies, a template's WS_DISABLED holds, a slider's drag
 // notifies twice and a position set by the program not at all.
 TEST_F(Headless, ControlsNotifyAsWindowsDoes) {
-    HWND page = MakePage();
+    // A page template as a child of a modeless box, as a sheet would hold it.
+    HWND hBox = CreateDialogParamW(nullptr, MAKEINTRESOURCEW(IDD_BOX), nullptr, LoggingProc, 9);
+    PROPSHEETPAGEW psp{};
+    HWND page = CreateDialogParamW(nullptr, MAKEINTRESOURCEW(IDD_ONE), hBox, LoggingProc,
+                                   reinterpret_cast<LPARAM>(&psp));
+    g_log.clear();
     SetDlgItemTextW(page, IDC_EDIT, L"5");
     SetDlgItemTextW(page, IDC_EDIT, L"5");
     EXPECT_EQ(g_log, (std::vector<std::string>{"change201", "change201"}));

@@ -36,9 +36,6 @@ TEST_F(PlatformTest, RegistryIsCaseInsensitiveAndCountsStringBytesWithTerminator
 }
 
 TEST_F(PlatformTest, FilesSharingReplacementAndRedirectionAsOnWindows) {
-    fakeplat::AddFile(L"C:\\Windows\\Help\\TmRoveVodore.chm", std::string("chm"));
-    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(L"c:\\windows\\HELP\\tmrovevodore.CHM"));
-
     // A file open without delete sharing cannot be replaced; a replaced one
     // keeps its attributes.
     wchar_t szTemp[MAX_PATH] = {};

@@ -126,14 +126,6 @@ void DriveQuietOk(CChecks& checks, const CSimulator& simulator, DWORD dwHostThre
                  "the sheet closes with OK");
 }
 
-void CheckTemperatures(CChecks& checks, const CSimulator& simulator, HWND hSheet) {
-    HWND hPage = ShowPage(hSheet, L"Temperaturen");
-    if (!checks.Check(hPage != nullptr, "the Temperaturen page is shown")) return;
-    ExpectText(checks, hPage, IDC_TEMP_BOARD, "36", "board temperature");
-    simulator.Set("temperature.io", "-128");
-    ExpectText(checks, hPage, IDC_TEMP_BOARD, "-128", "the board temperature follows the device");
-}
-
 // Cancel with every policy set, after the temperatures were watched and the
 // brightness arrow held.
 void DrivePoliciesCancel(CChecks& checks, const CSimulator& simulator, DWORD dwHostThread) {
@@ -141,9 +133,12 @@ void DrivePoliciesCancel(CChecks& checks, const CSimulator& simulator, DWORD dwH
     if (!checks.Check(hSheet != nullptr, "Cancel: the sheet opens"))
         return wt::DumpWindows(checks, 0);
     CheckPolicyControls(checks, hSheet, false);
-    CheckTemperatures(checks, simulator, hSheet);
+    HWND hPage = ShowPage(hSheet, L"Temperaturen");
+    ExpectText(checks, hPage, IDC_TEMP_BOARD, "36", "board temperature");
+    simulator.Set("temperature.io", "-128");
+    ExpectText(checks, hPage, IDC_TEMP_BOARD, "-128", "the board temperature follows the device");
 
-    HWND hPage = ShowPage(hSheet, L"Display");
+    hPage = ShowPage(hSheet, L"Display");
     if (!checks.Check(hPage != nullptr, "the Display page is shown")) return;
     HWND hUp = ::GetDlgItem(hPage, IDC_BRIGHTNESS_UP);
     // Held well beyond the keyboard delay: steps of its own, then the click.
