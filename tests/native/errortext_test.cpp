@@ -9,12 +9,6 @@ namespace {
 
 using ErrorTextTest = AppletTest;
 
-std::wstring StatusWord(DWORD dwError) {
-    CString word;
-    word.LoadString(GetStatusWordId(dwError));
-    return word.Str();
-}
-
 TEST_F(ErrorTextTest, TimeoutsShareTextAndStatusWord) {
     std::wstring text121 = GetSystemErrorText(ERROR_SEM_TIMEOUT);
     EXPECT_EQ(L"This operation returned because the timeout period expired.", text121);
@@ -24,7 +18,8 @@ TEST_F(ErrorTextTest, TimeoutsShareTextAndStatusWord) {
         {121, L"Timeout"}, {1460, L"Timeout"}, {2, L"(keine)"}, {50, L"(keine)"},
         {120, L"(keine)"}, {1168, L"(keine)"}, {170, L"Busy"},  {0, L"Fehler"},
         {1, L"Fehler"},    {5, L"Fehler"},     {87, L"Fehler"}, {1223, L"Fehler"}};
-    for (const auto& word : words) EXPECT_EQ(word.second, StatusWord(word.first)) << word.first;
+    for (const auto& [dwError, pszWord] : words)
+        EXPECT_EQ(pszWord, LoadStatusWord(dwError).Str()) << dwError;
 }
 
 TEST_F(ErrorTextTest, SystemTextLosesItsLineEndAndFitsItsBuffer) {
