@@ -36,25 +36,9 @@ protected:
     size_t m_nWmiCallsWhileOpen = 0;
 };
 
-TEST_F(CplAppletTest, InitQueriesTheDeviceTypeOncePerInitialisation) {
-    LoadModule();
-    EXPECT_EQ(1, Send(CPL_INIT));
-    EXPECT_EQ(0, Send(CPL_INIT));
-    EXPECT_EQ(1u, CallsOf("IvroGetDeviceType").size());
-
-    EXPECT_EQ(1, Send(CPL_EXIT));
-    TmSimSet("device.type", "5");
-    EXPECT_EQ(1, Send(CPL_INIT));
-    EXPECT_EQ(2u, CallsOf("IvroGetDeviceType").size());
-    EXPECT_EQ(5u, m_pApp->m_nDeviceType);
-
-    EXPECT_EQ(1, Send(CPL_GETCOUNT));
-    const UINT others[] = {CPL_SELECT, CPL_STOP, CPL_STARTWPARMSA, CPL_STARTWPARMSW, 0x4711};
-    for (UINT uMsg : others) EXPECT_EQ(0, Send(uMsg)) << uMsg;
-}
-
 // What the Control Panel lists and what a double-click opens; a foreign
-// system, or one whose type cannot be read, is told so before the sheet.
+// system, or one whose type cannot be read, is told so before the sheet. The
+// type is read once per initialisation, again after CPL_EXIT.
 TEST_F(CplAppletTest, IdentityAndSheetFollowTheDeviceFamily) {
     struct Case {
         const char* type;  // nullptr: the type query fails
@@ -73,22 +57,26 @@ TEST_F(CplAppletTest, IdentityAndSheetFollowTheDeviceFamily) {
         {nullptr, 0, 0, 0, 0, L"Control Center", L"Ändert und zeigt Tolmek Geräteeinstellungen.",
          L"Control Center"},
     };
+    LoadModule();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.nType);
-        if (c.type)
+        if (c.type) {
             TmSimSet("device.type", c.type);
-        else
+        } else {
             TmSimInjectFault("IvroGetDeviceType", ERROR_FILE_NOT_FOUND, 0, TMSIM_ANY_ITEM);
-        LoadModule();
-        Send(CPL_INIT);
+            LoadModule();  // no type read before
+        }
+        TmSimClearCallLog();
+        EXPECT_EQ(1, Send(CPL_INIT));
+        EXPECT_EQ(0, Send(CPL_INIT));
+        EXPECT_EQ(1u, CallsOf("IvroGetDeviceType").size());
         EXPECT_EQ(c.nType, m_pApp->m_nDeviceType);
+        EXPECT_EQ(1, Send(CPL_GETCOUNT));
 
         CPLINFO info = {-1, -1, -1, 42};
         EXPECT_EQ(1, Send(CPL_INQUIRE, reinterpret_cast<LPARAM>(&info)));
-        EXPECT_EQ(c.icon, info.idIcon);
-        EXPECT_EQ(c.name, info.idName);
-        EXPECT_EQ(c.info, info.idInfo);
-        EXPECT_EQ(0, static_cast<LONG_PTR>(info.lData));
+        EXPECT_EQ((std::vector<LONG_PTR>{c.icon, c.name, c.info, 0}),
+                  (std::vector<LONG_PTR>{info.idIcon, info.idName, info.idInfo, info.lData}));
 
         // Garbage beyond what the applet fills must be cleared, whatever the
         // structure's size on this build.
@@ -104,8 +92,7 @@ TEST_F(CplAppletTest, IdentityAndSheetFollowTheDeviceFamily) {
         auto image = headless::ImageOf(newInfo.hIcon);
         ASSERT_TRUE(image.has_value());
         EXPECT_EQ(c.icon ? c.icon : 1000, image->resourceId);
-        EXPECT_EQ(48, image->cx);
-        EXPECT_EQ(48, image->cy);
+        EXPECT_EQ(std::make_pair(48, 48), std::make_pair(image->cx, image->cy));
 
         headless::ClearMessageBoxes();
         EXPECT_EQ(1, DoubleClick());
@@ -119,8 +106,10 @@ TEST_F(CplAppletTest, IdentityAndSheetFollowTheDeviceFamily) {
             EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONSTOP),
                       boxes[0].type & (MB_TYPEMASK | MB_ICONMASK));
         }
-        Send(CPL_EXIT);
+        EXPECT_EQ(1, Send(CPL_EXIT));
     }
+    const UINT others[] = {CPL_SELECT, CPL_STOP, CPL_STARTWPARMSA, CPL_STARTWPARMSW, 0x4711};
+    for (UINT uMsg : others) EXPECT_EQ(0, Send(uMsg)) << uMsg;
 }
 
 TEST_F(CplAppletTest, PoliciesCountOnlyAsFourByteDwords) {
@@ -155,7 +144,7 @@ TEST_F(CplAppletTest, PoliciesCountOnlyAsFourByteDwords) {
     EXPECT_TRUE(headless::MessageBoxes().empty());
 }
 
-TEST_F(CplAppletTest, WmiModeIsSwitchedOnExactlyWhileTheSheetIsOpen) {
+TEST_F(CplAppletTest, WmiModeAndManifestAreOnExactlyWhileTheSheetIsOpen) {
     LoadModule();
     Send(CPL_INIT);
     SetPolicy(L"UseWmi", 1);
@@ -174,75 +163,8 @@ TEST_F(CplAppletTest, WmiModeIsSwitchedOnExactlyWhileTheSheetIsOpen) {
         return log.size();
     };
     EXPECT_LT(first("IvroGetKeyCount"), first("IvroSetWmiMode"));
-}
 
-TEST_F(CplAppletTest, PowerCycleIsAskedBeforeAndInsteadOfRestart) {
-    LoadModule();
-    Send(CPL_INIT);
-    m_pApp->m_bPowerCycleRequired = TRUE;
-    m_pApp->m_bRestartRequired = TRUE;
-    DoubleClick();  // answered No by default
-    auto boxes = headless::MessageBoxes();
-    ASSERT_EQ(1u, boxes.size());
-    EXPECT_EQ(
-        L"Sie müssen die Stromversorgung des PC aus/einschalten, damit die Änderungen wirksam "
-        L"werden.\n\nWollen Sie jetzt ausschalten?",
-        boxes[0].text);
-    EXPECT_EQ(static_cast<UINT>(MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND), boxes[0].type);
-    EXPECT_TRUE(fakeplat::Shutdown().exitCalls.empty());
-
-    // Yes powers off, with the shutdown privilege enabled first.
-    fakeplat::SetShutdownPrivilegeHeld(true);
-    headless::ScopedMessageBoxHandler yes([](const headless::MessageBoxRecord&) { return IDYES; });
-    EXPECT_EQ(1, DoubleClick());
-    auto shutdown = fakeplat::Shutdown();
-    ASSERT_EQ(1u, shutdown.exitCalls.size());
-    EXPECT_EQ(static_cast<UINT>(EWX_POWEROFF), shutdown.exitCalls[0].uFlags);
-    EXPECT_EQ(0u, shutdown.exitCalls[0].dwReason);
-    EXPECT_TRUE(fakeplat::ShutdownPrivilegeEnabled());
-    EXPECT_EQ(2u, headless::MessageBoxes().size());
-}
-
-TEST_F(CplAppletTest, RestartQuestionComesBackUntilAnsweredAndRefusalIsReported) {
-    LoadModule();
-    Send(CPL_INIT);
-    m_pApp->m_bRestartRequired = TRUE;
-    DoubleClick();
-    DoubleClick();
-    auto boxes = headless::MessageBoxes();
-    ASSERT_EQ(2u, boxes.size());
-    EXPECT_EQ(boxes[0].text, boxes[1].text);
-    EXPECT_EQ(
-        L"Sie müssen Ihr System neu starten, damit die Änderungen wirksam werden.\n\nWollen Sie "
-        L"jetzt neu starten?",
-        boxes[0].text);
-
-    // Without the privilege ExitWindowsEx fails: message 1052, the run ends normally.
-    headless::ClearMessageBoxes();
-    fakeplat::SetShutdownPrivilegeHeld(false);
-    headless::ScopedMessageBoxHandler yes(
-        [](const headless::MessageBoxRecord& box) { return (box.type & MB_YESNO) ? IDYES : IDOK; });
-    EXPECT_EQ(1, DoubleClick());
-    boxes = headless::MessageBoxes();
-    ASSERT_EQ(2u, boxes.size());
-    EXPECT_EQ(L"Das System kann nicht neu gestartet werden.", boxes[1].text);
-    EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONSTOP), boxes[1].type);
-    auto shutdown = fakeplat::Shutdown();
-    ASSERT_EQ(1u, shutdown.exitCalls.size());
-    EXPECT_EQ(static_cast<UINT>(EWX_REBOOT), shutdown.exitCalls[0].uFlags);
-    EXPECT_FALSE(shutdown.exitCalls[0].bResult);
-
-    // A token that cannot be opened does not stop the attempt.
-    fakeplat::FailOpenProcessToken(ERROR_ACCESS_DENIED);
-    DoubleClick();
-    EXPECT_EQ(2u, fakeplat::Shutdown().exitCalls.size());
-    EXPECT_EQ(0, fakeplat::OpenHandleCount());
-}
-
-TEST_F(CplAppletTest, ManifestIsActiveExactlyAroundTheSheet) {
-    LoadModule();
-    Send(CPL_INIT);
-    DoubleClick();
+    // The module's manifest (common controls 6) likewise, whatever the host did.
     auto stats = fakeplat::ActCtx();
     EXPECT_EQ(1, stats.nActivations);
     EXPECT_EQ(1, stats.nDeactivations);
@@ -251,6 +173,64 @@ TEST_F(CplAppletTest, ManifestIsActiveExactlyAroundTheSheet) {
     EXPECT_EQ(stats.nCreated, stats.nReleased);
     ASSERT_EQ(1u, stats.requests.size());
     EXPECT_EQ(123u, stats.requests[0].nResourceId);
+}
+
+// After the sheet: a power cycle is asked for before, and instead of, a
+// restart; a question answered No comes back with the next run.
+TEST_F(CplAppletTest, PowerCycleOrRestartIsAskedAfterTheSheet) {
+    LoadModule();
+    Send(CPL_INIT);
+    m_pApp->m_bPowerCycleRequired = TRUE;
+    m_pApp->m_bRestartRequired = TRUE;
+    DoubleClick();  // answered No by default
+    m_pApp->m_bPowerCycleRequired = FALSE;
+    DoubleClick();
+    DoubleClick();
+    auto boxes = headless::MessageBoxes();
+    ASSERT_EQ(3u, boxes.size());
+    EXPECT_EQ(
+        L"Sie müssen die Stromversorgung des PC aus/einschalten, damit die Änderungen wirksam "
+        L"werden.\n\nWollen Sie jetzt ausschalten?",
+        boxes[0].text);
+    EXPECT_EQ(static_cast<UINT>(MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND), boxes[0].type);
+    EXPECT_EQ(
+        L"Sie müssen Ihr System neu starten, damit die Änderungen wirksam werden.\n\nWollen Sie "
+        L"jetzt neu starten?",
+        boxes[1].text);
+    EXPECT_EQ(boxes[1].text, boxes[2].text);
+    EXPECT_TRUE(fakeplat::Shutdown().exitCalls.empty());
+
+    // Yes powers off, with the shutdown privilege enabled first.
+    headless::ClearMessageBoxes();
+    headless::ScopedMessageBoxHandler yes(
+        [](const headless::MessageBoxRecord& box) { return (box.type & MB_YESNO) ? IDYES : IDOK; });
+    fakeplat::SetShutdownPrivilegeHeld(true);
+    m_pApp->m_bPowerCycleRequired = TRUE;
+    EXPECT_EQ(1, DoubleClick());
+    auto shutdown = fakeplat::Shutdown();
+    ASSERT_EQ(1u, shutdown.exitCalls.size());
+    EXPECT_EQ(static_cast<UINT>(EWX_POWEROFF), shutdown.exitCalls[0].uFlags);
+    EXPECT_EQ(0u, shutdown.exitCalls[0].dwReason);
+    EXPECT_TRUE(fakeplat::ShutdownPrivilegeEnabled());
+
+    // Without the privilege ExitWindowsEx fails: message 1052, the run ends normally.
+    fakeplat::SetShutdownPrivilegeHeld(false);
+    m_pApp->m_bPowerCycleRequired = FALSE;
+    EXPECT_EQ(1, DoubleClick());
+    boxes = headless::MessageBoxes();
+    ASSERT_EQ(3u, boxes.size());
+    EXPECT_EQ(L"Das System kann nicht neu gestartet werden.", boxes[2].text);
+    EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONSTOP), boxes[2].type);
+    shutdown = fakeplat::Shutdown();
+    ASSERT_EQ(2u, shutdown.exitCalls.size());
+    EXPECT_EQ(static_cast<UINT>(EWX_REBOOT), shutdown.exitCalls[1].uFlags);
+    EXPECT_FALSE(shutdown.exitCalls[1].bResult);
+
+    // A token that cannot be opened does not stop the attempt.
+    fakeplat::FailOpenProcessToken(ERROR_ACCESS_DENIED);
+    DoubleClick();
+    EXPECT_EQ(3u, fakeplat::Shutdown().exitCalls.size());
+    EXPECT_EQ(0, fakeplat::OpenHandleCount());
 }
 
 }  // namespace

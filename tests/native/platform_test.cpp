@@ -12,25 +12,6 @@ protected:
     void SetUp() override { fakeplat::Reset(); }
 };
 
-// As the application asks for system texts: an allocated buffer, CRLF at the end.
-TEST_F(PlatformTest, FormatMessageAllocatesTheSystemText) {
-    auto systemText = [](DWORD dwCode) {
-        LPWSTR pText = nullptr;
-        const DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
-                                           FORMAT_MESSAGE_ALLOCATE_BUFFER,
-                                       nullptr, dwCode, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-                                       reinterpret_cast<LPWSTR>(&pText), 0, nullptr);
-        std::wstring str = n && pText ? std::wstring(pText, n) : L"<none>";
-        EXPECT_EQ(nullptr, LocalFree(pText));
-        return str;
-    };
-    EXPECT_EQ(L"This operation returned because the timeout period expired.\r\n",
-              systemText(ERROR_TIMEOUT));
-    EXPECT_EQ(L"<none>", systemText(4711));
-    EXPECT_EQ(DWORD(ERROR_MR_MID_NOT_FOUND), GetLastError());
-    EXPECT_EQ(0, fakeplat::LocalAllocCount());
-}
-
 TEST_F(PlatformTest, RegistryIsCaseInsensitiveAndCountsStringBytesWithTerminator) {
     fakeplat::SetRegString(HKEY_CURRENT_USER, L"Control Panel\\IVRO", L"UseWmi", L"1");
     HKEY hKey = nullptr;
@@ -55,9 +36,6 @@ TEST_F(PlatformTest, RegistryIsCaseInsensitiveAndCountsStringBytesWithTerminator
 }
 
 TEST_F(PlatformTest, FilesSharingReplacementAndRedirectionAsOnWindows) {
-    fakeplat::AddFile(L"C:\\Windows\\Help\\TmRoveVodore.chm", std::string("chm"));
-    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(L"c:\\windows\\HELP\\tmrovevodore.CHM"));
-
     // A file open without delete sharing cannot be replaced; a replaced one
     // keeps its attributes.
     wchar_t szTemp[MAX_PATH] = {};
@@ -113,26 +91,6 @@ TEST_F(PlatformTest, StringQueriesUseTheirOwnSizeConventions) {
     time_t now = 0;
     _time64(&now);
     EXPECT_STREQ(L"Mon Mar 02 01:30:00 2026\n", _wctime64(&now));
-}
-
-TEST_F(PlatformTest, ShutdownNeedsTheEnabledPrivilege) {
-    EXPECT_FALSE(ExitWindowsEx(EWX_REBOOT, 0));
-    EXPECT_EQ(DWORD(ERROR_PRIVILEGE_NOT_HELD), GetLastError());
-    for (bool bHeld : {true, false}) {
-        fakeplat::SetShutdownPrivilegeHeld(bHeld);
-        HANDLE hToken = nullptr;
-        ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &hToken));
-        TOKEN_PRIVILEGES tp{};
-        tp.PrivilegeCount = 1;
-        ASSERT_TRUE(LookupPrivilegeValueW(nullptr, SE_SHUTDOWN_NAME, &tp.Privileges[0].Luid));
-        tp.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-        // Without the privilege, adjusting "succeeds" with ERROR_NOT_ALL_ASSIGNED.
-        EXPECT_TRUE(AdjustTokenPrivileges(hToken, FALSE, &tp, 0, nullptr, nullptr));
-        EXPECT_EQ(DWORD(bHeld ? ERROR_SUCCESS : ERROR_NOT_ALL_ASSIGNED), GetLastError());
-        CloseHandle(hToken);
-        EXPECT_EQ(bHeld, ExitWindowsEx(EWX_POWEROFF, 0) != FALSE);
-        fakeplat::Reset();
-    }
 }
 
 }  // namespace

@@ -40,18 +40,12 @@ struct COptions {
     std::wstring m_strReportView;
 };
 
-// "Anwendereinstellungen" -> "anwendereinstellungen", "Fabrikseinstellungen" ->
-// "fabrikseinstellungen", umlauts spelt out.
+// "Anwendereinstellungen" -> "anwendereinstellungen": letters and digits in
+// lower case, a dash for anything else.
 std::wstring FileNameOf(const std::wstring& strTitle) {
-    const std::wstring strUmlauts = L"\x00E4\x00F6\x00FC\x00C4\x00D6\x00DC";
     std::wstring strOut;
     for (wchar_t ch : strTitle) {
-        const size_t nUmlaut = strUmlauts.find(ch);
-        if (nUmlaut != std::wstring::npos)
-            strOut += std::wstring(1, L"aouaou"[nUmlaut]) + L"e";
-        else if (ch == L'\x00DF')
-            strOut += L"ss";
-        else if (ch < 0x80 && std::iswalnum(ch))
+        if (ch < 0x80 && std::iswalnum(ch))
             strOut += static_cast<wchar_t>(std::towlower(ch));
         else if (!strOut.empty() && strOut.back() != L'-')
             strOut += L'-';
@@ -208,7 +202,7 @@ int wmain(int argc, wchar_t** argv) {
     if (!ParseOptions(argc, argv, options)) {
         std::fprintf(stderr,
                      "usage: sheet_probe [--caption TEXT] [--timeout SECONDS] [--shots DIR] "
-                     "[--expect ID=TEXT]... [--answer-messages]\n");
+                     "[--expect ID=TEXT]... [--answer-messages] [--report-view FILE]\n");
         return 2;
     }
     wt::CChecks checks;
