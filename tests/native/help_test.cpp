@@ -97,10 +97,7 @@ TEST_F(HelpTest, HelpFileIsSearchedBesideTheAppletThenWindowsThenSystemDirectory
         LoadModule();
         EXPECT_EQ(CString(step.second.c_str()), m_pApp->m_strHelpFile) << step.first;
     }
-}
 
-TEST_F(HelpTest, UnusableDirectoryQueriesAreSkipped) {
-    fakeplat::AddFile(kSystemHelp);
     // Paths too long for their buffers must not be used half-read: the
     // module's cut after "D:\a\" would name a help file there.
     fakeplat::SetModuleFileName(AfxGetInstanceHandle(),

@@ -1,6 +1,5 @@
 // The report page's selection and the report view with its saving.
 #include "ReportTestEnv.h"
-#include "applet/CplPropertySheet.h"
 
 namespace {
 
@@ -76,15 +75,6 @@ TEST_F(ReportPageTest, FerrowNeverSelectsTheRavlaSlots) {
         });
         EXPECT_EQ(std::wstring::npos, text.find(L"--- Ravla Slot"));
     });
-
-    // Whatever the device, the report page is the sheet's last.
-    m_pApp->m_nDeviceType = 9;
-    CCplPropertySheet sheet(L"Test", nullptr);
-    headless::ScopedModalHandler handler([&](HWND hSheet) {
-        EXPECT_EQ(L"Bericht", headless::SheetTabTitles(hSheet).back());
-        headless::PressCancel(hSheet);
-    });
-    sheet.DoModal();
 }
 
 // The view saves what its box holds, as UTF-16LE without byte-order mark, in
