@@ -111,14 +111,8 @@ TEST_F(ReportPageTest, ViewSavesWhatTheBoxHoldsAndFailedSavesChangeNothing) {
             // Cancelled: nothing happens.
             EXPECT_TRUE(headless::Click(hSave));
 
-            save(kSavePath);
-            const std::wstring shown = headless::TextOf(hEdit);
-            EXPECT_EQ(shown.size() * 2, fakeplat::FileContents(kSavePath)->size());
-            EXPECT_EQ(shown, Utf16File(kSavePath));
-            EXPECT_EQ(0u, shown.find(L"*** Tolmek Control Center Report ***\r\n\r\nCreated by"));
-
-            // An edit is saved too; characters beyond 16 bits as surrogate
-            // pairs. The file is replaced whole, its attributes kept.
+            // What the box holds, edited too; characters beyond 16 bits as
+            // surrogate pairs. The file is replaced whole, its attributes kept.
             fakeplat::AddFile(kSavePath, std::string("an older report"),
                               FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE);
             EXPECT_TRUE(headless::Type(hEdit, L"*** Edited \u00E4\uFFFF\U0001F600 ***\r\n"));
@@ -148,7 +142,7 @@ TEST_F(ReportPageTest, ViewSavesWhatTheBoxHoldsAndFailedSavesChangeNothing) {
             EXPECT_FALSE(headless::IsModalEnded(hView));
         });
     });
-    ASSERT_EQ(6u, dialogs.size());
+    ASSERT_EQ(5u, dialogs.size());
     EXPECT_TRUE(dialogs[0].save);
     EXPECT_EQ(L"PANEL01.txt", dialogs[0].initialFile);
     EXPECT_EQ(L"txt", dialogs[0].defExt);

@@ -33,38 +33,12 @@ std::wstring Call(HWND hWnd, UINT uCommand, const std::wstring& strFile) {
            std::to_wstring(uCommand) + L" " + strFile + L"\n";
 }
 
-// hhspy.dll registered as the HTML Help control for as long as this lives;
-// then what was registered before.
-class CSpyRegistration {
-public:
-    CSpyRegistration() {
-        wchar_t szOld[MAX_PATH] = L"";
-        DWORD cb = sizeof(szOld);
-        m_bHadOld = ::RegGetValueW(HKEY_CLASSES_ROOT, kHtmlHelpKey, nullptr, RRF_RT_REG_SZ, nullptr,
-                                   szOld, &cb) == ERROR_SUCCESS;
-        m_strOld = szOld;
-        m_bSet = Set(SpyPath());
-    }
-    ~CSpyRegistration() {
-        if (m_bHadOld)
-            Set(m_strOld);
-        else
-            ::RegDeleteKeyValueW(HKEY_CLASSES_ROOT, kHtmlHelpKey, nullptr);
-    }
-    CSpyRegistration(const CSpyRegistration&) = delete;
-    CSpyRegistration& operator=(const CSpyRegistration&) = delete;
-    bool IsSet() const { return m_bSet; }
-
-private:
-    static bool Set(const std::wstring& strPath) {
-        const DWORD cb = static_cast<DWORD>((strPath.size() + 1) * sizeof(wchar_t));
-        return ::RegSetKeyValueW(HKEY_CLASSES_ROOT, kHtmlHelpKey, nullptr, REG_SZ, strPath.c_str(),
-                                 cb) == ERROR_SUCCESS;
-    }
-    bool m_bHadOld = false;
-    bool m_bSet = false;
-    std::wstring m_strOld;
-};
+// Registers strPath as the HTML Help control.
+bool Register(const std::wstring& strPath) {
+    const DWORD cb = static_cast<DWORD>((strPath.size() + 1) * sizeof(wchar_t));
+    return ::RegSetKeyValueW(HKEY_CLASSES_ROOT, kHtmlHelpKey, nullptr, REG_SZ, strPath.c_str(),
+                             cb) == ERROR_SUCCESS;
+}
 
 void CheckHelp(wt::CChecks& checks, PFN_HHSPYTAKE pfnTake, HWND hHost) {
     ::CreateDirectoryW(kFolder, nullptr);
@@ -111,11 +85,19 @@ int wmain() {
     wt::CLibrary spy(SpyPath().c_str());
     auto pfnTake = reinterpret_cast<PFN_HHSPYTAKE>(reinterpret_cast<void (*)()>(
         spy.Get() ? ::GetProcAddress(spy.Get(), "HhSpyTake") : nullptr));
-    CSpyRegistration registration;
-    if (checks.Check(pfnTake && registration.IsSet(),
+    // Put back afterwards: the other tests use the prefix's own control.
+    wchar_t szOld[MAX_PATH] = L"";
+    DWORD cb = sizeof(szOld);
+    const bool bHadOld = ::RegGetValueW(HKEY_CLASSES_ROOT, kHtmlHelpKey, nullptr, RRF_RT_REG_SZ,
+                                        nullptr, szOld, &cb) == ERROR_SUCCESS;
+    if (checks.Check(pfnTake && Register(SpyPath()),
                      "hhspy.dll loads and is registered as the HTML Help control")) {
         wt::CHostWindow host;
         CheckHelp(checks, pfnTake, host.Get());
     }
+    if (bHadOld)
+        Register(szOld);
+    else
+        ::RegDeleteKeyValueW(HKEY_CLASSES_ROOT, kHtmlHelpKey, nullptr);
     return checks.Finish();
 }
