@@ -197,7 +197,7 @@ TEST_F(ReportTest, NoSectionGivesTitleHeadAndEnd) {
     EXPECT_EQ(L"PANEL01.txt", fileName.Str());
     // Without a computer name the save proposes no name.
     fakeplat::FailComputerName(ERROR_ACCESS_DENIED);
-    BuildReport(CReportSections{}, 4, report, fileName);
+    AppendReportHead(report, 4, fileName);
     EXPECT_EQ(L"", fileName.Str());
 }
 
