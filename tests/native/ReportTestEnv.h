@@ -84,16 +84,12 @@ inline void SetUpKnownMachine() {
                {L"ProductVersion", L"3.4.0"}});
 }
 
-// A sheet with the report page alone, built after the device type is known.
-class CReportSheet : public CPropertySheet {
-public:
-    CReportSheet() : CPropertySheet(L"Test") { AddPage(&m_page); }
-    CPageReportDlg m_page;
-};
-
-// Runs a report sheet; fn gets the report page's window.
+// Runs a sheet with the report page alone, built after the device type is
+// known; fn gets the page's window.
 inline void RunReportPage(const std::function<void(HWND)>& fn) {
-    CReportSheet sheet;
+    CPageReportDlg page;
+    CPropertySheet sheet(L"Test");
+    sheet.AddPage(&page);
     headless::ScopedModalHandler handler([&](HWND hSheet) {
         fn(headless::ActivePage(hSheet));
         headless::PressCancel(hSheet);
@@ -113,5 +109,15 @@ inline std::wstring ShowReport(HWND hPage, const std::function<void(HWND)>& fn =
     EXPECT_TRUE(headless::Click(GetDlgItem(hPage, 1264)));
     return text;
 }
+
+// A Marlet on the known machine.
+class ReportTest : public AppletTest {
+protected:
+    void SetUp() override {
+        AppletTest::SetUp();
+        LoadModule().m_nDeviceType = 4;
+        SetUpKnownMachine();
+    }
+};
 
 }  // namespace reporttest
