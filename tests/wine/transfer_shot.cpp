@@ -1,10 +1,8 @@
 // transfer_shot PATH.bmp: a picture of the transfer dialog writing new
-// firmware into the device that the simulator has now: TMIVRO_PROFILE's, or
-// the embedded default. Links the applet's own code and runs CTransferDlg as
-// the Versions page's "Update..." button would: an FPGA download (a BIOS
-// download on a device without FPGA) of a file one version newer than the
-// device holds. The simulator holds the transfer at the write step for the
-// picture. Prints one line per check and "N passed, M failed" last.
+// firmware (BIOS on a device without FPGA) one version newer than the
+// simulator's device holds, as the Versions page's "Update..." runs it; the
+// simulator holds the transfer at the write step for the picture. Prints one
+// line per check and "N passed, M failed" last.
 #include <windows.h>
 
 #include <algorithm>
@@ -14,7 +12,6 @@
 #include <thread>
 #include <vector>
 
-#include "applet/CplApp.h"
 #include "device/TmIvro.h"
 #include "res/resource.h"
 #include "simulator/SimTransferFile.h"
@@ -53,22 +50,17 @@ std::wstring WriteDemoFile(const wt::CSimulator& simulator, DWORD nDeviceType, D
     return strPath;
 }
 
-void Press(HWND hWnd, int nId) {
-    ::PostMessageW(hWnd, WM_COMMAND, MAKEWPARAM(nId, BN_CLICKED),
-                   reinterpret_cast<LPARAM>(::GetDlgItem(hWnd, nId)));
-}
-
 // After the picture: lets the transfer end and closes whatever it shows.
 bool CloseTransfer(HWND hDlg, DWORD dwHost) {
     return wt::WaitFor(kWaitMs, [&] {
         if (!::IsWindow(hDlg)) return true;
         for (HWND hWnd : wt::TopLevelWindows(dwHost)) {
             if (hWnd != hDlg && wt::IsDialog(hWnd))  // a message box
-                Press(hWnd, ::GetDlgItem(hWnd, IDOK) ? IDOK : IDNO);
+                ::PostMessageW(hWnd, WM_COMMAND, ::GetDlgItem(hWnd, IDOK) ? IDOK : IDNO, 0);
         }
         HWND hButton = ::GetDlgItem(hDlg, IDC_TRANSFER_BUTTON);
         if (::IsWindowEnabled(hButton) && wt::WindowText(hButton) == L"Schlie\u00DFen")
-            Press(hDlg, IDC_TRANSFER_BUTTON);
+            ::PostMessageW(hDlg, WM_COMMAND, IDC_TRANSFER_BUTTON, 0);
         return false;
     });
 }
@@ -90,10 +82,6 @@ int wmain(int argc, wchar_t** argv) {
     if (!checks.Check(IvroGetDeviceType(&nDeviceType) != FALSE,
                       "the simulator has a device (last error %lu)", ::GetLastError()))
         return checks.Finish();
-    GetCplApp().SetAppName(nDeviceType == 4   ? L"Control Center (Marlet)"
-                           : nDeviceType == 5 ? L"Control Center (Ferrow)"
-                                              : L"Control Center");
-
     ::CreateDirectoryW(kFolder, nullptr);
     DWORD nKind = 0, nVersion = 0;
     const std::wstring strPath = WriteDemoFile(simulator, nDeviceType, nKind, nVersion);
@@ -123,8 +111,6 @@ int wmain(int argc, wchar_t** argv) {
             wt::ShowForShot(hDlg);
             checks.Check(wt::SaveWindowBitmap(hDlg, strShot), "screenshot %s",
                          wt::Utf8(strShot).c_str());
-        } else {
-            wt::DumpWindows(checks, dwHost);
         }
         simulator.Set("transfer.hold_step", "0");
         if (!checks.Check(hDlg && CloseTransfer(hDlg, dwHost), "the transfer dialog closes")) {
