@@ -294,15 +294,6 @@ inline HWND FileNameEdit(HWND hDlg) {
     return nullptr;
 }
 
-inline std::wstring ComboItem(HWND hCombo, int nIndex) {
-    wchar_t szText[512] = L"";
-    LRESULT nLength = ::SendMessageW(hCombo, CB_GETLBTEXTLEN, static_cast<WPARAM>(nIndex), 0);
-    if (nLength == CB_ERR || nLength >= static_cast<LRESULT>(_countof(szText))) return L"";
-    ::SendMessageW(hCombo, CB_GETLBTEXT, static_cast<WPARAM>(nIndex),
-                   reinterpret_cast<LPARAM>(szText));
-    return szText;
-}
-
 // Prints what is on the screen of the thread (0: every thread), for failures.
 inline void DumpWindows(CChecks& checks, DWORD dwThreadId) {
     for (HWND hWnd : TopLevelWindows(dwThreadId)) {
