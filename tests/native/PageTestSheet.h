@@ -35,15 +35,18 @@ inline void WaitForTransfer(HWND hDlg) {
 
 // Opens a new sheet with the page, runs fn(sheet, page) and closes the sheet
 // with OK or Cancel. Dialogs that the page opens are recorded by template id
-// in *pOpened and closed with OK, a transfer dialog once it has finished.
+// in *pOpened and go to onDialog, or else are closed with OK, a transfer
+// dialog once it has finished.
 template <class TPage>
 void RunPageSheet(const std::function<void(HWND hSheet, HWND hPage)>& fn, bool bOk = false,
-                  std::vector<int>* pOpened = nullptr) {
+                  std::vector<int>* pOpened = nullptr,
+                  const std::function<void(HWND hDlg)>& onDialog = nullptr) {
     CPageTestSheet<TPage> sheet;
     headless::ScopedModalHandler handler([&](HWND hWnd) {
         if (!headless::ModalRuns().back().sheet) {
             int nTemplate = headless::TemplateIdOf(hWnd);
             if (pOpened) pOpened->push_back(nTemplate);
+            if (onDialog) return onDialog(hWnd);
             if (nTemplate == IDD_TRANSFER) WaitForTransfer(hWnd);
             headless::PressOk(hWnd);
             return;

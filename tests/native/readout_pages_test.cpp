@@ -1,7 +1,7 @@
 // The pages that only show what the device reads: "Schalter" and
 // "Temperaturen" poll it, "Fabrikseinstellungen" reads it at each activation;
 // and the refresh timer of every polling page.
-#include <utility>
+#include <sstream>
 
 #include "PageTestSheet.h"
 #include "pages/PageDisplayDlg.h"
@@ -11,8 +11,8 @@
 
 namespace {
 
-using Settings = std::vector<std::pair<const char*, const char*>>;
-using RunFn = void (*)(const std::function<void(HWND, HWND)>&, bool, std::vector<int>*);
+using RunFn = void (*)(const std::function<void(HWND, HWND)>&, bool, std::vector<int>*,
+                       const std::function<void(HWND)>&);
 
 class ReadoutPagesTest : public AppletTest {
 protected:
@@ -22,9 +22,13 @@ protected:
     }
 };
 
-void Set(const Settings& settings) {
-    for (const auto& setting : settings)
-        ASSERT_TRUE(TmSimSet(setting.first, setting.second)) << setting.first;
+// Simulator settings "key=value", separated by blanks.
+void Set(const std::string& strSettings) {
+    std::istringstream in(strSettings);
+    for (std::string strItem; in >> strItem;) {
+        size_t at = strItem.find('=');
+        ASSERT_TRUE(TmSimSet(strItem.substr(0, at).c_str(), strItem.substr(at + 1).c_str()));
+    }
 }
 
 // The texts of the fields, joined by "|".
@@ -41,19 +45,19 @@ TEST_F(ReadoutPagesTest, FailedReadsShowQuestionMarksUntilTheFirstGoodOneThenThe
         bool bPolled;  // refreshed by its timer, else by the next activation
         std::vector<int> ids;
         const wchar_t* pszUnread;
-        Settings first;
-        const wchar_t* pszFirst;
-        Settings second;
-        const wchar_t* pszSecond;
+        const char* pszFirst;
+        const wchar_t* pszFirstShown;
+        const char* pszSecond;
+        const wchar_t* pszSecondShown;
     } cases[] = {
         {&RunPageSheet<CPageSwitchesDlg>,
          "IvroGetSwitch",
          true,
          {IDC_SWITCH_HIGH, IDC_SWITCH_LOW, IDC_SWITCH_MEANING},
          L"?|?|",
-         {{"switches.mode_node", "0x3A"}},
+         "switches.mode_node=0x3A",
          L"3|A|",
-         {{"switches.mode_node", "0x00"}},
+         "switches.mode_node=0x00",
          L"0|0|Service Modus aktiv!"},
         // The byte 0xF6 is -10 degrees.
         {&RunPageSheet<CPageTemperaturesDlg>,
@@ -61,9 +65,9 @@ TEST_F(ReadoutPagesTest, FailedReadsShowQuestionMarksUntilTheFirstGoodOneThenThe
          true,
          {IDC_TEMP_CPU, IDC_TEMP_BOARD},
          L"?|?",
-         {{"temperature.cpu", "47"}, {"temperature.io", "31"}},
+         "temperature.cpu=47 temperature.io=31",
          L"47|31",
-         {{"temperature.cpu", "-10"}, {"temperature.io", "-128"}},
+         "temperature.cpu=-10 temperature.io=-128",
          L"-10|-128"},
         // Hexadecimal; the two bytes of the device id little-endian.
         {&RunPageSheet<CPageFactoryDlg>,
@@ -73,23 +77,16 @@ TEST_F(ReadoutPagesTest, FailedReadsShowQuestionMarksUntilTheFirstGoodOneThenThe
           IDC_FACTORY_BRIGHTNESS_MIN, IDC_FACTORY_BRIGHTNESS_DEF, IDC_FACTORY_BRIGHTNESS_MAX,
           IDC_FACTORY_CONTRAST_MIN, IDC_FACTORY_CONTRAST_DEF, IDC_FACTORY_CONTRAST_MAX},
          L"?|?|?|?|?|?|?|?|?|?",
-         {{"factory.value.1", "0x12"},
-          {"factory.value.2", "0x1A2B"},
-          {"factory.value.3", "0x07"},
-          {"factory.value.4", "0x0C"},
-          {"factory.value.5", "0x05"},
-          {"factory.value.6", "0x50"},
-          {"factory.value.7", "0xFF"},
-          {"factory.value.8", "0x00"},
-          {"factory.value.9", "0x32"},
-          {"factory.value.10", "0x64"}},
+         "factory.value.1=0x12 factory.value.2=0x1A2B factory.value.3=0x07 factory.value.4=0x0C "
+         "factory.value.5=0x05 factory.value.6=0x50 factory.value.7=0xFF factory.value.8=0x00 "
+         "factory.value.9=0x32 factory.value.10=0x64",
          L"12|1A2B|07|0C|05|50|FF|00|32|64",
-         {{"factory.value.6", "0x51"}, {"factory.value.7", "0x64"}},
+         "factory.value.6=0x51 factory.value.7=0x64",
          L"12|1A2B|07|0C|05|51|64|00|32|64"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.pszRead);
-        Set(c.first);
+        Set(c.pszFirst);
         TmSimInjectFault(c.pszRead, ERROR_SEM_TIMEOUT, 0, TMSIM_ANY_ITEM);
         c.pfnRun(
             [&](HWND hSheet, HWND hPage) {
@@ -106,23 +103,23 @@ TEST_F(ReadoutPagesTest, FailedReadsShowQuestionMarksUntilTheFirstGoodOneThenThe
                 EXPECT_EQ(c.pszUnread, Texts(hPage, c.ids));
                 TmSimClearFaults();
                 refresh();
-                EXPECT_EQ(c.pszFirst, Texts(hPage, c.ids));
-                Set(c.second);
+                EXPECT_EQ(c.pszFirstShown, Texts(hPage, c.ids));
+                Set(c.pszSecond);
                 TmSimInjectFault(c.pszRead, ERROR_BUSY, 0, TMSIM_ANY_ITEM);
                 refresh();
-                EXPECT_EQ(c.pszFirst, Texts(hPage, c.ids));
+                EXPECT_EQ(c.pszFirstShown, Texts(hPage, c.ids));
                 TmSimClearFaults();
                 refresh();
-                EXPECT_EQ(c.pszSecond, Texts(hPage, c.ids));
+                EXPECT_EQ(c.pszSecondShown, Texts(hPage, c.ids));
 
                 // Nothing is read while the page is hidden; coming back reads at once.
                 ASSERT_TRUE(headless::SelectPage(hSheet, 1));
                 EXPECT_FALSE(headless::HasTimer(hPage, 1));
-                Set(c.first);
+                Set(c.pszFirst);
                 ASSERT_TRUE(headless::SelectPage(hSheet, 0));
-                EXPECT_EQ(c.pszFirst, Texts(hPage, c.ids));
+                EXPECT_EQ(c.pszFirstShown, Texts(hPage, c.ids));
             },
-            false, nullptr);
+            false, nullptr, nullptr);
         EXPECT_TRUE(headless::MessageBoxes().empty());
     }
 }
@@ -159,45 +156,40 @@ TEST_F(ReadoutPagesTest, FactoryMaterialNumberOnlyFromDataVersionSix) {
     EXPECT_TRUE(headless::MessageBoxes().empty());
 }
 
-// Activates the page while SetTimer fails, then again once it works.
-template <class TPage>
-void CheckTimerFailure(UINT nElapse) {
-    RunPageSheet<TPage>([&](HWND hSheet, HWND hPage) {
-        ASSERT_TRUE(headless::SelectPage(hSheet, 1));
-        headless::ClearMessageBoxes();
-        headless::FailSetTimer(true);
-        ASSERT_TRUE(headless::SelectPage(hSheet, 0));
-        headless::FailSetTimer(false);
-        auto boxes = headless::MessageBoxes();
-        ASSERT_EQ(1u, boxes.size());
-        EXPECT_EQ(L"Ein Timer kann nicht gestartet werden.", boxes[0].text);
-        EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONSTOP), boxes[0].type);
-        EXPECT_TRUE(headless::Timers().empty());
-
-        ASSERT_TRUE(headless::SelectPage(hSheet, 1));
-        ASSERT_TRUE(headless::SelectPage(hSheet, 0));
-        ASSERT_EQ(1u, headless::Timers().size());
-        EXPECT_TRUE(headless::HasTimer(hPage, 1));
-        EXPECT_EQ(nElapse, headless::Timers()[0].elapse);
-        EXPECT_EQ(1u, headless::MessageBoxes().size());
-    });
-}
-
+// Each page activated while SetTimer fails reports it, then starts its
+// timer at the next activation.
 TEST_F(ReadoutPagesTest, EveryPollingPageReportsATimerThatCannotStart) {
     const struct {
-        const char* pszPage;
-        void (*pfnCheck)(UINT);
+        RunFn pfnRun;
         UINT nElapse;
     } pages[] = {
-        {"Display", &CheckTimerFailure<CPageDisplayDlg>, 250},
-        {"Tasten", &CheckTimerFailure<CPageKeysDlg>, 250},
-        {"Schalter", &CheckTimerFailure<CPageSwitchesDlg>, 250},
-        {"Temperaturen", &CheckTimerFailure<CPageTemperaturesDlg>, 1000},
+        {&RunPageSheet<CPageDisplayDlg>, 250},
+        {&RunPageSheet<CPageKeysDlg>, 250},
+        {&RunPageSheet<CPageSwitchesDlg>, 250},
+        {&RunPageSheet<CPageTemperaturesDlg>, 1000},
     };
     for (const auto& page : pages) {
-        SCOPED_TRACE(page.pszPage);
         headless::ClearMessageBoxes();
-        page.pfnCheck(page.nElapse);
+        page.pfnRun(
+            [&](HWND hSheet, HWND hPage) {
+                ASSERT_TRUE(headless::SelectPage(hSheet, 1));
+                headless::ClearMessageBoxes();
+                headless::FailSetTimer(true);
+                ASSERT_TRUE(headless::SelectPage(hSheet, 0));
+                headless::FailSetTimer(false);
+                auto boxes = headless::MessageBoxes();
+                ASSERT_EQ(1u, boxes.size());
+                EXPECT_EQ(L"Ein Timer kann nicht gestartet werden.", boxes[0].text);
+                EXPECT_TRUE(headless::Timers().empty());
+
+                ASSERT_TRUE(headless::SelectPage(hSheet, 1));
+                ASSERT_TRUE(headless::SelectPage(hSheet, 0));
+                ASSERT_EQ(1u, headless::Timers().size());
+                EXPECT_TRUE(headless::HasTimer(hPage, 1));
+                EXPECT_EQ(page.nElapse, headless::Timers()[0].elapse);
+                EXPECT_EQ(1u, headless::MessageBoxes().size());
+            },
+            false, nullptr, nullptr);
     }
 }
 
