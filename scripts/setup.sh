@@ -9,7 +9,7 @@ set -euo pipefail
 packages=(cmake make g++ googletest libgtest-dev libgmock-dev clang-format
           g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
           wine64 wine32:i386 xvfb fonts-wine imagemagick
-          fp-utils nsis zip)
+          fp-utils libxml2-utils nsis zip)
 
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO="sudo"
