@@ -606,12 +606,8 @@ private:
 std::string Row(const char* pszMode, const std::string& strCodes,
                 const std::set<std::string>& effects) {
     std::string strCell;
-    for (std::string strEffect : effects) {
-        for (size_t at = strEffect.find('|'); at != std::string::npos;
-             at = strEffect.find('|', at + 2))
-            strEffect.replace(at, 1, "\\|");
+    for (const std::string& strEffect : effects)
         strCell += (strCell.empty() ? "" : "<br>") + strEffect;
-    }
     return std::string("| ") + pszMode + " | " + strCodes + " | " +
            (strCell.empty() ? "nothing to see" : strCell) + " |\n";
 }

@@ -1,5 +1,5 @@
 // Fuzzing loops under AddressSanitizer: the simulator's profile parser and
-// its transfer file check take 200,000 damaged inputs each (every kind of
+// its transfer file check take 60,000 damaged inputs each (every kind of
 // refusal turns up within the first 30,000), the report's hex dump every
 // length up to 512 bytes.
 #include <gtest/gtest.h>
@@ -57,59 +57,25 @@ void Mutate(std::mt19937& random, T& data, const std::vector<typename T::value_t
 // ---------------------------------------------------------------------------
 // Profiles
 
-// Every line of the embedded profile, and the pieces a damaged one has;
-// those that only mean something in a section come with its header.
+// Every line of the embedded profile, and the pieces of a damaged one,
+// separated by "~"; those that only mean something in a section come with it.
 std::vector<std::string> ProfilePieces() {
-    static const char* const kPieces[] = {"[faults]",
-                                          "[",
-                                          "]",
-                                          "[parts",
-                                          "= 1",
-                                          "key =",
-                                          " = ",
-                                          "a.b.c = 1",
-                                          "\\",
-                                          "\"",
-                                          "hex:",
-                                          "hex: 0",
-                                          "hex: 0G",
-                                          "00 1A FF",
-                                          "0x",
-                                          "0xFFFFFFFFFFFFFFFFF",
-                                          "-9223372036854775808",
-                                          "99999999999999999999",
-                                          "absent",
-                                          "factory.value.4294967296 = 1",
-                                          "factory.value.-1 = 1",
-                                          "version.99 = \"x\"",
-                                          "leds.matrix.4 = 00",
-                                          "transfer.nokind.version = 1",
-                                          "transfer.fpga.size = 0",
-                                          "; comment",
-                                          "# comment",
-                                          "\xEF\xBB\xBF",
-                                          "\xC3",
-                                          "\xFF\xFE",
-                                          "\t",
-                                          "\r"};
-    static const char* const kInSection[][2] = {
-        {"[version]", "0 = \"\\u"},
-        {"[version]", "0 = \"\\uD800\""},
-        {"[version]", "0 = \"\\u00E4\""},
-        {"[version]", "0 = \"\\q\""},
-        {"[version]", "0 = \"abc\" x"},
-        {"[parts]", "fpga = yes"},
-        {"[parts]", "fpga = maybe"},
-        {"[faults]", "IvroGetTemperature = 121 after 3 item 1 times 2"},
-        {"[faults]", "* = 170 after"},
-        {"[faults]", "IvroGetDeviceType = 2 item 1"},
-        {"[faults]", "Nope = 5"},
-        {"[faults]", "IvroSetBrightness = 0"}};
-    std::vector<std::string> pieces(std::begin(kPieces), std::end(kPieces));
-    for (const auto& piece : kInSection) pieces.push_back(std::string(piece[0]) + "\n" + piece[1]);
+    std::istringstream text(
+        "[faults]~[~]~[parts~= 1~key =~ = ~a.b.c = 1~\\~\"~hex:~hex: 0~hex: 0G~00 1A FF~0x~"
+        "0xFFFFFFFFFFFFFFFFF~-9223372036854775808~99999999999999999999~absent~"
+        "factory.value.4294967296 = 1~factory.value.-1 = 1~version.99 = \"x\"~"
+        "leds.matrix.4 = 00~transfer.nokind.version = 1~transfer.fpga.size = 0~"
+        "; comment~# comment~\xEF\xBB\xBF~\xC3~\xFF\xFE~\t~\r~"
+        "[version]\n0 = \"\\u~[version]\n0 = \"\\uD800\"~[version]\n0 = \"\\u00E4\"~"
+        "[version]\n0 = \"\\q\"~[version]\n0 = \"abc\" x~[parts]\nfpga = yes~"
+        "[parts]\nfpga = maybe~[faults]\nIvroGetTemperature = 121 after 3 item 1 times 2~"
+        "[faults]\n* = 170 after~[faults]\nIvroGetDeviceType = 2 item 1~[faults]\nNope = 5~"
+        "[faults]\nIvroSetBrightness = 0");
+    std::vector<std::string> pieces;
+    std::string strPiece;
+    while (std::getline(text, strPiece, '~')) pieces.push_back(strPiece);
     std::istringstream lines(tmsim::DefaultProfileText());
-    std::string strLine;
-    while (std::getline(lines, strLine)) pieces.push_back(strLine);
+    while (std::getline(lines, strPiece)) pieces.push_back(strPiece);
     return pieces;
 }
 
@@ -125,7 +91,7 @@ TEST(ProfileParserFuzz, DamagedProfilesAreRefusedLineByLineOrApplied) {
 
     tmsim::DeviceState state = tmsim::DefaultState();
     int nAccepted = 0;
-    for (int nRun = 0; nRun < 200000; ++nRun) {
+    for (int nRun = 0; nRun < 60000; ++nRun) {
         std::string strText;
         int nLines = 1 + static_cast<int>(random() % 2);
         for (int i = 0; i < nLines; ++i) strText += pieces[random() % pieces.size()] + "\n";
@@ -164,8 +130,8 @@ TEST(ProfileParserFuzz, DamagedProfilesAreRefusedLineByLineOrApplied) {
         }
     }
     // Both ways were taken often.
-    EXPECT_GT(nAccepted, 10000);
-    EXPECT_LT(nAccepted, 180000);
+    EXPECT_GT(nAccepted, 3000);
+    EXPECT_LT(nAccepted, 54000);
 }
 
 // ---------------------------------------------------------------------------
@@ -203,7 +169,7 @@ TEST(TransferFileFuzz, DamagedFilesGetTheirCheckResult) {
     settings.m_nMaxVersion = 199;
 
     int anResults[8] = {};
-    for (int nRun = 0; nRun < 200000; ++nRun) {
+    for (int nRun = 0; nRun < 60000; ++nRun) {
         const Dword nKind = kKinds[random() % 8];
         const Dword nDevice = 4 + random() % 2;
         const Dword nVersion = 95 + random() % 110;
@@ -229,16 +195,7 @@ TEST(TransferFileFuzz, DamagedFilesGetTheirCheckResult) {
 
         const Dword nResult = tmsim::CheckTransferFile(abFile, nWantKind, nWantDevice, settings);
         ASSERT_EQ(ExpectedCheck(abFile, nWantKind, nWantDevice, settings), nResult);
-        ASSERT_LE(nResult, 7u);
-        ++anResults[nResult];
-
-        tmsim::TransferFileHeader header;
-        if (tmsim::ReadTransferHeader(abFile, header)) {
-            ASSERT_GE(abFile.size(), tmsim::kTransferHeaderSize);
-        } else {
-            ASSERT_TRUE(abFile.size() < tmsim::kTransferHeaderSize ||
-                        std::memcmp(abFile.data(), "TMIVROXF", 8) != 0);
-        }
+        ++anResults[nResult];  // the expected result is at most 7
     }
     // Every check result was met, good files (0) included.
     for (int nResult = 0; nResult < 8; ++nResult) EXPECT_GT(anResults[nResult], 0) << nResult;
@@ -369,11 +326,6 @@ TEST(HexDumpFuzz, EveryLengthUpTo512WithAndWithoutCharacters) {
                 AppendHexDump(data.data(), data.size(), dump, bWithChars);
                 ASSERT_EQ(ExpectedDump(data, bWithChars != FALSE), std::wstring(dump.GetString()))
                     << nCount << " bytes, characters " << bWithChars;
-                // Lines of 16: full ones 5 + 48 (+ 17) characters after their line break.
-                const size_t nLines = (nCount + 15) / 16;
-                ASSERT_EQ(nLines,
-                          static_cast<size_t>(std::count(
-                              dump.GetString(), dump.GetString() + dump.GetLength(), L'\n')));
             }
         }
     }
