@@ -172,25 +172,21 @@ const Press kPresses[] = {
     {IDC_REPORT_SHOW, "Bericht anzeigen..."},
 };
 
-// What the pages save at their first activation and Cancel writes back, with
-// the value read where the write names one (value: its argument).
+// What the pages save at their first activation and Cancel writes back with
+// the Set call of the read, naming the value read where it has one.
 struct Saved {
-    const char* page;
-    std::string read, write;
+    std::string read;
     const char* value;
     std::string key;
 };
 
 std::vector<Saved> SavedValues() {
-    std::vector<Saved> saved = {
-        {"Display", "IvroGetBrightness", "IvroSetBrightness", "value", "display.brightness"},
-        {"Display", "IvroGetContrast", "IvroSetContrast", "value", "display.contrast"},
-        {"Tasten", "IvroGetKeyLayer", "IvroSetKeyLayer", "layer", "keys.layer"},
-        {"Anwendereinstellungen", "IvroGetUserLed", "IvroSetUserLed", "state", "user.led"},
-    };
+    std::vector<Saved> saved = {{"IvroGetBrightness", "value", "display.brightness"},
+                                {"IvroGetContrast", "value", "display.contrast"},
+                                {"IvroGetKeyLayer", "layer", "keys.layer"},
+                                {"IvroGetUserLed", "state", "user.led"}};
     for (std::string strLayer : {"0", "1", "2", "3"})
-        saved.push_back({"LEDs", "IvroGetLedMatrix layer=" + strLayer,
-                         "IvroSetLedMatrix layer=" + strLayer, nullptr, "leds.matrix." + strLayer});
+        saved.push_back({"IvroGetLedMatrix layer=" + strLayer, nullptr, "leds.matrix." + strLayer});
     return saved;
 }
 
@@ -541,18 +537,17 @@ private:
         for (const Call& call : close.calls)
             if (!call.ok) Effect(close.name + ": " + call.op + " fails, not reported");
         for (const Saved& item : SavedValues()) {
+            // The page read it when it was first shown.
             const Call* pRead = nullptr;
             for (const Action& action : m_actions)
-                if (action.name == std::string("visit ") + item.page ||
-                    (action.name == "open" && item.page == std::string("Display"))) {
+                if (!pRead && (action.name == "open" || action.name.compare(0, 6, "visit ") == 0))
                     pRead = LastCall(action.calls, item.read);
-                    break;
-                }
+            const std::string strWrite = "IvroSet" + item.read.substr(7);
             const bool bSaved = pRead && pRead->ok;
-            std::string strRestore = item.write;
+            std::string strRestore = strWrite;
             if (item.value) strRestore += std::string(" ") + item.value + "=" + m_initial[item.key];
             const Call* pRestore = LastCall(close.calls, strRestore);
-            if (m_bOk && LastCall(close.calls, item.write)) Problem("OK writes back " + item.write);
+            if (m_bOk && LastCall(close.calls, strWrite)) Problem("OK writes back " + strWrite);
             if (!m_bOk && bSaved != (pRestore != nullptr))
                 Problem(std::string("Cancel ") + (bSaved ? "does not write" : "writes") + " back " +
                         strRestore + (bSaved ? "" : " that the page never read"));
