@@ -25,14 +25,14 @@ namespace {
 using tmsim::Byte;
 using tmsim::Dword;
 
-// A damaged copy: bytes flipped, inserted, removed, the text cut.
+// A damaged copy: bytes replaced, inserted, removed, the text cut.
 template <class T>
 void Mutate(std::mt19937& random, T& data, const std::vector<typename T::value_type>& alphabet) {
     int nEdits = 1 + static_cast<int>(random() % 4);
     for (int i = 0; i < nEdits; ++i) {
         size_t nAt = data.empty() ? 0 : random() % (data.size() + 1);
         auto any = alphabet[random() % alphabet.size()];
-        switch (random() % 5) {
+        switch (random() % 4) {
             case 0:
                 if (nAt < data.size()) data[nAt] = any;
                 break;
@@ -42,13 +42,8 @@ void Mutate(std::mt19937& random, T& data, const std::vector<typename T::value_t
             case 2:
                 if (nAt < data.size()) data.erase(data.begin() + static_cast<long>(nAt));
                 break;
-            case 3:
-                data.resize(nAt);
-                break;
             default:
-                if (nAt < data.size())
-                    data[nAt] =
-                        static_cast<typename T::value_type>(data[nAt] ^ (1u << (random() % 8)));
+                data.resize(nAt);
                 break;
         }
     }
@@ -199,17 +194,13 @@ TEST(TransferFileFuzz, DamagedFilesGetTheirCheckResult) {
 // ---------------------------------------------------------------------------
 // What the applet makes of the device's texts when it proposes files
 
-// A text in profile syntax, any character escaped.
+// A text in profile syntax, every character escaped.
 std::string Quoted(const std::wstring& strText) {
     std::string strOut = "\"";
     char szEscape[8];
     for (wchar_t ch : strText) {
-        if (ch >= 0x20 && ch < 0x7F && ch != L'"' && ch != L'\\') {
-            strOut += static_cast<char>(ch);
-        } else {
-            std::snprintf(szEscape, sizeof(szEscape), "\\u%04X", static_cast<unsigned>(ch));
-            strOut += szEscape;
-        }
+        std::snprintf(szEscape, sizeof(szEscape), "\\u%04X", static_cast<unsigned>(ch));
+        strOut += szEscape;
     }
     return strOut + "\"";
 }
@@ -247,28 +238,21 @@ TEST_F(TransferNamesFuzz, DeviceTextsGiveWellFormedFiltersAndPlainNames) {
     LoadModule();
     std::mt19937 random(1166);
     for (int nRun = 0; nRun < 5000; ++nRun) {
-        const std::wstring strId = DeviceText(random);
-        if (!TmSimSet("ravla.22", Quoted(strId).c_str()) ||
+        if (!TmSimSet("ravla.22", Quoted(DeviceText(random)).c_str()) ||
             !TmSimSet("version.4", Quoted(DeviceText(random)).c_str()) ||
             !TmSimSet("user.logo_text.0", Quoted(DeviceText(random)).c_str()) ||
             !TmSimSet("factory.text.14", Quoted(DeviceText(random)).c_str()))
             continue;  // not a text the profile takes (a lone surrogate)
 
-        // Description and pattern pairs, "||" at the end; the device's own
-        // entry first only when its ID can name files.
-        const CString filter = GetTransferFilter(TRUE, TK_FPGA);
-        const std::wstring strFilter = filter.GetString();
-        ASSERT_GE(strFilter.size(), 2u);
-        ASSERT_EQ(L"||", strFilter.substr(strFilter.size() - 2)) << strFilter;
-        const size_t nBars =
-            static_cast<size_t>(std::count(strFilter.begin(), strFilter.end(), L'|'));
-        ASSERT_EQ(0u, (nBars - 1) % 2) << strFilter;
+        // The resource's filter, or the device's own entry first when its ID
+        // can name files: description and pattern pairs, "||" at the end.
+        const std::wstring strFilter = GetTransferFilter(TRUE, TK_FPGA).GetString();
         CString resource;
         resource.LoadString(1137);
-        const bool bOwnEntry = strFilter != resource.GetString();
-        if (bOwnEntry) {
-            ASSERT_EQ(7u, nBars) << strFilter;
-        }
+        ASSERT_TRUE(strFilter == resource.GetString() ||
+                    (std::count(strFilter.begin(), strFilter.end(), L'|') == 7 &&
+                     strFilter.compare(strFilter.size() - 2, 2, L"||") == 0))
+            << tmsim::WideToUtf8(strFilter);
 
         for (DWORD nKind : {TK_FPGA, TK_USERLOGO, TK_KCF}) {
             const CString name = GetProposedBackupName(nKind);
