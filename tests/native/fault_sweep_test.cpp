@@ -163,20 +163,20 @@ const Press kPresses[] = {
 // What the pages save at their first activation and Cancel writes back with
 // the Set call of the read, naming the value read where it has one.
 struct Saved {
-    std::string read;
+    const char* read;
     const char* value;
-    std::string key;
+    const char* key;
 };
-
-std::vector<Saved> SavedValues() {
-    std::vector<Saved> saved = {{"IvroGetBrightness", "value", "display.brightness"},
-                                {"IvroGetContrast", "value", "display.contrast"},
-                                {"IvroGetKeyLayer", "layer", "keys.layer"},
-                                {"IvroGetUserLed", "state", "user.led"}};
-    for (std::string strLayer : {"0", "1", "2", "3"})
-        saved.push_back({"IvroGetLedMatrix layer=" + strLayer, nullptr, "leds.matrix." + strLayer});
-    return saved;
-}
+const Saved kSaved[] = {
+    {"IvroGetBrightness", "value", "display.brightness"},
+    {"IvroGetContrast", "value", "display.contrast"},
+    {"IvroGetKeyLayer", "layer", "keys.layer"},
+    {"IvroGetUserLed", "state", "user.led"},
+    {"IvroGetLedMatrix layer=0", nullptr, "leds.matrix.0"},
+    {"IvroGetLedMatrix layer=1", nullptr, "leds.matrix.1"},
+    {"IvroGetLedMatrix layer=2", nullptr, "leds.matrix.2"},
+    {"IvroGetLedMatrix layer=3", nullptr, "leds.matrix.3"},
+};
 
 // One run: the operation fails, the user works the sheet and closes it.
 class CSweepRun {
@@ -195,8 +195,7 @@ public:
 
     void Run() {
         PrepareMachine();
-        for (const Saved& item : SavedValues())
-            m_initial[item.key] = TmSimGetString(item.key.c_str());
+        for (const Saved& item : kSaved) m_initial[item.key] = TmSimGetString(item.key);
         std::string strFault = std::to_string(m_dwCode) + (m_bOnce ? " after 1 times 1" : "");
         if (!TmSimSet(("faults." + m_strOp).c_str(), strFault.c_str()))
             return Problem("the fault cannot be injected: " + TmSimLastProfileError());
@@ -211,13 +210,9 @@ public:
                 return std::wstring(kDir) + L"\\" +
                        (dialog.initialFile.empty() ? L"backup" : dialog.initialFile);
             });
-        headless::ScopedModalHandler sheet([this](HWND hWnd) {
-            if (headless::ModalRuns().back().sheet) {
-                EndAction();  // opening ends once the first page is shown
-                DriveSheet(hWnd);
-            } else {
-                headless::PressCancel(hWnd);
-            }
+        headless::ScopedModalHandler sheet([this](HWND hSheet) {
+            EndAction();  // opening ends once the first page is shown
+            DriveSheet(hSheet);
         });
 
         BeginAction("open");
@@ -267,12 +262,9 @@ private:
     void BeginAction(const std::string& strName) {
         TmSimClearCallLog();  // each action keeps its own calls
         m_actions.push_back({strName, headless::MessageBoxes().size(), {}, {}});
-        m_bInAction = true;
     }
 
     void EndAction() {
-        if (!m_bInAction) return;
-        m_bInAction = false;
         Action& action = m_actions.back();
         action.calls = CallLog();
         std::vector<headless::MessageBoxRecord> boxes = headless::MessageBoxes();
@@ -305,22 +297,20 @@ private:
                 });
             }
             HWND hPage = headless::ActivePage(hSheet);
-            CheckFields(kFields, WideToUtf8(tabs[i]), hPage, m_actions.back().calls);
-            Ticks(hPage, WideToUtf8(tabs[i]), true);
+            Watch(hPage, WideToUtf8(tabs[i]), true);
             for (const Press& press : kPresses)
                 if (GetDlgItem(hPage, press.id)) Click(hPage, press);
         }
 
         BeginAction(m_bOk ? "OK" : "Cancel");
-        if (m_bOk)
-            headless::PressOk(hSheet);
-        else
-            headless::PressCancel(hSheet);
+        (m_bOk ? headless::PressOk : headless::PressCancel)(hSheet);
     }
 
-    // Two ticks of a page's or the key matrix's timer: a read that failed once
-    // is read well again. A page's ticks are actions of their own.
-    void Ticks(HWND hWnd, const std::string& strWhere, bool bPage) {
+    // The fields of a page or the key matrix as shown, then after two ticks of
+    // its timer: a read that failed once is read well again. A page's ticks
+    // are actions of their own.
+    void Watch(HWND hWnd, const std::string& strWhere, bool bPage) {
+        CheckFields(kFields, strWhere, hWnd, bPage ? m_actions.back().calls : CallLog());
         for (int nTick = 0; nTick < 2 && headless::HasTimer(hWnd, 1); ++nTick) {
             m_before.clear();
             for (const Field& field : kFields)
@@ -352,9 +342,8 @@ private:
     }
 
     void DriveDialog(HWND hDlg) {
-        static const char* const kFirmware[] = {"FPGA", "slot 1", "slot 2"};
         const std::string strFirmware =
-            std::string("firmware dialog (") + kFirmware[m_nWhich] + ")";
+            "firmware dialog (" + (m_nWhich ? "slot " + std::to_string(m_nWhich) : "FPGA") + ")";
         auto item = [this](DWORD nOffset) { return " item=" + std::to_string(nOffset + m_nWhich); };
         const Field firmwareFields[] = {
             {IDC_FW_INFO, "info", "IvroGetVersionText" + item(0), S::StatusWord},
@@ -363,8 +352,7 @@ private:
         };
         switch (headless::TemplateIdOf(hDlg)) {
             case IDD_KEY_MATRIX:
-                CheckFields(kFields, "key matrix", hDlg, CallLog());
-                Ticks(hDlg, "key matrix", false);
+                Watch(hDlg, "key matrix", false);
                 break;
             case IDD_FIRMWARE_INFO:
                 CheckFields(firmwareFields, strFirmware, hDlg, CallLog());
@@ -375,8 +363,6 @@ private:
                 break;
             case IDD_REPORT_VIEW:
                 CheckReport(headless::TextOf(GetDlgItem(hDlg, IDC_REPORT_TEXT)));
-                break;
-            default:
                 break;
         }
         if (!headless::IsModalEnded(hDlg)) headless::PressOk(hDlg);
@@ -519,13 +505,13 @@ private:
             return Problem("the sheet was not closed");
         for (const Call& call : close.calls)
             if (!call.ok) Effect(close.name + ": " + call.op + " fails, not reported");
-        for (const Saved& item : SavedValues()) {
+        for (const Saved& item : kSaved) {
             // The page read it when it was first shown.
             const Call* pRead = nullptr;
             for (const Action& action : m_actions)
                 if (!pRead && (action.name == "open" || action.name.compare(0, 6, "visit ") == 0))
                     pRead = LastCall(action.calls, item.read);
-            const std::string strWrite = "IvroSet" + item.read.substr(7);
+            const std::string strWrite = "IvroSet" + std::string(item.read).substr(7);
             const bool bSaved = pRead && pRead->ok;
             std::string strRestore = strWrite;
             if (item.value) strRestore += std::string(" ") + item.value + "=" + m_initial[item.key];
@@ -536,8 +522,9 @@ private:
                         strRestore + (bSaved ? "" : " that the page never read"));
             if (!m_bOk && !bSaved && pRead)
                 Effect("Cancel: " + strRestore + " not written back (never read)");
-            if (pRestore && pRestore->ok && TmSimGetString(item.key.c_str()) != m_initial[item.key])
-                Problem("after Cancel " + item.key + " is " + TmSimGetString(item.key.c_str()));
+            if (pRestore && pRestore->ok && TmSimGetString(item.key) != m_initial[item.key])
+                Problem(std::string("after Cancel ") + item.key + " is " +
+                        TmSimGetString(item.key));
         }
     }
 
@@ -547,7 +534,6 @@ private:
     const bool m_bOk;
     std::map<std::string, std::string> m_initial;
     std::vector<Action> m_actions;
-    bool m_bInAction = false;
     std::map<int, std::wstring> m_before;
     std::wstring m_strAppName;
     DWORD m_nWhich = 0;
@@ -608,7 +594,7 @@ TEST_P(FaultSweep, NothingCrashesHangsOrLies) {
         }
     }
 
-    // The operation's section runs up to the blank line before the next one.
+    // The section runs up to the blank line before the next; a new one goes last.
     const std::string strPath = std::string(TM_SOURCE_DIR) + "/docs/faults.md";
     std::stringstream stream;
     stream << std::ifstream(strPath).rdbuf();
