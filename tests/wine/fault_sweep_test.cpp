@@ -1,8 +1,8 @@
 // The device-error message of the real applet under Wine, where the native
-// fault sweep cannot look: the DLL's FormatMessageW and message box. A
-// brightness step the device refuses with the driver's time-out (121) shows
-// the German text and Wine's text of 1460, once; Cancel then still closes the
-// sheet and writes back the brightness the page read.
+// fault sweep cannot look: the DLL's FormatMessageW, GetLastError and message
+// box. A brightness step the device refuses with the driver's time-out (121)
+// shows the German text and Wine's text of 1460, once; Cancel then closes
+// the sheet.
 #include <windows.h>
 #include <cpl.h>
 #include <prsht.h>
@@ -16,10 +16,6 @@ namespace {
 
 const DWORD kWaitMs = 20000;
 
-bool IsMessageBox(HWND hWnd) {
-    return ::GetDlgItem(hWnd, wt::kIdMessageText) != nullptr && !wt::IsFileDialog(hWnd);
-}
-
 class CDriver : private wt::CHostDriver {
 public:
     CDriver(wt::CChecks& checks, DWORD dwHostThread, HANDLE hDblClkDone)
@@ -31,7 +27,7 @@ public:
         wt::WaitFor(kWaitMs, [&] { return hSheet && (hPage = wt::CurrentPage(hSheet)); });
         if (m_checks.Check(hPage != nullptr, "the sheet opens on the Display page")) {
             Click(hPage, IDC_BRIGHTNESS_UP);
-            if (HWND hBox = WaitDialog(IsMessageBox, "the device-error message")) {
+            if (HWND hBox = WaitDialog(wt::IsMarletMessageBox, "the device-error message")) {
                 wchar_t szSystem[512] = L"";
                 ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                                  nullptr, ERROR_TIMEOUT, 0, szSystem, 512, nullptr);
@@ -46,7 +42,7 @@ public:
                 Answer(hBox, IDOK);
                 WaitGone(hBox, "the device-error message");
             }
-            bool bMore = wt::WaitFor(1000, [&] { return FindHostDialog(IsMessageBox); });
+            bool bMore = wt::WaitFor(1000, [&] { return FindHostDialog(wt::IsMarletMessageBox); });
             m_checks.Check(!bMore, "no further message");
             ::PostMessageW(hSheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
             m_checks.Check(
@@ -69,18 +65,14 @@ int wmain() {
     wt::CLoadedApplet applet;
     if (!applet.CheckLoaded(checks)) return checks.Finish();
     wt::CHostWindow host;
-    const wt::CSimulator& sim = applet.m_simulator;
-    checks.Check(
-        sim.m_pfnLoadProfileText("[temperature]\ndrift = 0\n[keys]\ndemo_interval = 0\n") &&
-            sim.Set("faults.IvroSetBrightness", "121 times 1"),
-        "IvroSetBrightness fails with 121");
+    checks.Check(applet.m_simulator.m_pfnLoadProfileText(
+                     "[temperature]\ndrift = 0\n[keys]\ndemo_interval = 0\n") &&
+                     applet.m_simulator.Set("faults.IvroSetBrightness", "121 times 1"),
+                 "IvroSetBrightness fails with 121");
     applet.m_pfnApplet(host.Get(), CPL_INIT, 0, 0);
-    LONG nResult = wt::DoubleClickApplet(
+    wt::DoubleClickApplet(
         checks, applet.m_pfnApplet, host.Get(),
         [&](DWORD dwHostThread, HANDLE hDone) { CDriver(checks, dwHostThread, hDone).Run(); });
-    checks.Check(nResult == 1, "CPL_DBLCLK returns 1");
-    checks.Check(sim.CallLog().find("IvroSetBrightness value=80 -> 1") != std::string::npos,
-                 "Cancel writes back the brightness read");
     applet.m_pfnApplet(host.Get(), CPL_EXIT, 0, 0);
     return checks.Finish();
 }
