@@ -2,7 +2,8 @@
 // main thread is the host (CPlApplet messages, the modal CPL_DBLCLK), a
 // driver thread works the real windows. Only what the native tests cannot
 // show: the identity from the real resources, the real pages' controls and
-// timers, and the policies in the real registry.
+// timers, the policies in the real registry, and the key matrix dialog
+// following the keys the simulator presses, key codes off only while it is open.
 #include <windows.h>
 #include <cpl.h>
 #include <prsht.h>
@@ -81,8 +82,51 @@ void ExpectText(CChecks& checks, HWND hPage, int nId, const std::string& strText
 }
 
 HWND ShowPage(HWND hSheet, const wchar_t* pszTitle) {
-    return wt::SelectTab(hSheet, wt::TabIndex(hSheet, pszTitle), kWaitMs);
+    return wt::SelectTab(hSheet, pszTitle, kWaitMs);
 }
+
+bool IsMatrixDialog(HWND hWnd) {
+    return ::GetDlgItem(hWnd, IDC_MATRIX_FIRST) && ::GetDlgItem(hWnd, IDC_MATRIX_LOW);
+}
+
+// The Keys page's "Zeigen...": a question, then the key matrix dialog.
+class CKeyMatrixDriver : private wt::CHostDriver {
+public:
+    CKeyMatrixDriver(CChecks& checks, const CSimulator& simulator, DWORD dwHostThread)
+        : CHostDriver(checks, dwHostThread, kWaitMs), m_sim(simulator) {}
+
+    void Run(HWND hSheet) {
+        HWND hPage = ShowPage(hSheet, L"Tasten");
+        // A page asking for help would bring back the sheet's Help button.
+        HWND hHelp = ::GetDlgItem(hSheet, IDHELP);
+        if (!m_checks.Check(hPage && (!hHelp || !::IsWindowVisible(hHelp)),
+                            "the Keys page; the sheet has no Help button"))
+            return;
+        Click(hPage, IDC_KEY_SHOW);
+        HWND hBox = WaitDialog(wt::IsMarletMessageBox, "\"Zeigen...\": the question");
+        if (!hBox) return;
+        Answer(hBox, IDOK);
+        HWND hDlg = WaitDialog(IsMatrixDialog, "the key matrix dialog");
+        if (!hDlg) return;
+        m_checks.Check(m_sim.Get("keys.codes_enabled") == "0",
+                       "key codes are off while the matrix is open");
+        ExpectText(m_checks, hDlg, IDC_MATRIX_FIRST, "", "no key pressed: the first-key field");
+        // Keys 21 and 99 pressed, then 21 released.
+        m_sim.Set("keys.matrix", "00 00 20 00 00 00 00 00 00 00 00 00 08 00 00 00");
+        ExpectText(m_checks, hDlg, IDC_MATRIX_FIRST, "2.5 (21)",
+                   "a pressed key: the first-key field");
+        m_sim.Set("keys.matrix", "00 00 00 00 00 00 00 00 00 00 00 00 08 00 00 00");
+        ExpectText(m_checks, hDlg, IDC_MATRIX_FIRST, "12.3 (99)",
+                   "key 21 released: the first-key field");
+        Answer(hDlg, IDOK);
+        if (!WaitGone(hDlg, "the key matrix dialog")) return;
+        bool bOn = wt::WaitFor(kWaitMs, [&] { return m_sim.Get("keys.codes_enabled") == "1"; });
+        m_checks.Check(bOn, "key codes are on again after OK");
+    }
+
+private:
+    const CSimulator& m_sim;
+};
 
 // Whether each policy's control is usable on the sheet's pages.
 void CheckPolicyControls(CChecks& checks, HWND hSheet, bool bUsable) {
@@ -126,8 +170,8 @@ void DriveQuietOk(CChecks& checks, const CSimulator& simulator, DWORD dwHostThre
                  "the sheet closes with OK");
 }
 
-// Cancel with every policy set, after the temperatures were watched and the
-// brightness arrow held.
+// Cancel with every policy set, after the temperatures were watched, the key
+// matrix looked at and the brightness arrow held.
 void DrivePoliciesCancel(CChecks& checks, const CSimulator& simulator, DWORD dwHostThread) {
     HWND hSheet = wt::WaitForSheet(dwHostThread, kWaitMs);
     if (!checks.Check(hSheet != nullptr, "Cancel: the sheet opens"))
@@ -137,6 +181,7 @@ void DrivePoliciesCancel(CChecks& checks, const CSimulator& simulator, DWORD dwH
     ExpectText(checks, hPage, IDC_TEMP_BOARD, "36", "board temperature");
     simulator.Set("temperature.io", "-128");
     ExpectText(checks, hPage, IDC_TEMP_BOARD, "-128", "the board temperature follows the device");
+    CKeyMatrixDriver(checks, simulator, dwHostThread).Run(hSheet);
 
     hPage = ShowPage(hSheet, L"Display");
     if (!checks.Check(hPage != nullptr, "the Display page is shown")) return;
@@ -210,7 +255,10 @@ int wmain() {
 
     checks.Check(WritePolicies(), "every policy set in HKEY_CURRENT_USER\\%s",
                  wt::Utf8(kPolicyKey).c_str());
-    checks.Check(simulator.m_pfnLoadProfileText(kProfile) != FALSE, "simulator profile loaded");
+    // No key demo: the test presses the keys.
+    checks.Check(
+        simulator.m_pfnLoadProfileText(kProfile) && simulator.Set("keys.demo_interval", "0"),
+        "simulator profile loaded, without key demo");
     pfnApplet(host.Get(), CPL_INIT, 0, 0);
     simulator.m_pfnClearCallLog();
     wt::DoubleClickApplet(checks, pfnApplet, host.Get(), [&](DWORD dwHost, HANDLE) {

@@ -45,9 +45,7 @@ std::wstring WriteDemoFile(const wt::CSimulator& simulator, DWORD nDeviceType, D
                            std::to_wstring(nVersion) + (bFpga ? L".pci" : L".rom");
     std::vector<tmsim::Byte> abFile = tmsim::BuildTransferFile(
         nKind, nDeviceType, nVersion, tmsim::SampleTransferData(nKind, nVersion, 300000));
-    wt::CFile out(strPath);
-    if (!out.IsOpen() || !out.Write(abFile.data(), static_cast<DWORD>(abFile.size()))) return L"";
-    return strPath;
+    return wt::WriteWholeFile(strPath, abFile.data(), abFile.size()) ? strPath : L"";
 }
 
 // After the picture: lets the transfer end and closes whatever it shows.
@@ -100,7 +98,7 @@ int wmain(int argc, wchar_t** argv) {
     std::thread driver([&, dwHost = ::GetCurrentThreadId()] {
         HWND hDlg = nullptr;
         bool bWriting = wt::WaitFor(kWaitMs, [&] {
-            hDlg = wt::FindTransferDialog(dwHost);
+            hDlg = wt::FindDialogIf(dwHost, wt::IsTransferDialog);
             return hDlg && wt::ControlText(hDlg, IDC_TRANSFER_STEP) == kWriting;
         });
         if (checks.Check(bWriting, "the transfer dialog writes the device")) {
