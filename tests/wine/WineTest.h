@@ -12,6 +12,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <mutex>
@@ -24,23 +25,20 @@
 
 namespace wt {
 
+// UTF-16 takes at most three UTF-8 bytes a unit, UTF-8 at most one UTF-16 unit a byte.
 inline std::string Utf8(const std::wstring& strText) {
-    if (strText.empty()) return std::string();
-    int cb = ::WideCharToMultiByte(CP_UTF8, 0, strText.c_str(), static_cast<int>(strText.size()),
-                                   nullptr, 0, nullptr, nullptr);
-    std::string strOut(static_cast<size_t>(cb), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, strText.c_str(), static_cast<int>(strText.size()), &strOut[0],
-                          cb, nullptr, nullptr);
+    std::string strOut(strText.size() * 3, '\0');
+    strOut.resize(static_cast<size_t>(
+        ::WideCharToMultiByte(CP_UTF8, 0, strText.c_str(), static_cast<int>(strText.size()),
+                              &strOut[0], static_cast<int>(strOut.size()), nullptr, nullptr)));
     return strOut;
 }
 
 inline std::wstring Wide(const std::string& strText) {
-    if (strText.empty()) return std::wstring();
-    int cch = ::MultiByteToWideChar(CP_UTF8, 0, strText.c_str(), static_cast<int>(strText.size()),
-                                    nullptr, 0);
-    std::wstring strOut(static_cast<size_t>(cch), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, strText.c_str(), static_cast<int>(strText.size()), &strOut[0],
-                          cch);
+    std::wstring strOut(strText.size(), L'\0');
+    strOut.resize(static_cast<size_t>(
+        ::MultiByteToWideChar(CP_UTF8, 0, strText.c_str(), static_cast<int>(strText.size()),
+                              &strOut[0], static_cast<int>(strOut.size()))));
     return strOut;
 }
 
@@ -99,16 +97,12 @@ inline bool WaitFor(DWORD dwTimeoutMs, const std::function<bool()>& condition) {
 // The whole text of a window, however long (an edit holding a report).
 // Bounded, so a hung window cannot stop the driver.
 inline std::wstring WindowText(HWND hWnd) {
-    DWORD_PTR nLength = 0;
-    if (!::SendMessageTimeoutW(hWnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &nLength))
-        return std::wstring();
+    DWORD_PTR nLength = 0, nCopied = 0;
+    ::SendMessageTimeoutW(hWnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &nLength);
     std::wstring strText(nLength + 1, L'\0');
-    DWORD_PTR nCopied = 0;
-    if (!::SendMessageTimeoutW(hWnd, WM_GETTEXT, strText.size(),
-                               reinterpret_cast<LPARAM>(&strText[0]), SMTO_ABORTIFHUNG, 5000,
-                               &nCopied))
-        return std::wstring();
-    strText.resize(nCopied < nLength ? nCopied : nLength);
+    ::SendMessageTimeoutW(hWnd, WM_GETTEXT, strText.size(), reinterpret_cast<LPARAM>(&strText[0]),
+                          SMTO_ABORTIFHUNG, 5000, &nCopied);
+    strText.resize(std::min(nCopied, nLength));
     return strText;
 }
 
@@ -176,8 +170,7 @@ inline HWND CurrentPage(HWND hSheet) {
 }
 
 inline int TabCount(HWND hSheet) {
-    HWND hTab = SheetTab(hSheet);
-    return hTab ? static_cast<int>(::SendMessageW(hTab, TCM_GETITEMCOUNT, 0, 0)) : 0;
+    return static_cast<int>(::SendMessageW(SheetTab(hSheet), TCM_GETITEMCOUNT, 0, 0));
 }
 
 inline int CurrentTab(HWND hSheet) {
@@ -189,8 +182,7 @@ inline int CurrentTab(HWND hSheet) {
 inline std::vector<std::wstring> TabTitles(HWND hSheet) {
     std::vector<std::wstring> titles;
     HWND hTab = SheetTab(hSheet);
-    int nCount = TabCount(hSheet);
-    for (int i = 0; i < nCount; ++i) {
+    for (int i = 0; i < TabCount(hSheet); ++i) {
         wchar_t szText[128] = L"";
         TCITEMW item = {};
         item.mask = TCIF_TEXT;
@@ -204,20 +196,16 @@ inline std::vector<std::wstring> TabTitles(HWND hSheet) {
 
 inline std::string JoinTitles(const std::vector<std::wstring>& titles) {
     std::string strOut;
-    for (const std::wstring& strTitle : titles) {
-        if (!strOut.empty()) strOut += ", ";
-        strOut += Utf8(strTitle);
-    }
+    for (const std::wstring& strTitle : titles)
+        strOut += (strOut.empty() ? "" : ", ") + Utf8(strTitle);
     return strOut;
 }
 
 // The sheet of the thread once it is shown, nullptr if it is not in time.
 inline HWND WaitForSheet(DWORD dwThreadId, DWORD dwTimeoutMs = 15000) {
     HWND hSheet = nullptr;
-    WaitFor(dwTimeoutMs, [&] {
-        hSheet = FindDialog(dwThreadId, true, nullptr);
-        return hSheet != nullptr;
-    });
+    WaitFor(dwTimeoutMs,
+            [&] { return (hSheet = FindDialog(dwThreadId, true, nullptr)) != nullptr; });
     return hSheet;
 }
 
@@ -259,8 +247,7 @@ inline bool IsTransferDialog(HWND hWnd) {
 
 // The text of a message box (its static control 0xFFFF).
 inline std::wstring MessageBoxText(HWND hBox) {
-    HWND hText = ::GetDlgItem(hBox, kIdMessageText);
-    return hText ? WindowText(hText) : std::wstring();
+    return ControlText(hBox, kIdMessageText);
 }
 
 // Wine's Open and Save As dialogs: the file type combo box and a file name
@@ -346,21 +333,19 @@ inline bool SaveWindowBitmap(HWND hWnd, const std::wstring& strPath) {
     info.biPlanes = 1;
     info.biBitCount = 24;
     info.biCompression = BI_RGB;
-    DWORD cbRow = (static_cast<DWORD>(cx) * 3 + 3) & ~3u;
-    std::vector<BYTE> abPixels(static_cast<size_t>(cbRow) * static_cast<size_t>(cy));
-    if (::GetDIBits(memory.Get(), static_cast<HBITMAP>(bitmap.Get()), 0, static_cast<UINT>(cy),
-                    abPixels.data(), reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS) != cy)
-        return false;
-
     BITMAPFILEHEADER header = {};
     header.bfType = 0x4D42;  // "BM"
     header.bfOffBits = sizeof(header) + sizeof(info);
-    header.bfSize = header.bfOffBits + static_cast<DWORD>(abPixels.size());
-    abPixels.insert(abPixels.begin(), reinterpret_cast<BYTE*>(&info),
-                    reinterpret_cast<BYTE*>(&info + 1));
-    abPixels.insert(abPixels.begin(), reinterpret_cast<BYTE*>(&header),
-                    reinterpret_cast<BYTE*>(&header + 1));
-    return WriteWholeFile(strPath, abPixels.data(), abPixels.size());
+    header.bfSize =
+        header.bfOffBits + ((static_cast<DWORD>(cx) * 3 + 3) & ~3u) * static_cast<DWORD>(cy);
+    std::vector<BYTE> abFile(header.bfSize);
+    if (::GetDIBits(memory.Get(), static_cast<HBITMAP>(bitmap.Get()), 0, static_cast<UINT>(cy),
+                    &abFile[header.bfOffBits], reinterpret_cast<BITMAPINFO*>(&info),
+                    DIB_RGB_COLORS) != cy)
+        return false;
+    std::memcpy(&abFile[0], &header, sizeof(header));
+    std::memcpy(&abFile[sizeof(header)], &info, sizeof(info));
+    return WriteWholeFile(strPath, abFile.data(), abFile.size());
 }
 
 // Brings the window to the front, active, and lets it paint before a screenshot.
@@ -378,14 +363,8 @@ inline void ShowForShot(HWND hWnd) {
 // A text for the one-line check output: line breaks shown as \r and \n.
 inline std::string OneLine(const std::wstring& strText) {
     std::string strOut;
-    for (char ch : Utf8(strText)) {
-        if (ch == '\r')
-            strOut += "\\r";
-        else if (ch == '\n')
-            strOut += "\\n";
-        else
-            strOut += ch;
-    }
+    for (char ch : Utf8(strText))
+        strOut += ch == '\r' ? std::string("\\r") : ch == '\n' ? "\\n" : std::string(1, ch);
     return strOut;
 }
 
@@ -507,15 +486,11 @@ struct CSimulator {
 
     bool Bind() {
         HMODULE hModule = ::GetModuleHandleW(L"TmIvro.dll");
-        if (!hModule) return false;
-        Take(hModule, "TmSimReset", m_pfnReset);
-        Take(hModule, "TmSimLoadProfileText", m_pfnLoadProfileText);
-        Take(hModule, "TmSimSet", m_pfnSet);
-        Take(hModule, "TmSimGet", m_pfnGet);
-        Take(hModule, "TmSimGetCallLog", m_pfnGetCallLog);
-        Take(hModule, "TmSimClearCallLog", m_pfnClearCallLog);
-        return m_pfnReset && m_pfnLoadProfileText && m_pfnSet && m_pfnGet && m_pfnGetCallLog &&
-               m_pfnClearCallLog;
+        return hModule && Take(hModule, "TmSimReset", m_pfnReset) &&
+               Take(hModule, "TmSimLoadProfileText", m_pfnLoadProfileText) &&
+               Take(hModule, "TmSimSet", m_pfnSet) && Take(hModule, "TmSimGet", m_pfnGet) &&
+               Take(hModule, "TmSimGetCallLog", m_pfnGetCallLog) &&
+               Take(hModule, "TmSimClearCallLog", m_pfnClearCallLog);
     }
     bool Set(const char* pszKey, const char* pszValue) const {
         return m_pfnSet(pszKey, pszValue) != FALSE;
@@ -535,8 +510,9 @@ struct CSimulator {
 private:
     // Through void(*)(): a direct cast trips -Wcast-function-type.
     template <class F>
-    static void Take(HMODULE hModule, const char* pszName, F& pfn) {
+    static bool Take(HMODULE hModule, const char* pszName, F& pfn) {
         pfn = reinterpret_cast<F>(reinterpret_cast<void (*)()>(::GetProcAddress(hModule, pszName)));
+        return pfn != nullptr;
     }
 };
 

@@ -34,9 +34,8 @@ const wchar_t kAskRestart[] =
 
 int ProgressPos(HWND hDlg) {
     DWORD_PTR nPos = 0;
-    if (!::SendMessageTimeoutW(::GetDlgItem(hDlg, IDC_TRANSFER_PROGRESS), PBM_GETPOS, 0, 0,
-                               SMTO_ABORTIFHUNG, 5000, &nPos))
-        return -1;
+    ::SendMessageTimeoutW(::GetDlgItem(hDlg, IDC_TRANSFER_PROGRESS), PBM_GETPOS, 0, 0,
+                          SMTO_ABORTIFHUNG, 5000, &nPos);
     return static_cast<int>(nPos);
 }
 
@@ -65,12 +64,10 @@ private:
     bool OpenVersionsPage() {
         HWND hSheet = wt::WaitForSheet(m_dwHostThread, kWaitMs);
         m_hPage = hSheet ? wt::SelectTab(hSheet, L"Versionen", kWaitMs) : nullptr;
-        return m_checks.Check(m_hPage && wt::WaitFor(kWaitMs,
-                                                     [&] {
-                                                         return ::IsWindowEnabled(::GetDlgItem(
-                                                             m_hPage, IDC_VER_FPGA_UPDATE));
-                                                     }),
-                              "the sheet's Versions page offers the FPGA update");
+        bool bOffered = m_hPage && wt::WaitFor(kWaitMs, [&] {
+                            return ::IsWindowEnabled(::GetDlgItem(m_hPage, IDC_VER_FPGA_UPDATE));
+                        });
+        return m_checks.Check(bOffered, "the sheet's Versions page offers the FPGA update");
     }
 
     // "Update..." and the real Open dialog: the user types a full path.
@@ -95,14 +92,12 @@ private:
             int nPos = ProgressPos(hDlg);
             if (positions.empty() || positions.back() != nPos) positions.push_back(nPos);
         };
-        m_checks.Check(
-            wt::WaitFor(kWaitMs,
-                        [&] {
-                            sample();
-                            return !::IsWindowEnabled(::GetDlgItem(hDlg, IDC_TRANSFER_BUTTON)) &&
-                                   ProgressPos(hDlg) > 0;
-                        }),
-            "update: writing, \"Abbrechen\" is grey");
+        bool bWriting = wt::WaitFor(kWaitMs, [&] {
+            sample();
+            return !::IsWindowEnabled(::GetDlgItem(hDlg, IDC_TRANSFER_BUTTON)) &&
+                   ProgressPos(hDlg) > 0;
+        });
+        m_checks.Check(bWriting, "update: writing, \"Abbrechen\" is grey");
         // The button, Esc, Enter and the close box are refused while the device is written.
         Click(hDlg, IDC_TRANSFER_BUTTON);
         Answer(hDlg, IDCANCEL);

@@ -48,8 +48,8 @@ void CheckHelp(wt::CChecks& checks, PFN_HHSPYTAKE pfnTake, HWND hHost) {
                      wt::WriteWholeFile(strHelp, "", 0),
                  "the applet with a help file beside it in %s", wt::Utf8(kFolder).c_str());
     wt::CLoadedApplet applet(strApplet.c_str());
-    if (!applet.CheckLoaded(checks)) return;
     const wt::PFN_CPLAPPLET pfnApplet = applet.m_pfnApplet;
+    if (!applet.CheckLoaded(checks)) return;
     // The calls since the last look are exactly strCalls.
     auto expect = [&](const std::wstring& strCalls, const char* pszWhat) {
         wchar_t szSeen[4096] = L"";

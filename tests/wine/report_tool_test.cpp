@@ -163,16 +163,16 @@ int wmain() {
     const std::wstring strFile = strDir + L"\\panel.txt";
     const std::wstring strPlanted = strFile + L".tmp~";
     // C:\WERUNTIME.INI: a line saved as UTF-16 between two 8-bit ones.
-    std::string strIni = "[Runtime]\r\n";
-    for (char ch : std::string("Mode=2\r\n")) strIni += std::string(1, ch) + '\0';
-    strIni += "Version=3.1\r\n";
+    const char kIni[] =
+        "[Runtime]\r\nM\0o\0d\0e\0=\0"
+        "2\0\r\0\n\0Version=3.1\r\n";
     const wchar_t kIniPath[] = L"C:\\WERUNTIME.INI";
     const std::wstring strDriver = RealSystemFolder() + L"\\drivers\\TmOrlDrv.sys";
     checks.Check(wt::WriteWholeFile(strProfile, kStillMarlet, sizeof(kStillMarlet) - 1) &&
                      wt::WriteWholeFile(strFerrow, kFerrow, sizeof(kFerrow) - 1) &&
                      wt::WriteWholeFile(strFile, "old", 3) &&
                      wt::WriteWholeFile(strPlanted, "x", 1) &&
-                     wt::WriteWholeFile(kIniPath, strIni.data(), strIni.size()) &&
+                     wt::WriteWholeFile(kIniPath, kIni, sizeof(kIni) - 1) &&
                      wt::WriteWholeFile(strDriver, std::string(1234, 'M').data(), 1234),
                  "profiles, runtime file, driver file, a report to replace and a file "
                  "beside it written");
@@ -195,9 +195,7 @@ int wmain() {
                  static_cast<unsigned long>(run.dwExitCode), run.strErr.c_str());
     const std::wstring strOut = wt::Wide(run.strOut);
     checks.Check(run.strOut.compare(0, 3, "***") == 0 && wt::Utf8(strOut) == run.strOut &&
-                     Has(run.strOut,
-                         " \xC2\xB0"
-                         "C (read via WMI)\r\n") &&
+                     Has(run.strOut, u8" \u00B0C (read via WMI)\r\n") &&
                      Has(run.strOut, "\r\n--- Ravla Slot 2 ---\r\n"),
                  "standard output: UTF-8 without byte-order mark, the Marlet's whole report");
     CheckSystemParts(checks, strOut);
