@@ -8,9 +8,12 @@
 #include <dlgs.h>
 #include <prsht.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -22,23 +25,20 @@
 
 namespace wt {
 
+// UTF-16 takes at most three UTF-8 bytes a unit, UTF-8 at most one UTF-16 unit a byte.
 inline std::string Utf8(const std::wstring& strText) {
-    if (strText.empty()) return std::string();
-    int cb = ::WideCharToMultiByte(CP_UTF8, 0, strText.c_str(), static_cast<int>(strText.size()),
-                                   nullptr, 0, nullptr, nullptr);
-    std::string strOut(static_cast<size_t>(cb), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, strText.c_str(), static_cast<int>(strText.size()), &strOut[0],
-                          cb, nullptr, nullptr);
+    std::string strOut(strText.size() * 3, '\0');
+    strOut.resize(static_cast<size_t>(
+        ::WideCharToMultiByte(CP_UTF8, 0, strText.c_str(), static_cast<int>(strText.size()),
+                              &strOut[0], static_cast<int>(strOut.size()), nullptr, nullptr)));
     return strOut;
 }
 
 inline std::wstring Wide(const std::string& strText) {
-    if (strText.empty()) return std::wstring();
-    int cch = ::MultiByteToWideChar(CP_UTF8, 0, strText.c_str(), static_cast<int>(strText.size()),
-                                    nullptr, 0);
-    std::wstring strOut(static_cast<size_t>(cch), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, strText.c_str(), static_cast<int>(strText.size()), &strOut[0],
-                          cch);
+    std::wstring strOut(strText.size(), L'\0');
+    strOut.resize(static_cast<size_t>(
+        ::MultiByteToWideChar(CP_UTF8, 0, strText.c_str(), static_cast<int>(strText.size()),
+                              &strOut[0], static_cast<int>(strOut.size()))));
     return strOut;
 }
 
@@ -96,22 +96,14 @@ inline bool WaitFor(DWORD dwTimeoutMs, const std::function<bool()>& condition) {
 
 // The whole text of a window, however long (an edit holding a report).
 // Bounded, so a hung window cannot stop the driver.
-inline std::wstring LongWindowText(HWND hWnd) {
-    DWORD_PTR nLength = 0;
-    if (!::SendMessageTimeoutW(hWnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &nLength))
-        return std::wstring();
-    std::wstring strText(nLength + 1, L'\0');
-    DWORD_PTR nCopied = 0;
-    if (!::SendMessageTimeoutW(hWnd, WM_GETTEXT, strText.size(),
-                               reinterpret_cast<LPARAM>(&strText[0]), SMTO_ABORTIFHUNG, 5000,
-                               &nCopied))
-        return std::wstring();
-    strText.resize(nCopied < nLength ? nCopied : nLength);
-    return strText;
-}
-
 inline std::wstring WindowText(HWND hWnd) {
-    return LongWindowText(hWnd);
+    DWORD_PTR nLength = 0, nCopied = 0;
+    ::SendMessageTimeoutW(hWnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &nLength);
+    std::wstring strText(nLength + 1, L'\0');
+    ::SendMessageTimeoutW(hWnd, WM_GETTEXT, strText.size(), reinterpret_cast<LPARAM>(&strText[0]),
+                          SMTO_ABORTIFHUNG, 5000, &nCopied);
+    strText.resize(std::min(nCopied, nLength));
+    return strText;
 }
 
 inline std::wstring ClassName(HWND hWnd) {
@@ -158,15 +150,17 @@ inline bool IsSheet(HWND hWnd) {
     return IsDialog(hWnd) && SheetTab(hWnd) != nullptr;
 }
 
-// The first visible top-level dialog of the thread (0: any thread) with the
-// caption that satisfies the filter.
-inline HWND FindDialog(DWORD dwThreadId, bool bSheet, const wchar_t* pszCaption) {
-    for (HWND hWnd : TopLevelWindows(dwThreadId)) {
-        if (!IsDialog(hWnd) || IsSheet(hWnd) != bSheet) continue;
-        if (pszCaption && WindowText(hWnd) != pszCaption) continue;
-        return hWnd;
-    }
+// The first visible top-level dialog of the thread (0: any thread) that fnIs accepts.
+inline HWND FindDialogIf(DWORD dwThreadId, const std::function<bool(HWND)>& fnIs) {
+    for (HWND hWnd : TopLevelWindows(dwThreadId))
+        if (IsDialog(hWnd) && fnIs(hWnd)) return hWnd;
     return nullptr;
+}
+
+inline HWND FindDialog(DWORD dwThreadId, bool bSheet, const wchar_t* pszCaption) {
+    return FindDialogIf(dwThreadId, [&](HWND hWnd) {
+        return IsSheet(hWnd) == bSheet && (!pszCaption || WindowText(hWnd) == pszCaption);
+    });
 }
 
 inline HWND CurrentPage(HWND hSheet) {
@@ -176,8 +170,7 @@ inline HWND CurrentPage(HWND hSheet) {
 }
 
 inline int TabCount(HWND hSheet) {
-    HWND hTab = SheetTab(hSheet);
-    return hTab ? static_cast<int>(::SendMessageW(hTab, TCM_GETITEMCOUNT, 0, 0)) : 0;
+    return static_cast<int>(::SendMessageW(SheetTab(hSheet), TCM_GETITEMCOUNT, 0, 0));
 }
 
 inline int CurrentTab(HWND hSheet) {
@@ -189,8 +182,7 @@ inline int CurrentTab(HWND hSheet) {
 inline std::vector<std::wstring> TabTitles(HWND hSheet) {
     std::vector<std::wstring> titles;
     HWND hTab = SheetTab(hSheet);
-    int nCount = TabCount(hSheet);
-    for (int i = 0; i < nCount; ++i) {
+    for (int i = 0; i < TabCount(hSheet); ++i) {
         wchar_t szText[128] = L"";
         TCITEMW item = {};
         item.mask = TCIF_TEXT;
@@ -204,29 +196,17 @@ inline std::vector<std::wstring> TabTitles(HWND hSheet) {
 
 inline std::string JoinTitles(const std::vector<std::wstring>& titles) {
     std::string strOut;
-    for (const std::wstring& strTitle : titles) {
-        if (!strOut.empty()) strOut += ", ";
-        strOut += Utf8(strTitle);
-    }
+    for (const std::wstring& strTitle : titles)
+        strOut += (strOut.empty() ? "" : ", ") + Utf8(strTitle);
     return strOut;
 }
 
 // The sheet of the thread once it is shown, nullptr if it is not in time.
 inline HWND WaitForSheet(DWORD dwThreadId, DWORD dwTimeoutMs = 15000) {
     HWND hSheet = nullptr;
-    WaitFor(dwTimeoutMs, [&] {
-        hSheet = FindDialog(dwThreadId, true, nullptr);
-        return hSheet != nullptr;
-    });
+    WaitFor(dwTimeoutMs,
+            [&] { return (hSheet = FindDialog(dwThreadId, true, nullptr)) != nullptr; });
     return hSheet;
-}
-
-// The index of the tab with this title, or -1.
-inline int TabIndex(HWND hSheet, const wchar_t* pszTitle) {
-    std::vector<std::wstring> titles = TabTitles(hSheet);
-    for (size_t i = 0; i < titles.size(); ++i)
-        if (titles[i] == pszTitle) return static_cast<int>(i);
-    return -1;
 }
 
 // Makes tab nIndex the current one and returns its page once it is shown,
@@ -243,17 +223,16 @@ inline HWND SelectTab(HWND hSheet, int nIndex, DWORD dwTimeoutMs = 15000) {
     return CurrentTab(hSheet) == nIndex ? hPage : nullptr;
 }
 
+// The same for the tab with this title.
+inline HWND SelectTab(HWND hSheet, const wchar_t* pszTitle, DWORD dwTimeoutMs = 15000) {
+    std::vector<std::wstring> titles = TabTitles(hSheet);
+    auto it = std::find(titles.begin(), titles.end(), pszTitle);
+    return SelectTab(hSheet, it == titles.end() ? -1 : static_cast<int>(it - titles.begin()),
+                     dwTimeoutMs);
+}
+
 // The static control of a message box that holds its text.
 const int kIdMessageText = 0xFFFF;
-
-// Messages of the applet that several programs wait for: 1166 after a
-// download, 1016 when the sheet closes after one.
-const wchar_t kUpdatedBefore[] =
-    L"Die Daten wurden zuvor aktualisiert. Die angezeigten Informationen (z.B. "
-    L"Firmwareversion) wiederspiegeln die alten Daten bis das System neu gestartet wird.";
-const wchar_t kAskRestart[] =
-    L"Sie m\u00FCssen Ihr System neu starten, damit die \u00C4nderungen wirksam werden.\n\n"
-    L"Wollen Sie jetzt neu starten?";
 
 // The applet's message boxes on a Marlet are captioned with its name.
 inline bool IsMarletMessageBox(HWND hWnd) {
@@ -266,32 +245,15 @@ inline bool IsTransferDialog(HWND hWnd) {
     return ::GetDlgItem(hWnd, IDC_TRANSFER_BUTTON) && ::GetDlgItem(hWnd, IDC_TRANSFER_PROGRESS);
 }
 
-// The transfer dialog of the thread: the visible dialog with its button.
-inline HWND FindTransferDialog(DWORD dwThreadId) {
-    for (HWND hWnd : TopLevelWindows(dwThreadId))
-        if (IsDialog(hWnd) && ::GetDlgItem(hWnd, IDC_TRANSFER_BUTTON)) return hWnd;
-    return nullptr;
-}
-
 // The text of a message box (its static control 0xFFFF).
 inline std::wstring MessageBoxText(HWND hBox) {
-    HWND hText = ::GetDlgItem(hBox, kIdMessageText);
-    return hText ? WindowText(hText) : std::wstring();
+    return ControlText(hBox, kIdMessageText);
 }
 
 // Wine's Open and Save As dialogs: the file type combo box and a file name
-// field, either the edit edt1 or the combo box cmb13 with an edit inside.
+// field, the edit edt1 or the combo box cmb13.
 inline bool IsFileDialog(HWND hWnd) {
     return ::GetDlgItem(hWnd, cmb1) && (::GetDlgItem(hWnd, cmb13) || ::GetDlgItem(hWnd, edt1));
-}
-
-inline HWND FileNameEdit(HWND hDlg) {
-    HWND hName = ::GetDlgItem(hDlg, cmb13);
-    if (!hName) hName = ::GetDlgItem(hDlg, edt1);
-    if (!hName || ClassName(hName) == L"Edit") return hName;
-    for (HWND hChild : ChildWindows(hName))
-        if (ClassName(hChild) == L"Edit") return hChild;
-    return nullptr;
 }
 
 // Prints what is on the screen of the thread (0: every thread), for failures.
@@ -339,25 +301,11 @@ inline BOOL WINAPI ReleaseScreenDc(HDC hDc) {
     return ::ReleaseDC(nullptr, hDc);
 }
 
-class CFile {
-public:
-    explicit CFile(const std::wstring& strPath)
-        : m_hFile(::CreateFileW(strPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr)) {}
-    ~CFile() {
-        if (m_hFile != INVALID_HANDLE_VALUE) ::CloseHandle(m_hFile);
-    }
-    CFile(const CFile&) = delete;
-    CFile& operator=(const CFile&) = delete;
-    bool IsOpen() const { return m_hFile != INVALID_HANDLE_VALUE; }
-    bool Write(const void* pData, DWORD cb) {
-        DWORD cbWritten = 0;
-        return ::WriteFile(m_hFile, pData, cb, &cbWritten, nullptr) && cbWritten == cb;
-    }
-
-private:
-    HANDLE m_hFile;
-};
+// Writes the file whole, replacing what was there.
+inline bool WriteWholeFile(const std::wstring& strPath, const void* pData, size_t cb) {
+    std::ofstream file(Utf8(strPath), std::ios::binary);
+    return file.write(static_cast<const char*>(pData), static_cast<std::streamsize>(cb)).good();
+}
 
 // Saves the window as it is on the screen, frame included, as a 24-bit BMP.
 // Taken from the screen rather than with PrintWindow, which Wine does not
@@ -385,20 +333,19 @@ inline bool SaveWindowBitmap(HWND hWnd, const std::wstring& strPath) {
     info.biPlanes = 1;
     info.biBitCount = 24;
     info.biCompression = BI_RGB;
-    DWORD cbRow = (static_cast<DWORD>(cx) * 3 + 3) & ~3u;
-    std::vector<BYTE> abPixels(static_cast<size_t>(cbRow) * static_cast<size_t>(cy));
-    if (::GetDIBits(memory.Get(), static_cast<HBITMAP>(bitmap.Get()), 0, static_cast<UINT>(cy),
-                    abPixels.data(), reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS) != cy)
-        return false;
-
     BITMAPFILEHEADER header = {};
     header.bfType = 0x4D42;  // "BM"
     header.bfOffBits = sizeof(header) + sizeof(info);
-    header.bfSize = header.bfOffBits + static_cast<DWORD>(abPixels.size());
-    CFile file(strPath);
-    return file.IsOpen() && file.Write(&header, sizeof(header)) &&
-           file.Write(&info, sizeof(info)) &&
-           file.Write(abPixels.data(), static_cast<DWORD>(abPixels.size()));
+    header.bfSize =
+        header.bfOffBits + ((static_cast<DWORD>(cx) * 3 + 3) & ~3u) * static_cast<DWORD>(cy);
+    std::vector<BYTE> abFile(header.bfSize);
+    if (::GetDIBits(memory.Get(), static_cast<HBITMAP>(bitmap.Get()), 0, static_cast<UINT>(cy),
+                    &abFile[header.bfOffBits], reinterpret_cast<BITMAPINFO*>(&info),
+                    DIB_RGB_COLORS) != cy)
+        return false;
+    std::memcpy(&abFile[0], &header, sizeof(header));
+    std::memcpy(&abFile[sizeof(header)], &info, sizeof(info));
+    return WriteWholeFile(strPath, abFile.data(), abFile.size());
 }
 
 // Brings the window to the front, active, and lets it paint before a screenshot.
@@ -413,43 +360,11 @@ inline void ShowForShot(HWND hWnd) {
     ::Sleep(400);
 }
 
-inline std::vector<BYTE> ReadWholeFile(const std::wstring& strPath) {
-    std::vector<BYTE> abData;
-    HANDLE hFile = ::CreateFileW(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (hFile == INVALID_HANDLE_VALUE) return abData;
-    BYTE abChunk[65536];
-    DWORD cbRead = 0;
-    while (::ReadFile(hFile, abChunk, sizeof(abChunk), &cbRead, nullptr) && cbRead > 0)
-        abData.insert(abData.end(), abChunk, abChunk + cbRead);
-    ::CloseHandle(hFile);
-    return abData;
-}
-
-// The names in a folder, without "." and "..".
-inline std::vector<std::wstring> FilesIn(const std::wstring& strDir) {
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW found;
-    HANDLE hFind = ::FindFirstFileW((strDir + L"\\*").c_str(), &found);
-    if (hFind == INVALID_HANDLE_VALUE) return names;
-    do {
-        if (found.cFileName[0] != L'.') names.push_back(found.cFileName);
-    } while (::FindNextFileW(hFind, &found));
-    ::FindClose(hFind);
-    return names;
-}
-
 // A text for the one-line check output: line breaks shown as \r and \n.
 inline std::string OneLine(const std::wstring& strText) {
     std::string strOut;
-    for (char ch : Utf8(strText)) {
-        if (ch == '\r')
-            strOut += "\\r";
-        else if (ch == '\n')
-            strOut += "\\n";
-        else
-            strOut += ch;
-    }
+    for (char ch : Utf8(strText))
+        strOut += ch == '\r' ? std::string("\\r") : ch == '\n' ? "\\n" : std::string(1, ch);
     return strOut;
 }
 
@@ -464,46 +379,44 @@ const wchar_t kAppletPath[] = L"C:\\windows\\system32\\TmRoveVodore.cpl";
 // The applet's entry point.
 typedef LONG(APIENTRY* PFN_CPLAPPLET)(HWND, UINT, LPARAM, LPARAM);
 
-class CLibrary : public COwned<HMODULE> {
-public:
-    explicit CLibrary(const wchar_t* pszPath)
-        : COwned(::LoadLibraryW(pszPath), ::FreeLibrary), m_dwError(Get() ? 0 : ::GetLastError()) {}
-    DWORD Error() const { return m_dwError; }
-
-private:
-    DWORD m_dwError;
-};
-
-// The applet's entry point in a loaded module, or nullptr.
-inline PFN_CPLAPPLET AppletEntry(const CLibrary& applet) {
-    return applet.Get() ? reinterpret_cast<PFN_CPLAPPLET>(reinterpret_cast<void (*)()>(
-                              ::GetProcAddress(applet.Get(), "CPlApplet")))
-                        : nullptr;
+// Whatever went wrong, the host thread must get out of CPL_DBLCLK: every
+// dialog of it still open is reported, then cancelled or answered No.
+inline void CloseLeftovers(CChecks& checks, DWORD dwHostThread, HANDLE hDblClkDone,
+                           DWORD dwWaitMs) {
+    bool bDone = WaitFor(dwWaitMs, [&] {
+        if (::WaitForSingleObject(hDblClkDone, 0) == WAIT_OBJECT_0) return true;
+        for (HWND hWnd : TopLevelWindows(dwHostThread)) {
+            if (!IsDialog(hWnd)) continue;
+            checks.Check(false, "unexpected window \"%s\" is open; closing it",
+                         Utf8(WindowText(hWnd)).c_str());
+            DumpWindows(checks, dwHostThread);
+            if (IsSheet(hWnd))
+                ::PostMessageW(hWnd, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+            else
+                ::PostMessageW(hWnd, WM_COMMAND, HasVisibleButton(hWnd, IDNO) ? IDNO : IDCANCEL, 0);
+            ::Sleep(500);
+        }
+        return false;
+    });
+    if (!bDone) {
+        checks.Check(false, "CPL_DBLCLK did not return");
+        DumpWindows(checks, dwHostThread);
+        std::_Exit(checks.Finish());
+    }
 }
 
 // One double-click of the applet: this thread is the host inside CPL_DBLCLK
 // while fnDriver works the windows from a second thread; it gets the host
 // thread and an event set once CPL_DBLCLK has returned. Whatever the driver
-// did, a sheet or dialog still open afterwards is cancelled, so the call
-// returns; if it does not, pszStuck fails and the program ends.
-inline LONG DoubleClickApplet(CChecks& checks, PFN_CPLAPPLET pfnApplet, HWND hHost,
-                              const std::function<void(DWORD dwHostThread, HANDLE hDone)>& fnDriver,
-                              const char* pszStuck = "CPL_DBLCLK returns") {
+// left open is closed then.
+inline LONG DoubleClickApplet(
+    CChecks& checks, PFN_CPLAPPLET pfnApplet, HWND hHost,
+    const std::function<void(DWORD dwHostThread, HANDLE hDone)>& fnDriver) {
     const DWORD dwHostThread = ::GetCurrentThreadId();
     COwned<HANDLE> done(::CreateEventW(nullptr, TRUE, FALSE, nullptr), ::CloseHandle);
     std::thread driver([&] {
         fnDriver(dwHostThread, done.Get());
-        for (int nTry = 0; nTry < 2; ++nTry) {
-            if (::WaitForSingleObject(done.Get(), 15000) == WAIT_OBJECT_0) return;
-            for (HWND hWnd : TopLevelWindows(dwHostThread)) {
-                if (IsSheet(hWnd))
-                    ::PostMessageW(hWnd, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
-                else if (IsDialog(hWnd))
-                    ::PostMessageW(hWnd, WM_COMMAND, IDCANCEL, 0);
-            }
-        }
-        checks.Check(false, "%s", pszStuck);
-        std::_Exit(checks.Finish());
+        CloseLeftovers(checks, dwHostThread, done.Get(), 15000);
     });
     LONG nResult = pfnApplet(hHost, CPL_DBLCLK, 0, 0);
     ::SetEvent(done.Get());
@@ -520,34 +433,27 @@ public:
 };
 
 // The driver thread's view of the dialogs the host thread shows besides the
-// sheet: message boxes, file and transfer dialogs. Check texts start with
-// the prefix if there is one ("Marlet: the Open dialog appears").
+// sheet: message boxes, file and transfer dialogs.
 class CHostDriver {
 protected:
-    CHostDriver(CChecks& checks, DWORD dwHostThread, DWORD dwWaitMs,
-                const char* pszPrefix = nullptr)
-        : m_checks(checks),
-          m_dwHostThread(dwHostThread),
-          m_dwWaitMs(dwWaitMs),
-          m_strPrefix(pszPrefix ? std::string(pszPrefix) + ": " : std::string()) {}
+    CHostDriver(CChecks& checks, DWORD dwHostThread, DWORD dwWaitMs)
+        : m_checks(checks), m_dwHostThread(dwHostThread), m_dwWaitMs(dwWaitMs) {}
 
     HWND FindHostDialog(bool (*pfnIs)(HWND)) const {
-        for (HWND hWnd : TopLevelWindows(m_dwHostThread))
-            if (IsDialog(hWnd) && !IsSheet(hWnd) && pfnIs(hWnd)) return hWnd;
-        return nullptr;
+        return FindDialogIf(m_dwHostThread,
+                            [&](HWND hWnd) { return !IsSheet(hWnd) && pfnIs(hWnd); });
     }
 
     HWND WaitDialog(bool (*pfnIs)(HWND), const std::string& strWhat) {
         HWND hDlg = nullptr;
         bool bShown = WaitFor(m_dwWaitMs, [&] { return (hDlg = FindHostDialog(pfnIs)); });
-        if (!m_checks.Check(bShown, "%s%s appears", m_strPrefix.c_str(), strWhat.c_str()))
-            DumpWindows(m_checks, 0);
+        if (!m_checks.Check(bShown, "%s appears", strWhat.c_str())) DumpWindows(m_checks, 0);
         return bShown ? hDlg : nullptr;
     }
 
     bool WaitGone(HWND hWnd, const std::string& strWhat) {
-        return m_checks.Check(WaitFor(m_dwWaitMs, [&] { return !::IsWindow(hWnd); }), "%s%s closes",
-                              m_strPrefix.c_str(), strWhat.c_str());
+        return m_checks.Check(WaitFor(m_dwWaitMs, [&] { return !::IsWindow(hWnd); }), "%s closes",
+                              strWhat.c_str());
     }
 
     // A click as the mouse gives it: the button's own press and release.
@@ -560,39 +466,13 @@ protected:
                        reinterpret_cast<LPARAM>(::GetDlgItem(hBox, nId)));
     }
 
-    // Whatever went wrong, the host thread must get out of CPL_DBLCLK:
-    // everything still open is reported, then cancelled or answered No.
-    // fnEachTry frees what else may hold the host (a held transfer).
-    void CloseEverything(HANDLE hDblClkDone, const std::function<void()>& fnEachTry = nullptr) {
-        bool bDone = WaitFor(m_dwWaitMs, [&] {
-            if (::WaitForSingleObject(hDblClkDone, 0) == WAIT_OBJECT_0) return true;
-            if (fnEachTry) fnEachTry();
-            for (HWND hWnd : TopLevelWindows(m_dwHostThread)) {
-                if (!IsDialog(hWnd)) continue;
-                m_checks.Check(false, "%sunexpected window \"%s\" is open; closing it",
-                               m_strPrefix.c_str(), Utf8(WindowText(hWnd)).c_str());
-                DumpWindows(m_checks, m_dwHostThread);
-                if (IsSheet(hWnd))
-                    ::PostMessageW(hWnd, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
-                else
-                    Answer(hWnd, HasVisibleButton(hWnd, IDNO) ? IDNO : IDCANCEL);
-                ::Sleep(500);
-            }
-            return false;
-        });
-        if (!bDone) {
-            m_checks.Check(false, "%sCPL_DBLCLK did not return", m_strPrefix.c_str());
-            DumpWindows(m_checks, m_dwHostThread);
-            std::_Exit(m_checks.Finish());
-        }
+    void CloseEverything(HANDLE hDblClkDone) {
+        CloseLeftovers(m_checks, m_dwHostThread, hDblClkDone, m_dwWaitMs);
     }
 
     CChecks& m_checks;
     const DWORD m_dwHostThread;
     const DWORD m_dwWaitMs;
-
-private:
-    std::string m_strPrefix;
 };
 
 // The simulator's control functions, taken from the TmIvro.dll the applet loaded.
@@ -606,15 +486,11 @@ struct CSimulator {
 
     bool Bind() {
         HMODULE hModule = ::GetModuleHandleW(L"TmIvro.dll");
-        if (!hModule) return false;
-        Take(hModule, "TmSimReset", m_pfnReset);
-        Take(hModule, "TmSimLoadProfileText", m_pfnLoadProfileText);
-        Take(hModule, "TmSimSet", m_pfnSet);
-        Take(hModule, "TmSimGet", m_pfnGet);
-        Take(hModule, "TmSimGetCallLog", m_pfnGetCallLog);
-        Take(hModule, "TmSimClearCallLog", m_pfnClearCallLog);
-        return m_pfnReset && m_pfnLoadProfileText && m_pfnSet && m_pfnGet && m_pfnGetCallLog &&
-               m_pfnClearCallLog;
+        return hModule && Take(hModule, "TmSimReset", m_pfnReset) &&
+               Take(hModule, "TmSimLoadProfileText", m_pfnLoadProfileText) &&
+               Take(hModule, "TmSimSet", m_pfnSet) && Take(hModule, "TmSimGet", m_pfnGet) &&
+               Take(hModule, "TmSimGetCallLog", m_pfnGetCallLog) &&
+               Take(hModule, "TmSimClearCallLog", m_pfnClearCallLog);
     }
     bool Set(const char* pszKey, const char* pszValue) const {
         return m_pfnSet(pszKey, pszValue) != FALSE;
@@ -634,23 +510,31 @@ struct CSimulator {
 private:
     // Through void(*)(): a direct cast trips -Wcast-function-type.
     template <class F>
-    static void Take(HMODULE hModule, const char* pszName, F& pfn) {
+    static bool Take(HMODULE hModule, const char* pszName, F& pfn) {
         pfn = reinterpret_cast<F>(reinterpret_cast<void (*)()>(::GetProcAddress(hModule, pszName)));
+        return pfn != nullptr;
     }
 };
 
-// The applet loaded as the Control Panel loads it, its entry point, and the
-// simulator's control functions from the TmIvro.dll it brought along.
+// The applet loaded as the Control Panel loads it (or from another path),
+// its entry point, and the simulator's control functions from the TmIvro.dll
+// it brought along.
 struct CLoadedApplet {
-    CLibrary m_library{kAppletPath};
-    PFN_CPLAPPLET m_pfnApplet = AppletEntry(m_library);
+    explicit CLoadedApplet(const wchar_t* pszPath = kAppletPath) : m_pszPath(pszPath) {}
+
+    const wchar_t* m_pszPath;
+    COwned<HMODULE> m_library{::LoadLibraryW(m_pszPath), ::FreeLibrary};
+    DWORD m_dwError = m_library.Get() ? 0 : ::GetLastError();
+    // Through void(*)(): a direct cast trips -Wcast-function-type.
+    PFN_CPLAPPLET m_pfnApplet = reinterpret_cast<PFN_CPLAPPLET>(reinterpret_cast<void (*)()>(
+        m_library.Get() ? ::GetProcAddress(m_library.Get(), "CPlApplet") : nullptr));
     CSimulator m_simulator;
     bool m_bBound = m_simulator.Bind();
 
     // The two checks of programs that need both to go on.
     bool CheckLoaded(CChecks& checks) const {
         if (!checks.Check(m_library.Get() != nullptr, "LoadLibraryW(%s) (last error %lu)",
-                          Utf8(kAppletPath).c_str(), static_cast<unsigned long>(m_library.Error())))
+                          Utf8(m_pszPath).c_str(), static_cast<unsigned long>(m_dwError)))
             return false;
         return checks.Check(m_pfnApplet && m_bBound,
                             "CPlApplet and the simulator's control functions");

@@ -2,7 +2,8 @@
 // main thread is the host (CPlApplet messages, the modal CPL_DBLCLK), a
 // driver thread works the real windows. Only what the native tests cannot
 // show: the identity from the real resources, the real pages' controls and
-// timers, and the policies in the real registry.
+// timers, the policies in the real registry, and the key matrix dialog
+// following the keys the simulator presses, key codes off only while it is open.
 #include <windows.h>
 #include <cpl.h>
 #include <prsht.h>
@@ -38,12 +39,13 @@ const struct {
 };
 
 // A Marlet whose stored display defaults differ from the current values;
-// the contrast is at its factory value, so Auto is ticked when it shows.
+// the contrast is at its factory value, so Auto is ticked when it shows. No
+// key demo: the test presses the keys.
 const char kProfile[] =
     "[device]\ntype = 4\n"
     "[display]\nbrightness = 80\nbrightness_default = 70\nbrightness_factory = 90\n"
     "contrast = 45\ncontrast_default = 40\ncontrast_factory = 45\n"
-    "[temperature]\ncpu = -10\nio = 36\ndrift = 0\n";
+    "[temperature]\ncpu = -10\nio = 36\ndrift = 0\n[keys]\ndemo_interval = 0\n";
 
 const wchar_t kPolicyKey[] = L"Control Panel\\IVRO";
 // A control each policy holds grey while it is set.
@@ -81,8 +83,51 @@ void ExpectText(CChecks& checks, HWND hPage, int nId, const std::string& strText
 }
 
 HWND ShowPage(HWND hSheet, const wchar_t* pszTitle) {
-    return wt::SelectTab(hSheet, wt::TabIndex(hSheet, pszTitle), kWaitMs);
+    return wt::SelectTab(hSheet, pszTitle, kWaitMs);
 }
+
+bool IsMatrixDialog(HWND hWnd) {
+    return ::GetDlgItem(hWnd, IDC_MATRIX_FIRST) && ::GetDlgItem(hWnd, IDC_MATRIX_LOW);
+}
+
+// The Keys page's "Zeigen...": a question, then the key matrix dialog.
+class CKeyMatrixDriver : private wt::CHostDriver {
+public:
+    CKeyMatrixDriver(CChecks& checks, const CSimulator& simulator, DWORD dwHostThread)
+        : CHostDriver(checks, dwHostThread, kWaitMs), m_sim(simulator) {}
+
+    void Run(HWND hSheet) {
+        HWND hPage = ShowPage(hSheet, L"Tasten");
+        // A page asking for help would bring back the sheet's Help button.
+        HWND hHelp = ::GetDlgItem(hSheet, IDHELP);
+        if (!m_checks.Check(hPage && (!hHelp || !::IsWindowVisible(hHelp)),
+                            "the Keys page; the sheet has no Help button"))
+            return;
+        Click(hPage, IDC_KEY_SHOW);
+        HWND hBox = WaitDialog(wt::IsMarletMessageBox, "\"Zeigen...\": the question");
+        if (!hBox) return;
+        Answer(hBox, IDOK);
+        HWND hDlg = WaitDialog(IsMatrixDialog, "the key matrix dialog");
+        if (!hDlg) return;
+        m_checks.Check(m_sim.Get("keys.codes_enabled") == "0",
+                       "key codes are off while the matrix is open");
+        ExpectText(m_checks, hDlg, IDC_MATRIX_FIRST, "", "no key pressed: the first-key field");
+        // Keys 21 and 99 pressed, then 21 released.
+        m_sim.Set("keys.matrix", "00 00 20 00 00 00 00 00 00 00 00 00 08 00 00 00");
+        ExpectText(m_checks, hDlg, IDC_MATRIX_FIRST, "2.5 (21)",
+                   "a pressed key: the first-key field");
+        m_sim.Set("keys.matrix", "00 00 00 00 00 00 00 00 00 00 00 00 08 00 00 00");
+        ExpectText(m_checks, hDlg, IDC_MATRIX_FIRST, "12.3 (99)",
+                   "key 21 released: the first-key field");
+        Answer(hDlg, IDOK);
+        if (!WaitGone(hDlg, "the key matrix dialog")) return;
+        bool bOn = wt::WaitFor(kWaitMs, [&] { return m_sim.Get("keys.codes_enabled") == "1"; });
+        m_checks.Check(bOn, "key codes are on again after OK");
+    }
+
+private:
+    const CSimulator& m_sim;
+};
 
 // Whether each policy's control is usable on the sheet's pages.
 void CheckPolicyControls(CChecks& checks, HWND hSheet, bool bUsable) {
@@ -99,9 +144,7 @@ void CheckPolicyControls(CChecks& checks, HWND hSheet, bool bUsable) {
 // arrow clicked: the sheet's real controls write nothing of their own, OK
 // stores the brightness set as the default. Without policies their controls
 // are usable.
-void DriveQuietOk(CChecks& checks, const CSimulator& simulator, DWORD dwHostThread) {
-    HWND hSheet = wt::WaitForSheet(dwHostThread, kWaitMs);
-    if (!checks.Check(hSheet != nullptr, "OK: the sheet opens")) return wt::DumpWindows(checks, 0);
+void DriveQuietOk(CChecks& checks, const CSimulator& simulator, HWND hSheet, DWORD) {
     std::vector<std::wstring> titles = wt::TabTitles(hSheet);
     if (!checks.Check(titles.size() == 10, "ten pages (saw %s)", wt::JoinTitles(titles).c_str()))
         return;
@@ -122,21 +165,18 @@ void DriveQuietOk(CChecks& checks, const CSimulator& simulator, DWORD dwHostThre
     ::SendMessageW(::GetDlgItem(hPage, IDC_BRIGHTNESS_UP), BM_CLICK, 0, 0);
     ExpectText(checks, hPage, IDC_BRIGHTNESS_VALUE, "81", "the arrow steps the brightness");
     ::PostMessageW(hSheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
-    checks.Check(wt::WaitFor(kWaitMs, [&] { return !::IsWindow(hSheet); }),
-                 "the sheet closes with OK");
 }
 
-// Cancel with every policy set, after the temperatures were watched and the
-// brightness arrow held.
-void DrivePoliciesCancel(CChecks& checks, const CSimulator& simulator, DWORD dwHostThread) {
-    HWND hSheet = wt::WaitForSheet(dwHostThread, kWaitMs);
-    if (!checks.Check(hSheet != nullptr, "Cancel: the sheet opens"))
-        return wt::DumpWindows(checks, 0);
+// Cancel with every policy set, after the temperatures were watched, the key
+// matrix looked at and the brightness arrow held.
+void DrivePoliciesCancel(CChecks& checks, const CSimulator& simulator, HWND hSheet,
+                         DWORD dwHostThread) {
     CheckPolicyControls(checks, hSheet, false);
     HWND hPage = ShowPage(hSheet, L"Temperaturen");
     ExpectText(checks, hPage, IDC_TEMP_BOARD, "36", "board temperature");
     simulator.Set("temperature.io", "-128");
     ExpectText(checks, hPage, IDC_TEMP_BOARD, "-128", "the board temperature follows the device");
+    CKeyMatrixDriver(checks, simulator, dwHostThread).Run(hSheet);
 
     hPage = ShowPage(hSheet, L"Display");
     if (!checks.Check(hPage != nullptr, "the Display page is shown")) return;
@@ -151,17 +191,6 @@ void DrivePoliciesCancel(CChecks& checks, const CSimulator& simulator, DWORD dwH
                  "a held arrow steps the brightness more than once (80 -> %d)", nBrightness);
     ExpectText(checks, hPage, IDC_BRIGHTNESS_VALUE, strBrightness, "the field shows the device's");
     ::PostMessageW(hSheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
-    checks.Check(wt::WaitFor(kWaitMs, [&] { return !::IsWindow(hSheet); }),
-                 "the sheet closes with Cancel");
-}
-
-bool WritePolicies() {
-    const DWORD dwValue = 1;
-    bool bWritten = true;
-    for (const auto& effect : kPolicyEffects)
-        bWritten &= ::RegSetKeyValueW(HKEY_CURRENT_USER, kPolicyKey, effect.m_pszValue, REG_DWORD,
-                                      &dwValue, sizeof(dwValue)) == ERROR_SUCCESS;
-    return bWritten;
 }
 
 }  // namespace
@@ -194,12 +223,23 @@ int wmain() {
         pfnApplet(host.Get(), CPL_EXIT, 0, 0);
     }
 
-    checks.Check(simulator.m_pfnLoadProfileText(kProfile) != FALSE, "simulator profile loaded");
-    pfnApplet(host.Get(), CPL_INIT, 0, 0);
-    simulator.m_pfnClearCallLog();
-    LONG nResult = wt::DoubleClickApplet(checks, pfnApplet, host.Get(), [&](DWORD dwHost, HANDLE) {
-        DriveQuietOk(checks, simulator, dwHost);
-    });
+    // One sheet run on the profile's Marlet: fnDrive works the sheet and
+    // presses the button that closes it.
+    auto runSheet = [&](const char* pszButton,
+                        void (*pfnDrive)(CChecks&, const CSimulator&, HWND, DWORD)) {
+        checks.Check(simulator.m_pfnLoadProfileText(kProfile) != FALSE, "simulator profile loaded");
+        pfnApplet(host.Get(), CPL_INIT, 0, 0);
+        simulator.m_pfnClearCallLog();
+        return wt::DoubleClickApplet(checks, pfnApplet, host.Get(), [&](DWORD dwHost, HANDLE) {
+            HWND hSheet = wt::WaitForSheet(dwHost, kWaitMs);
+            if (!checks.Check(hSheet != nullptr, "%s: the sheet opens", pszButton))
+                return wt::DumpWindows(checks, 0);
+            pfnDrive(checks, simulator, hSheet, dwHost);
+            checks.Check(wt::WaitFor(kWaitMs, [&] { return !::IsWindow(hSheet); }),
+                         "the sheet closes with %s", pszButton);
+        });
+    };
+    LONG nResult = runSheet("OK", DriveQuietOk);
     const std::string strWrites = Writes(simulator);
     checks.Check(nResult == 1 &&
                      strWrites == "IvroSetBrightness value=81; IvroSetDefaultBrightness value=81; ",
@@ -208,14 +248,14 @@ int wmain() {
                  strWrites.c_str());
     pfnApplet(host.Get(), CPL_EXIT, 0, 0);
 
-    checks.Check(WritePolicies(), "every policy set in HKEY_CURRENT_USER\\%s",
+    const DWORD dwOne = 1;
+    bool bWritten = true;
+    for (const auto& effect : kPolicyEffects)
+        bWritten &= ::RegSetKeyValueW(HKEY_CURRENT_USER, kPolicyKey, effect.m_pszValue, REG_DWORD,
+                                      &dwOne, sizeof(dwOne)) == ERROR_SUCCESS;
+    checks.Check(bWritten, "every policy set in HKEY_CURRENT_USER\\%s",
                  wt::Utf8(kPolicyKey).c_str());
-    checks.Check(simulator.m_pfnLoadProfileText(kProfile) != FALSE, "simulator profile loaded");
-    pfnApplet(host.Get(), CPL_INIT, 0, 0);
-    simulator.m_pfnClearCallLog();
-    wt::DoubleClickApplet(checks, pfnApplet, host.Get(), [&](DWORD dwHost, HANDLE) {
-        DrivePoliciesCancel(checks, simulator, dwHost);
-    });
+    runSheet("Cancel", DrivePoliciesCancel);
     checks.Check(simulator.Get("display.brightness") == "80" &&
                      simulator.Get("display.contrast") == "45" &&
                      Writes(simulator).find("IvroSetDefault") == std::string::npos,

@@ -28,25 +28,22 @@ const DWORD kWaitMs = 20000;
 const DWORD kKindFpga = 8;
 const DWORD kOldVersion = 107;  // what the simulated device holds at first
 const DWORD kNewVersion = 108;
+const wchar_t kAskRestart[] =
+    L"Sie m\u00FCssen Ihr System neu starten, damit die \u00C4nderungen wirksam werden.\n\n"
+    L"Wollen Sie jetzt neu starten?";
 
 int ProgressPos(HWND hDlg) {
     DWORD_PTR nPos = 0;
-    if (!::SendMessageTimeoutW(::GetDlgItem(hDlg, IDC_TRANSFER_PROGRESS), PBM_GETPOS, 0, 0,
-                               SMTO_ABORTIFHUNG, 5000, &nPos))
-        return -1;
+    ::SendMessageTimeoutW(::GetDlgItem(hDlg, IDC_TRANSFER_PROGRESS), PBM_GETPOS, 0, 0,
+                          SMTO_ABORTIFHUNG, 5000, &nPos);
     return static_cast<int>(nPos);
 }
 
-// A message box of this process owned by hOwner (any thread).
+// A message box owned by hOwner, of any thread.
 HWND FindOwnedBox(HWND hOwner) {
-    for (HWND hWnd : wt::TopLevelWindows(0)) {
-        DWORD dwProcess = 0;
-        ::GetWindowThreadProcessId(hWnd, &dwProcess);
-        if (dwProcess == ::GetCurrentProcessId() && wt::IsDialog(hWnd) &&
-            ::GetWindow(hWnd, GW_OWNER) == hOwner && ::GetDlgItem(hWnd, wt::kIdMessageText))
-            return hWnd;
-    }
-    return nullptr;
+    return wt::FindDialogIf(0, [&](HWND hWnd) {
+        return ::GetWindow(hWnd, GW_OWNER) == hOwner && ::GetDlgItem(hWnd, wt::kIdMessageText);
+    });
 }
 
 // The user's side of one sheet run, on its own thread while the main thread
@@ -56,34 +53,30 @@ public:
     CRoadDriver(wt::CChecks& checks, const wt::CSimulator& simulator, DWORD dwHostThread)
         : CHostDriver(checks, dwHostThread, kWaitMs), m_simulator(simulator) {}
 
-    void Run(HANDLE hDblClkDone, const std::wstring& strNew, const std::wstring& strOlder) {
+    void Run(const std::wstring& strNew, const std::wstring& strOlder) {
         if (OpenVersionsPage() && Update(strNew)) CancelWhileAsked(strOlder);
         CloseSheetAndAnswerRestart();
-        CloseEverything(hDblClkDone, [&] { m_simulator.Set("transfer.hold_step", "0"); });
+        // A held transfer would keep its dialog open.
+        m_simulator.Set("transfer.hold_step", "0");
     }
 
 private:
     bool OpenVersionsPage() {
         HWND hSheet = wt::WaitForSheet(m_dwHostThread, kWaitMs);
-        int nTab = hSheet ? wt::TabIndex(hSheet, L"Versionen") : -1;
-        m_hPage = nTab >= 0 ? wt::SelectTab(hSheet, nTab, kWaitMs) : nullptr;
-        return m_checks.Check(m_hPage && wt::WaitFor(kWaitMs,
-                                                     [&] {
-                                                         return ::IsWindowEnabled(::GetDlgItem(
-                                                             m_hPage, IDC_VER_FPGA_UPDATE));
-                                                     }),
-                              "the sheet's Versions page offers the FPGA update");
+        m_hPage = hSheet ? wt::SelectTab(hSheet, L"Versionen", kWaitMs) : nullptr;
+        bool bOffered = m_hPage && wt::WaitFor(kWaitMs, [&] {
+                            return ::IsWindowEnabled(::GetDlgItem(m_hPage, IDC_VER_FPGA_UPDATE));
+                        });
+        return m_checks.Check(bOffered, "the sheet's Versions page offers the FPGA update");
     }
 
     // "Update..." and the real Open dialog: the user types a full path.
     HWND StartUpdate(const std::wstring& strPath, const char* pszWhat) {
         Click(m_hPage, IDC_VER_FPGA_UPDATE);
         HWND hOpen = WaitDialog(wt::IsFileDialog, std::string(pszWhat) + ": the Open dialog");
-        HWND hEdit = hOpen ? wt::FileNameEdit(hOpen) : nullptr;
-        if (!m_checks.Check(hEdit != nullptr, "%s: a file name field", pszWhat)) return nullptr;
-        DWORD_PTR nResult = 0;
-        ::SendMessageTimeoutW(hEdit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(strPath.c_str()),
-                              SMTO_ABORTIFHUNG, 5000, &nResult);
+        if (!hOpen) return nullptr;
+        // The file name field, whichever it is; a combo box passes the text to its edit.
+        for (int nId : {cmb13, edt1}) ::SetDlgItemTextW(hOpen, nId, strPath.c_str());
         Click(hOpen, IDOK);
         if (!WaitGone(hOpen, std::string(pszWhat) + ": the Open dialog")) return nullptr;
         return WaitDialog(wt::IsTransferDialog, std::string(pszWhat) + ": the transfer dialog");
@@ -99,14 +92,12 @@ private:
             int nPos = ProgressPos(hDlg);
             if (positions.empty() || positions.back() != nPos) positions.push_back(nPos);
         };
-        m_checks.Check(
-            wt::WaitFor(kWaitMs,
-                        [&] {
-                            sample();
-                            return !::IsWindowEnabled(::GetDlgItem(hDlg, IDC_TRANSFER_BUTTON)) &&
-                                   ProgressPos(hDlg) > 0;
-                        }),
-            "update: writing, \"Abbrechen\" is grey");
+        bool bWriting = wt::WaitFor(kWaitMs, [&] {
+            sample();
+            return !::IsWindowEnabled(::GetDlgItem(hDlg, IDC_TRANSFER_BUTTON)) &&
+                   ProgressPos(hDlg) > 0;
+        });
+        m_checks.Check(bWriting, "update: writing, \"Abbrechen\" is grey");
         // The button, Esc, Enter and the close box are refused while the device is written.
         Click(hDlg, IDC_TRANSFER_BUTTON);
         Answer(hDlg, IDCANCEL);
@@ -163,8 +154,7 @@ private:
         ::PostMessageW(hSheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
         HWND hBox = WaitDialog(wt::IsMarletMessageBox, "closing the sheet asks for the restart");
         if (!hBox) return;
-        m_checks.Check(!::IsWindow(hSheet) &&
-                           wt::ControlText(hBox, wt::kIdMessageText) == wt::kAskRestart &&
+        m_checks.Check(!::IsWindow(hSheet) && wt::MessageBoxText(hBox) == kAskRestart &&
                            wt::HasVisibleButton(hBox, IDYES) && wt::HasVisibleButton(hBox, IDNO),
                        "the restart is asked Yes or No after the sheet is gone");
         Answer(hBox, IDNO);
@@ -179,8 +169,7 @@ private:
 bool WriteFpgaFile(const std::wstring& strPath, DWORD nVersion) {
     std::vector<tmsim::Byte> abFile = tmsim::BuildTransferFile(
         kKindFpga, 4, nVersion, tmsim::SampleTransferData(kKindFpga, nVersion, 300000));
-    wt::CFile file(strPath);
-    return file.IsOpen() && file.Write(abFile.data(), static_cast<DWORD>(abFile.size()));
+    return wt::WriteWholeFile(strPath, abFile.data(), abFile.size());
 }
 
 }  // namespace
@@ -208,8 +197,8 @@ int wmain() {
     wt::CHostWindow host;
     applet.m_pfnApplet(host.Get(), CPL_INIT, 0, 0);
     LONG nResult = wt::DoubleClickApplet(
-        checks, applet.m_pfnApplet, host.Get(), [&](DWORD dwHostThread, HANDLE hDone) {
-            CRoadDriver(checks, simulator, dwHostThread).Run(hDone, strNew, strOlder);
+        checks, applet.m_pfnApplet, host.Get(), [&](DWORD dwHostThread, HANDLE) {
+            CRoadDriver(checks, simulator, dwHostThread).Run(strNew, strOlder);
         });
     checks.Check(nResult == 1, "CPL_DBLCLK returns 1 (saw %ld)", static_cast<long>(nResult));
     applet.m_pfnApplet(host.Get(), CPL_EXIT, 0, 0);

@@ -44,12 +44,12 @@ void CheckHelp(wt::CChecks& checks, PFN_HHSPYTAKE pfnTake, HWND hHost) {
     ::CreateDirectoryW(kFolder, nullptr);
     const std::wstring strApplet = std::wstring(kFolder) + L"\\TmRoveVodore.cpl";
     const std::wstring strHelp = std::wstring(kFolder) + L"\\TmRoveVodore.chm";
-    checks.Check(
-        ::CopyFileW(wt::kAppletPath, strApplet.c_str(), FALSE) && wt::CFile(strHelp).IsOpen(),
-        "the applet with a help file beside it in %s", wt::Utf8(kFolder).c_str());
-    wt::CLibrary applet(strApplet.c_str());
-    wt::PFN_CPLAPPLET pfnApplet = wt::AppletEntry(applet);
-    if (!checks.Check(pfnApplet != nullptr, "the applet loads")) return;
+    checks.Check(::CopyFileW(wt::kAppletPath, strApplet.c_str(), FALSE) &&
+                     wt::WriteWholeFile(strHelp, "", 0),
+                 "the applet with a help file beside it in %s", wt::Utf8(kFolder).c_str());
+    wt::CLoadedApplet applet(strApplet.c_str());
+    const wt::PFN_CPLAPPLET pfnApplet = applet.m_pfnApplet;
+    if (!applet.CheckLoaded(checks)) return;
     // The calls since the last look are exactly strCalls.
     auto expect = [&](const std::wstring& strCalls, const char* pszWhat) {
         wchar_t szSeen[4096] = L"";
@@ -82,7 +82,7 @@ int wmain() {
     wt::CChecks checks;
     // Loaded here first, so that the applet's load of the registered path
     // binds this same module.
-    wt::CLibrary spy(SpyPath().c_str());
+    wt::COwned<HMODULE> spy(::LoadLibraryW(SpyPath().c_str()), ::FreeLibrary);
     auto pfnTake = reinterpret_cast<PFN_HHSPYTAKE>(reinterpret_cast<void (*)()>(
         spy.Get() ? ::GetProcAddress(spy.Get(), "HhSpyTake") : nullptr));
     // Put back afterwards: the other tests use the prefix's own control.

@@ -6,6 +6,8 @@
 // never ends, so a message box or a read of the input shows as a hang.
 #include <windows.h>
 
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -49,32 +51,28 @@ CToolRun RunTool(const std::wstring& strArgs, const std::wstring& strProfile,
                  const wchar_t* pszFolder = nullptr) {
     CToolRun run;
     SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-    HANDLE hOutRead = nullptr, hOutWrite = nullptr, hErrRead = nullptr, hErrWrite = nullptr;
-    HANDLE hInRead = nullptr, hInWrite = nullptr;
-    ::CreatePipe(&hOutRead, &hOutWrite, &inherit, 0);
-    ::CreatePipe(&hErrRead, &hErrWrite, &inherit, 0);
-    ::CreatePipe(&hInRead, &hInWrite, &inherit, 0);
-    ::SetHandleInformation(hOutRead, HANDLE_FLAG_INHERIT, 0);
-    ::SetHandleInformation(hErrRead, HANDLE_FLAG_INHERIT, 0);
-    ::SetHandleInformation(hInWrite, HANDLE_FLAG_INHERIT, 0);
+    // Pipes of standard input, output and error; the test's ends not inherited.
+    HANDLE hRead[3] = {}, hWrite[3] = {};
+    for (int i = 0; i < 3; ++i) {
+        ::CreatePipe(&hRead[i], &hWrite[i], &inherit, 0);
+        ::SetHandleInformation(i == 0 ? hWrite[i] : hRead[i], HANDLE_FLAG_INHERIT, 0);
+    }
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = hInRead;
-    startup.hStdOutput = hOutWrite;
-    startup.hStdError = hErrWrite;
+    startup.hStdInput = hRead[0];
+    startup.hStdOutput = hWrite[1];
+    startup.hStdError = hWrite[2];
     std::wstring strCommand = L"\"" + ToolPath() + L"\" " + strArgs;
     if (!strProfile.empty()) ::SetEnvironmentVariableW(L"TMIVRO_PROFILE", strProfile.c_str());
     PROCESS_INFORMATION process = {};
     const BOOL bStarted =
         ::CreateProcessW(nullptr, &strCommand[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
                          pszFolder, &startup, &process);
-    ::CloseHandle(hOutWrite);
-    ::CloseHandle(hErrWrite);
-    ::CloseHandle(hInRead);
     // With the writing ends closed, the readers end when the tool does.
-    std::thread outReader([&] { ReadAll(hOutRead, run.strOut); });
-    std::thread errReader([&] { ReadAll(hErrRead, run.strErr); });
+    for (HANDLE hHandle : {hRead[0], hWrite[1], hWrite[2]}) ::CloseHandle(hHandle);
+    std::thread outReader([&] { ReadAll(hRead[1], run.strOut); });
+    std::thread errReader([&] { ReadAll(hRead[2], run.strErr); });
     if (bStarted) {
         run.bEnded = ::WaitForSingleObject(process.hProcess, 30000) == WAIT_OBJECT_0;
         if (!run.bEnded) ::TerminateProcess(process.hProcess, 99);
@@ -86,17 +84,24 @@ CToolRun RunTool(const std::wstring& strArgs, const std::wstring& strProfile,
     errReader.join();
     if (!bStarted) run.strErr = "CreateProcessW failed";
     // The input stays open to the end: a program that read it would hang.
-    ::CloseHandle(hInWrite);
-    ::CloseHandle(hOutRead);
-    ::CloseHandle(hErrRead);
+    for (HANDLE hHandle : {hWrite[0], hRead[1], hRead[2]}) ::CloseHandle(hHandle);
     return run;
 }
 
-std::wstring Utf16Text(const std::vector<BYTE>& abFile) {
-    std::wstring strText;
-    for (size_t i = 0; i + 1 < abFile.size(); i += 2)
-        strText += static_cast<wchar_t>(abFile[i] | (abFile[i + 1] << 8));
-    return strText;
+std::vector<BYTE> ReadWholeFile(const std::wstring& strPath) {
+    std::ifstream file(wt::Utf8(strPath), std::ios::binary);
+    return std::vector<BYTE>(std::istreambuf_iterator<char>(file), {});
+}
+
+// The names in a folder, without "." and "..".
+std::vector<std::wstring> FilesIn(const std::wstring& strDir) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    HANDLE hFind = ::FindFirstFileW((strDir + L"\\*").c_str(), &found);
+    for (BOOL bMore = hFind != INVALID_HANDLE_VALUE; bMore; bMore = ::FindNextFileW(hFind, &found))
+        if (found.cFileName[0] != L'.') names.push_back(found.cFileName);
+    if (hFind != INVALID_HANDLE_VALUE) ::FindClose(hFind);
+    return names;
 }
 
 bool Has(const std::string& strText, const std::string& strPart) {
@@ -108,12 +113,9 @@ bool Has(const std::string& strText, const std::string& strPart) {
 std::wstring RealSystemFolder() {
     BOOL bWow64 = FALSE;
     wchar_t szDir[MAX_PATH] = L"";
-    if (::IsWow64Process(::GetCurrentProcess(), &bWow64) && bWow64) {
-        ::GetSystemWindowsDirectoryW(szDir, MAX_PATH);
-        return std::wstring(szDir) + L"\\Sysnative";
-    }
-    ::GetSystemDirectoryW(szDir, MAX_PATH);
-    return szDir;
+    ::IsWow64Process(::GetCurrentProcess(), &bWow64);
+    ::GetSystemWindowsDirectoryW(szDir, MAX_PATH);
+    return szDir + std::wstring(bWow64 ? L"\\Sysnative" : L"\\system32");
 }
 
 // The parts that depend on the machine.
@@ -161,23 +163,19 @@ int wmain() {
     const std::wstring strFile = strDir + L"\\panel.txt";
     const std::wstring strPlanted = strFile + L".tmp~";
     // C:\WERUNTIME.INI: a line saved as UTF-16 between two 8-bit ones.
-    std::string strIni = "[Runtime]\r\n";
-    for (char ch : std::string("Mode=2\r\n")) strIni += std::string(1, ch) + '\0';
-    strIni += "Version=3.1\r\n";
+    const char kIni[] =
+        "[Runtime]\r\nM\0o\0d\0e\0=\0"
+        "2\0\r\0\n\0Version=3.1\r\n";
     const wchar_t kIniPath[] = L"C:\\WERUNTIME.INI";
     const std::wstring strDriver = RealSystemFolder() + L"\\drivers\\TmOrlDrv.sys";
-    const std::vector<BYTE> abDriver(1234, 0x4D);
-    {
-        wt::CFile still(strProfile), ferrow(strFerrow), old(strFile), planted(strPlanted),
-            ini(kIniPath), driver(strDriver);
-        checks.Check(still.Write(kStillMarlet, sizeof(kStillMarlet) - 1) &&
-                         ferrow.Write(kFerrow, sizeof(kFerrow) - 1) && old.Write("old", 3) &&
-                         planted.Write("x", 1) &&
-                         ini.Write(strIni.data(), static_cast<DWORD>(strIni.size())) &&
-                         driver.Write(abDriver.data(), 1234),
-                     "profiles, runtime file, driver file, a report to replace and a file "
-                     "beside it written");
-    }
+    checks.Check(wt::WriteWholeFile(strProfile, kStillMarlet, sizeof(kStillMarlet) - 1) &&
+                     wt::WriteWholeFile(strFerrow, kFerrow, sizeof(kFerrow) - 1) &&
+                     wt::WriteWholeFile(strFile, "old", 3) &&
+                     wt::WriteWholeFile(strPlanted, "x", 1) &&
+                     wt::WriteWholeFile(kIniPath, kIni, sizeof(kIni) - 1) &&
+                     wt::WriteWholeFile(strDriver, std::string(1234, 'M').data(), 1234),
+                 "profiles, runtime file, driver file, a report to replace and a file "
+                 "beside it written");
     ::SetFileAttributesW(strFile.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE);
     // A program that writes to the runtime file holds it open.
     HANDLE hIniWriter = ::CreateFileW(kIniPath, GENERIC_WRITE, FILE_SHARE_READ, nullptr,
@@ -185,13 +183,9 @@ int wmain() {
     checks.Check(hIniWriter != INVALID_HANDLE_VALUE, "a writer holds C:\\WERUNTIME.INI open");
     // The CPU temperature read through WMI, as the policy asks.
     ::SetEnvironmentVariableW(L"TMIVRO_PROFILE", strProfile.c_str());
-    HKEY hPolicy = nullptr;
-    ::RegCreateKeyExW(HKEY_CURRENT_USER, kPolicyKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                      &hPolicy, nullptr);
     const DWORD dwOne = 1;
-    checks.Check(hPolicy && ::RegSetValueExW(hPolicy, L"UseWmi", 0, REG_DWORD,
-                                             reinterpret_cast<const BYTE*>(&dwOne),
-                                             sizeof(dwOne)) == ERROR_SUCCESS,
+    checks.Check(::RegSetKeyValueW(HKEY_CURRENT_USER, kPolicyKey, L"UseWmi", REG_DWORD, &dwOne,
+                                   sizeof(dwOne)) == ERROR_SUCCESS,
                  "policy UseWmi = 1");
 
     // Standard output: UTF-8 without byte-order mark.
@@ -201,9 +195,7 @@ int wmain() {
                  static_cast<unsigned long>(run.dwExitCode), run.strErr.c_str());
     const std::wstring strOut = wt::Wide(run.strOut);
     checks.Check(run.strOut.compare(0, 3, "***") == 0 && wt::Utf8(strOut) == run.strOut &&
-                     Has(run.strOut,
-                         " \xC2\xB0"
-                         "C (read via WMI)\r\n") &&
+                     Has(run.strOut, u8" \u00B0C (read via WMI)\r\n") &&
                      Has(run.strOut, "\r\n--- Ravla Slot 2 ---\r\n"),
                  "standard output: UTF-8 without byte-order mark, the Marlet's whole report");
     CheckSystemParts(checks, strOut);
@@ -211,8 +203,8 @@ int wmain() {
     // /out: as the view's "Speichern unter..." saves, here a relative name in
     // the current folder, replacing a hidden file whole.
     run = RunTool(L"/out:panel.txt", L"", kDir);
-    std::vector<BYTE> abFile = wt::ReadWholeFile(strFile);
-    const std::wstring strSaved = Utf16Text(abFile);
+    std::vector<BYTE> abFile = ReadWholeFile(strFile);
+    const std::wstring strSaved(reinterpret_cast<const wchar_t*>(abFile.data()), abFile.size() / 2);
     checks.Check(run.bEnded && run.dwExitCode == 0 && run.strOut.empty() && run.strErr.empty(),
                  "/out: ends with 0 and writes nothing to standard output (exit %lu)",
                  static_cast<unsigned long>(run.dwExitCode));
@@ -223,7 +215,7 @@ int wmain() {
                      strSaved.find(L"\r\n*** Report end ***\r\n") == strSaved.size() - 22,
                  "/out: UTF-16LE without byte-order mark, the whole report (%u bytes)",
                  static_cast<unsigned>(abFile.size()));
-    checks.Check(wt::ReadWholeFile(strPlanted) == std::vector<BYTE>{'x'},
+    checks.Check(ReadWholeFile(strPlanted) == std::vector<BYTE>{'x'},
                  "the file named like the target + \".tmp~\" is untouched");
 
     // Sections by name; Ravla slots only on a Marlet, as on the report page.
@@ -266,14 +258,11 @@ int wmain() {
         run.bEnded && run.dwExitCode == 3 && run.strOut.empty() && strReason.size() > 10 &&
             Has(run.strErr, "cannot create C:\\ReportTool\\missing\\panel.txt: " + strReason),
         "a missing folder: exit code 3 with the reason (\"%s\")", run.strErr.c_str());
-    const std::vector<std::wstring> names = wt::FilesIn(strDir);
+    const std::vector<std::wstring> names = FilesIn(strDir);
     checks.Check(names.size() == 4, "saving leaves nothing else behind (folder: %s)",
                  wt::JoinTitles(names).c_str());
 
-    if (hPolicy) {
-        ::RegDeleteValueW(hPolicy, L"UseWmi");
-        ::RegCloseKey(hPolicy);
-    }
+    ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kPolicyKey, L"UseWmi");
     ::SetEnvironmentVariableW(L"TMIVRO_PROFILE", nullptr);
     if (hIniWriter != INVALID_HANDLE_VALUE) ::CloseHandle(hIniWriter);
     ::DeleteFileW(kIniPath);

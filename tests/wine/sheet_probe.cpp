@@ -119,20 +119,13 @@ void ShootDialog(wt::CChecks& checks, HWND hSheet, HWND hButton, int nId, const 
 void VisitPages(wt::CChecks& checks, HWND hSheet, COptions& options) {
     int nTabs = wt::TabCount(hSheet);
     for (int i = 0; i < nTabs; ++i) {
-        DWORD_PTR nResult = 0;
-        if (wt::CurrentTab(hSheet) != i)
-            ::SendMessageTimeoutW(hSheet, PSM_SETCURSEL, static_cast<WPARAM>(i), 0,
-                                  SMTO_ABORTIFHUNG, 5000, &nResult);
+        HWND hPage = wt::SelectTab(hSheet, i, 5000);
         // Focus on the tab, as after a click on it: no selected edit text in the shot.
+        DWORD_PTR nResult = 0;
         ::SendMessageTimeoutW(hSheet, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(wt::SheetTab(hSheet)),
                               TRUE, SMTO_ABORTIFHUNG, 5000, &nResult);
-        HWND hPage = nullptr;
-        bool bActive = wt::WaitFor(5000, [&] {
-            hPage = wt::CurrentPage(hSheet);
-            return hPage && wt::CurrentTab(hSheet) == i;
-        });
         std::wstring strTitle = hPage ? wt::WindowText(hPage) : std::wstring();
-        if (!checks.Check(bActive, "page %d (\"%s\") becomes active", i + 1,
+        if (!checks.Check(hPage != nullptr, "page %d (\"%s\") becomes active", i + 1,
                           wt::Utf8(strTitle).c_str()))
             continue;
 
@@ -175,13 +168,11 @@ HWND WaitForSheet(wt::CChecks& checks, const COptions& options) {
     const wchar_t* pszCaption =
         options.m_strCaption.empty() ? nullptr : options.m_strCaption.c_str();
     HWND hSheet = nullptr;
-    ULONGLONG nEnd = ::GetTickCount64() + options.m_dwTimeoutMs;
-    while (!hSheet && ::GetTickCount64() < nEnd) {
-        hSheet = wt::FindDialog(0, true, pszCaption);
+    wt::WaitFor(options.m_dwTimeoutMs, [&] {
         HWND hBox = options.m_bAnswerMessages ? wt::FindDialog(0, false, nullptr) : nullptr;
         if (hBox) {
             checks.Note("message box \"%s\": %s", wt::Utf8(wt::WindowText(hBox)).c_str(),
-                        wt::Utf8(wt::ControlText(hBox, 0xFFFF)).c_str());
+                        wt::Utf8(wt::MessageBoxText(hBox)).c_str());
             if (!options.m_strShotDir.empty()) {
                 wt::ShowForShot(hBox);
                 wt::SaveWindowBitmap(hBox, options.m_strShotDir + L"\\00-message.bmp");
@@ -190,8 +181,8 @@ HWND WaitForSheet(wt::CChecks& checks, const COptions& options) {
             ::PostMessageW(hBox, WM_COMMAND, MAKEWPARAM(nButton, BN_CLICKED), 0);
             wt::WaitFor(5000, [&] { return !::IsWindow(hBox); });
         }
-        if (!hSheet) ::Sleep(50);
-    }
+        return (hSheet = wt::FindDialog(0, true, pszCaption)) != nullptr;
+    });
     return hSheet;
 }
 

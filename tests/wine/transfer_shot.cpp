@@ -22,7 +22,6 @@
 namespace {
 
 const DWORD kWaitMs = 20000;
-const DWORD kStepWrite = 5;
 const wchar_t kWriting[] = L"Daten auf Ger\u00E4t schreiben... NICHT ABBRECHEN!";
 const wchar_t kFolder[] = L"C:\\Firmware";
 
@@ -45,19 +44,15 @@ std::wstring WriteDemoFile(const wt::CSimulator& simulator, DWORD nDeviceType, D
                            std::to_wstring(nVersion) + (bFpga ? L".pci" : L".rom");
     std::vector<tmsim::Byte> abFile = tmsim::BuildTransferFile(
         nKind, nDeviceType, nVersion, tmsim::SampleTransferData(nKind, nVersion, 300000));
-    wt::CFile out(strPath);
-    if (!out.IsOpen() || !out.Write(abFile.data(), static_cast<DWORD>(abFile.size()))) return L"";
-    return strPath;
+    return wt::WriteWholeFile(strPath, abFile.data(), abFile.size()) ? strPath : L"";
 }
 
 // After the picture: lets the transfer end and closes whatever it shows.
 bool CloseTransfer(HWND hDlg, DWORD dwHost) {
     return wt::WaitFor(kWaitMs, [&] {
         if (!::IsWindow(hDlg)) return true;
-        for (HWND hWnd : wt::TopLevelWindows(dwHost)) {
-            if (hWnd != hDlg && wt::IsDialog(hWnd))  // a message box
-                ::PostMessageW(hWnd, WM_COMMAND, ::GetDlgItem(hWnd, IDOK) ? IDOK : IDNO, 0);
-        }
+        if (HWND hBox = wt::FindDialogIf(dwHost, [&](HWND hWnd) { return hWnd != hDlg; }))
+            ::PostMessageW(hBox, WM_COMMAND, ::GetDlgItem(hBox, IDOK) ? IDOK : IDNO, 0);
         HWND hButton = ::GetDlgItem(hDlg, IDC_TRANSFER_BUTTON);
         if (::IsWindowEnabled(hButton) && wt::WindowText(hButton) == L"Schlie\u00DFen")
             ::PostMessageW(hDlg, WM_COMMAND, IDC_TRANSFER_BUTTON, 0);
@@ -76,11 +71,10 @@ int wmain(int argc, wchar_t** argv) {
     const std::wstring strShot = argv[1];
     AfxSetResourceHandle(::GetModuleHandleW(nullptr));
     wt::CSimulator simulator;
-    if (!checks.Check(simulator.Bind(), "the simulator's control functions are there"))
-        return checks.Finish();
     DWORD nDeviceType = 0;
-    if (!checks.Check(IvroGetDeviceType(&nDeviceType) != FALSE,
-                      "the simulator has a device (last error %lu)", ::GetLastError()))
+    if (!checks.Check(simulator.Bind() && IvroGetDeviceType(&nDeviceType),
+                      "the simulator's control functions and its device (last error %lu)",
+                      ::GetLastError()))
         return checks.Finish();
     ::CreateDirectoryW(kFolder, nullptr);
     DWORD nKind = 0, nVersion = 0;
@@ -89,9 +83,9 @@ int wmain(int argc, wchar_t** argv) {
                       static_cast<unsigned long>(nDeviceType), nKind == TK_FPGA ? "FPGA" : "BIOS",
                       static_cast<unsigned long>(nVersion), wt::Utf8(strPath).c_str()))
         return checks.Finish();
-    checks.Check(simulator.Set("transfer.hold_step", std::to_string(kStepWrite).c_str()) &&
-                     simulator.Set("transfer.duration", "2500"),
-                 "the transfer will pause at the write");
+    checks.Check(
+        simulator.Set("transfer.hold_step", "5") && simulator.Set("transfer.duration", "2500"),
+        "the transfer will pause at the write (step 5)");
 
     CTransferDlg dialog;
     dialog.m_bDownload = TRUE;
@@ -100,7 +94,7 @@ int wmain(int argc, wchar_t** argv) {
     std::thread driver([&, dwHost = ::GetCurrentThreadId()] {
         HWND hDlg = nullptr;
         bool bWriting = wt::WaitFor(kWaitMs, [&] {
-            hDlg = wt::FindTransferDialog(dwHost);
+            hDlg = wt::FindDialogIf(dwHost, wt::IsTransferDialog);
             return hDlg && wt::ControlText(hDlg, IDC_TRANSFER_STEP) == kWriting;
         });
         if (checks.Check(bWriting, "the transfer dialog writes the device")) {
