@@ -20,7 +20,8 @@ step() {  # name, command...
     "$@"
     times+=("$name $((SECONDS - started)) s")
 }
-trap 'echo "== time: ${times[*]/%/,} total $SECONDS s"' EXIT
+installers=""
+trap 'echo "== time: ${times[*]/%/,} total $SECONDS s"; [ -z "$installers" ] || kill "$installers" 2>/dev/null' EXIT
 
 step setup "$root/scripts/setup.sh"
 # Asked once, here; the scripts below take the answer from TM_32BIT.
@@ -63,6 +64,7 @@ TM_SKIP_BUILD=1 "$root/scripts/wine-tests.sh" || wine_rc=$?
 times+=("wine $((SECONDS - started)) s")
 installers_rc=0
 wait "$installers" || installers_rc=$?
+installers=""
 times+=("installers $((SECONDS - started)) s")
 
 echo "== installers under Wine"
